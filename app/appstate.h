@@ -1,0 +1,27 @@
+// Process-wide state shared by the window's actions and its destructor.
+// One instance of each for the whole process; only the GUI thread touches it.
+#pragma once
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QTextStream>
+
+// Log files: exist before main() runs, with no file name at first.
+extern QFile runFile;
+extern QFile dailyFile;
+
+// Bound to the two files on first use (the first window construction) and
+// kept until process exit.
+QTextStream &runStreamRef();
+QTextStream &dailyStreamRef();
+#define runStream (runStreamRef())
+#define dailyStream (dailyStreamRef())
+
+extern QString runBaseName;     // "yyyy-MM-dd_hh-mm-ss" of the last Start Logging
+extern QDateTime runStartTime;  // origin of the elapsed-time field
+
+extern bool connected;
+extern bool loggingEnabled;
+extern int tickCount;
+extern int invalidCount;

@@ -1,0 +1,1 @@
+// placeholder: written by the logging/run-viewer work

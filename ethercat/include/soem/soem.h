@@ -1,0 +1,134 @@
+/*
+ * Public interface of the bundled EtherCAT master.
+ *
+ * It offers the subset of the SOEM 2.x interface that the pressure link uses,
+ * with the same identifiers and signatures, so that code written against it
+ * also builds against an installed SOEM 2.x (<soem/soem.h>).
+ *
+ * Everything here is plain C data: a context may be cleared with memset.
+ */
+#ifndef SOEM_SOEM_H
+#define SOEM_SOEM_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef uint8_t boolean;
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+typedef int8_t int8;
+typedef int16_t int16;
+typedef int32_t int32;
+typedef int64_t int64;
+typedef uint8_t uint8;
+typedef uint16_t uint16;
+typedef uint32_t uint32;
+typedef uint64_t uint64;
+
+#define EC_MAXSLAVE 200
+#define EC_MAXGROUP 2
+#define EC_MAXNAME 40
+#define EC_MAXSM 8
+#define EC_MAXFMMU 4
+#define EC_MAXLEN_ADAPTERNAME 128
+
+#define EC_TIMEOUTRET 2000        /* us, one frame round trip */
+#define EC_TIMEOUTSTATE 2000000   /* us, a state change */
+#define EC_NOFRAME (-1)
+
+/* AL states */
+#define EC_STATE_NONE 0x00
+#define EC_STATE_INIT 0x01
+#define EC_STATE_PRE_OP 0x02
+#define EC_STATE_BOOT 0x03
+#define EC_STATE_SAFE_OP 0x04
+#define EC_STATE_OPERATIONAL 0x08
+#define EC_STATE_ACK 0x10
+#define EC_STATE_ERROR 0x10
+
+typedef struct ec_adapter ec_adaptert;
+struct ec_adapter {
+  char name[EC_MAXLEN_ADAPTERNAME];
+  char desc[EC_MAXLEN_ADAPTERNAME];
+  ec_adaptert *next;
+};
+
+/* One slave as the master knows it. Index 0 of the slave list stands for
+ * all slaves. The bundled master may add fields; the pressure link uses
+ * state, inputs and Ibytes only. */
+typedef struct ec_slave {
+  uint16 state;
+  uint16 ALstatuscode;
+  uint16 configadr;
+  uint16 aliasadr;
+  uint32 eep_man;
+  uint32 eep_id;
+  uint32 eep_rev;
+  uint32 eep_ser;
+  uint8 *outputs;
+  uint32 Obytes;
+  uint16 Obits;
+  uint8 *inputs;
+  uint32 Ibytes;
+  uint16 Ibits;
+  uint16 mbx_l;
+  uint16 mbx_wo;
+  uint16 mbx_rl;
+  uint16 mbx_ro;
+  uint16 mbx_proto;
+  uint8 mbx_cnt;
+  boolean hasdc;
+  uint8 group;
+  char name[EC_MAXNAME + 1];
+} ec_slavet;
+
+typedef struct ec_group {
+  uint32 logstartaddr;
+  uint32 Obytes;
+  uint8 *outputs;
+  uint32 Ibytes;
+  uint8 *inputs;
+  uint16 outputsWKC;
+  uint16 inputsWKC;
+  uint16 expectedWKC;
+  boolean hasdc;
+} ec_groupt;
+
+/* Adapter port: owned by the master's network layer. */
+typedef struct ecx_port {
+  void *impl;
+} ecx_portt;
+
+typedef struct ecx_context {
+  ecx_portt port;
+  ec_slavet slavelist[EC_MAXSLAVE];
+  int slavecount;
+  ec_groupt grouplist[EC_MAXGROUP];
+} ecx_contextt;
+
+ec_adaptert *ec_find_adapters(void);
+void ec_free_adapters(ec_adaptert *adapter);
+
+int ecx_init(ecx_contextt *context, const char *ifname);
+void ecx_close(ecx_contextt *context);
+int ecx_config_init(ecx_contextt *context);
+int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 group);
+boolean ecx_configdc(ecx_contextt *context);
+uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 reqstate, int timeout);
+int ecx_writestate(ecx_contextt *context, uint16 slave);
+int ecx_readstate(ecx_contextt *context);
+int ecx_send_processdata(ecx_contextt *context);
+int ecx_receive_processdata(ecx_contextt *context, int timeout);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* SOEM_SOEM_H */
