@@ -11,12 +11,10 @@
 extern QFile runFile;
 extern QFile dailyFile;
 
-// Bound to the two files on first use (the first window construction) and
-// kept until process exit.
-QTextStream &runStreamRef();
-QTextStream &dailyStreamRef();
-#define runStream (runStreamRef())
-#define dailyStream (dailyStreamRef())
+// Bound to the two files for the whole process; defined after the files in
+// the same translation unit, so they end before the files do.
+extern QTextStream runStream;
+extern QTextStream dailyStream;
 
 extern QString runBaseName;     // "yyyy-MM-dd_hh-mm-ss" of the last Start Logging
 extern QDateTime runStartTime;  // origin of the elapsed-time field
