@@ -1,0 +1,3 @@
+#include "chart_rendering.h"
+
+void configureSeriesRendering(QLineSeries *) {}
