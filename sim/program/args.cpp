@@ -1,0 +1,137 @@
+#include "args.h"
+
+namespace ecsim {
+
+namespace {
+
+bool isFlag(const std::string &s) { return s.size() > 2 && s[0] == '-' && s[1] == '-'; }
+
+// Options that take exactly one value.
+bool takesOneValue(const std::string &name)
+{
+    return name == "iface" || name == "slaves" || name == "control";
+}
+
+}  // namespace
+
+ParseResult parseArguments(const std::vector<std::string> &args)
+{
+    ParseResult r;
+    ProgramOptions &o = r.options;
+    size_t i = 0;
+    while (i < args.size()) {
+        const std::string &arg = args[i];
+        if (!isFlag(arg)) {
+            r.error = "unexpected argument '" + arg + "' (flags start with --)";
+            return r;
+        }
+        std::string name = arg.substr(2);
+        std::string inlineValue;
+        bool hasInline = false;
+        const size_t eq = name.find('=');
+        if (eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name = name.substr(0, eq);
+            hasInline = true;
+        }
+        if (name.empty()) {
+            r.error = "empty flag name in '" + arg + "'";
+            return r;
+        }
+        ++i;
+        if (name == "help") {
+            o.help = true;
+            continue;
+        }
+        if (name == "no-stdin") {
+            if (hasInline) {
+                r.error = "--no-stdin takes no value";
+                return r;
+            }
+            o.readStdin = false;
+            continue;
+        }
+        if (takesOneValue(name)) {
+            std::string value;
+            if (hasInline) {
+                value = inlineValue;
+            } else if (i < args.size() && !isFlag(args[i])) {
+                value = args[i++];
+            }
+            if (value.empty()) {
+                r.error = "--" + name + " needs a value";
+                return r;
+            }
+            if (name == "iface")
+                o.iface = value;
+            else if (name == "slaves")
+                o.slaves = value;
+            else
+                o.controlPath = value;
+            continue;
+        }
+        // Any other flag is a control command applied at start-up; its arguments are the
+        // following words up to the next flag.
+        std::string line = name;
+        if (hasInline)
+            line += " " + inlineValue;
+        while (i < args.size() && !isFlag(args[i]))
+            line += " " + args[i++];
+        o.startupCommands.push_back(line);
+    }
+    if (!o.help && o.iface.empty()) {
+        r.error = "--iface IF is required (the network interface to serve)";
+        return r;
+    }
+    r.ok = true;
+    return r;
+}
+
+std::string usageText(const std::string &programName)
+{
+    return "Usage: " + programName +
+           " --iface IF [--slaves LIST] [--control SOCKET_PATH] [--seed N] [--no-stdin]\n"
+           "       [--<command> <args...>]...\n"
+           "\n"
+           "Serves a chain of simulated EtherCAT slaves (a pressure sensor first) on the\n"
+           "network interface IF: every EtherCAT frame received there is processed and sent back.\n"
+           "Run it inside a private network namespace (scripts/netns-run), never on a real network.\n"
+           "\n"
+           "Flags:\n"
+           "  --iface IF            interface to capture on and answer from (required)\n"
+           "  --slaves LIST         device kinds in bus order, comma-separated (default: sensor)\n"
+           "                        kinds: sensor, sensor-sii, short-sensor, dig-out, dig-in, big-in\n"
+           "  --control PATH        also accept commands on a Unix stream socket at PATH\n"
+           "  --seed N              seed of the fault generator (same as the command 'seed N')\n"
+           "  --no-stdin            do not read commands from standard input\n"
+           "  --help                print this text and exit\n"
+           "  --<command> ARGS...   apply a control command at start-up, e.g. --drop 0.05,\n"
+           "                        --pressure 1013.25, --profile sine 1000 50 10, --refuse-op on\n"
+           "\n"
+           "Once it captures on IF it prints the line 'ready' on standard output.\n"
+           "Commands (one per line on stdin or the control socket; each answered 'ok ...' or\n"
+           "'error: <why>'):\n"
+           "  Frame level:\n"
+           "    drop FRACTION          lose this fraction of received frames (0..1)\n"
+           "    corrupt FRACTION       flip bytes in the EtherCAT part of this fraction of replies\n"
+           "    truncate FRACTION      cut this fraction of replies short\n"
+           "    silence SECONDS|off    answer nothing for SECONDS (like a pulled cable)\n"
+           "    seed N                 restart the fault generator with seed N\n"
+           "    stats                  frame counters, then the slaves' counters\n"
+           "    quit                   end the program (exit status 0)\n"
+           "  Slave level (the first sensor, or the slave at 1-based position N with 'slave N ...'):\n"
+           "    pressure MBAR\n"
+           "    profile constant MBAR | ramp FROM TO SECONDS | sine MEAN AMPLITUDE PERIOD |\n"
+           "            pumpdown [SECONDS] | file PATH\n"
+           "    invalid COUNT | invalid-for SECONDS | invalid on | invalid off\n"
+           "    flags none|over|under|over,under\n"
+           "    image HEX | image off\n"
+           "    refuse-op on|off\n"
+           "    error-state STATE CODE | error-state off\n"
+           "    stats\n"
+           "\n"
+           "Exit status: 0 on quit, SIGTERM or SIGINT; 1 when the interface or the control socket\n"
+           "cannot be opened; 2 for a bad flag or a start-up command that is refused.\n";
+}
+
+}  // namespace ecsim
