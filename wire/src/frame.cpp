@@ -119,7 +119,7 @@ size_t FrameBuilder::roomForData() const
 bool FrameBuilder::add(Command command, uint8_t index, uint32_t address, const uint8_t *data,
                        uint16_t length, uint16_t irq)
 {
-    if (length > dgram::LengthMask || length > roomForData())
+    if (length > dgram::LengthMask || end_ + dgram::Overhead + length > eth::MaxFrameSize)
         return false;
     buf_.resize(end_); // drop padding from an earlier finish()
     if (count_ > 0) {
