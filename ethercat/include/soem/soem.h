@@ -38,6 +38,7 @@ typedef uint64_t uint64;
 #define EC_MAXSM 8
 #define EC_MAXFMMU 4
 #define EC_MAXLEN_ADAPTERNAME 128
+#define EC_MAXPDFRAMES 16         /* frames one process-data exchange may take */
 
 #define EC_TIMEOUTRET 2000        /* us, one frame round trip */
 #define EC_TIMEOUTSTATE 2000000   /* us, a state change */
@@ -59,6 +60,15 @@ struct ec_adapter {
   char desc[EC_MAXLEN_ADAPTERNAME];
   ec_adaptert *next;
 };
+
+/* One SyncManager as the slave's SII describes it and the master sets it. */
+typedef struct ec_smconf {
+  uint16 start;    /* physical start address */
+  uint16 length;   /* length in bytes */
+  uint8 control;   /* control byte: mode and direction */
+  uint8 enable;    /* 1 when the SII enables it */
+  uint8 type;      /* 0 unused, 1 mailbox out, 2 mailbox in, 3 outputs, 4 inputs */
+} ec_smconft;
 
 /* One slave as the master knows it. Index 0 of the slave list stands for
  * all slaves. The bundled master may add fields; the pressure link uses
@@ -87,6 +97,21 @@ typedef struct ec_slave {
   boolean hasdc;
   uint8 group;
   char name[EC_MAXNAME + 1];
+  /* Bundled master's own bookkeeping (not part of the SOEM interface). */
+  uint8 esc_type;       /* register 0x0000 */
+  uint16 esc_features;  /* register 0x0008 */
+  uint8 coe_details;    /* SII general category: bit 0 SDO, 2 PDO assign, 5 complete access */
+  uint8 sm_count;       /* SyncManager entries found in the SII */
+  ec_smconft sm[EC_MAXSM];
+  uint8 fmmu_count;     /* FMMU entries found in the SII */
+  uint8 fmmu_func[EC_MAXFMMU]; /* 0 unused, 1 outputs, 2 inputs, 3 mailbox status */
+  uint32 sii_obits;     /* output bits the SII PDO categories describe */
+  uint32 sii_ibits;     /* input bits the SII PDO categories describe */
+  uint8 pdo_from_coe;   /* 1 when the sizes in Obits/Ibits came from the CoE objects */
+  uint32 out_logaddr;   /* logical address of the outputs */
+  uint32 in_logaddr;    /* logical address of the inputs */
+  int32 pdelay;         /* propagation delay from the reference clock, ns */
+  int64 dc_offset;      /* system time offset written to the slave, ns */
 } ec_slavet;
 
 typedef struct ec_group {
@@ -101,7 +126,8 @@ typedef struct ec_group {
   boolean hasdc;
 } ec_groupt;
 
-/* Adapter port: owned by the master's network layer. */
+/* Adapter port: the master's network layer keeps its own state behind impl
+ * (the frame transport, buffers, frames on the wire). */
 typedef struct ecx_port {
   void *impl;
 } ecx_portt;

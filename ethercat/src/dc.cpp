@@ -1,0 +1,86 @@
+// Distributed clocks: propagation delays and system time offsets.
+#include "txrx.h"
+
+#include <ecwire/le.h>
+#include <ecwire/registers.h>
+
+using namespace ecmaster;
+namespace reg = ecwire::reg;
+
+namespace {
+
+struct Latched {
+    bool ok = false;
+    uint32_t port0 = 0;   // frame arrived from the master side
+    uint32_t port1 = 0;   // frame came back from the slaves further down
+    bool port1Open = false;
+    uint64_t unit = 0;    // receive time of the processing unit, local clock
+};
+
+Latched readLatched(ecx_contextt *c, const ec_slavet &s)
+{
+    Latched l;
+    uint8_t ports[16] = {};
+    uint8_t unit[8] = {};
+    uint8_t dl[2] = {};
+    if (fprd(c, s.configadr, reg::DcRecvTimePort0, ports, sizeof ports) != 1
+        || fprd(c, s.configadr, reg::DcRecvTimeUnit, unit, sizeof unit) != 1)
+        return l;
+    l.ok = true;
+    l.port0 = ecwire::getU32(ports);
+    l.port1 = ecwire::getU32(ports + (reg::DcRecvTimePort1 - reg::DcRecvTimePort0));
+    l.unit = ecwire::getU64(unit);
+    if (fprd(c, s.configadr, reg::DlStatus, dl, sizeof dl) == 1)
+        l.port1Open = (ecwire::getU16(dl) & reg::DlStatusCommPort1) != 0;
+    return l;
+}
+
+// Time the frame needed from port 0 through the slaves behind this one
+// and back; 0 for the last slave of a line.
+int64_t loopTime(const Latched &l)
+{
+    return l.port1Open ? int64_t(uint32_t(l.port1 - l.port0)) : 0;
+}
+
+} // namespace
+
+extern "C" boolean ecx_configdc(ecx_contextt *context)
+{
+    if (!engineOf(context) || context->slavecount <= 0)
+        return FALSE;
+    ecx_contextt *c = context;
+    uint8_t zero[4] = {};
+    // Any write to the port 0 receive time latches the receive times of
+    // every slave as this one frame passes.
+    if (bwr(c, reg::DcRecvTimePort0, zero, sizeof zero) <= 0)
+        return FALSE;
+
+    bool any = false;
+    Latched ref;
+    for (int i = 1; i <= c->slavecount; ++i) {
+        ec_slavet &s = c->slavelist[i];
+        if (!s.hasdc)
+            continue;
+        const Latched l = readLatched(c, s);
+        if (!l.ok) {
+            s.hasdc = FALSE;
+            continue;
+        }
+        if (!any)
+            ref = l; // the first slave with clocks is the reference
+        any = true;
+        const int64_t delay = (loopTime(ref) - loopTime(l)) / 2;
+        s.pdelay = int32_t(delay > 0 ? delay : 0);
+        // Offset that makes this slave's system time read the reference's.
+        s.dc_offset = int64_t(ref.unit - l.unit) + s.pdelay;
+        uint8_t b[8];
+        ecwire::putU64(b, uint64_t(s.dc_offset));
+        fpwr(c, s.configadr, reg::DcSystemTimeOffset, b, 8);
+        ecwire::putU32(b, uint32_t(s.pdelay));
+        fpwr(c, s.configadr, reg::DcSystemTimeDelay, b, 4);
+    }
+    c->slavelist[0].hasdc = any ? TRUE : FALSE;
+    for (int g = 0; g < EC_MAXGROUP; ++g)
+        c->grouplist[g].hasdc = any ? TRUE : FALSE;
+    return any ? TRUE : FALSE;
+}

@@ -1,0 +1,143 @@
+#include "pcap_port.h"
+
+#include "adapter_check.h"
+#include "clock.h"
+
+#include <pcap/pcap.h>
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <signal.h>
+#include <time.h>
+
+namespace ecmaster {
+
+namespace {
+
+constexpr int kSnapLen = 2048;          // larger than any EtherCAT frame
+constexpr const char *kFilter = "ether proto 0x88a4";
+
+std::string permissionHint()
+{
+    return "raw EtherCAT frames need the CAP_NET_RAW capability: run as root or grant it "
+           "with `sudo setcap cap_net_raw,cap_net_admin+ep <binary>`";
+}
+
+std::string describeActivateError(pcap_t *h, int rc)
+{
+    switch (rc) {
+    case PCAP_ERROR_NO_SUCH_DEVICE:
+        return "no such adapter";
+    case PCAP_ERROR_PERM_DENIED:
+        return "permission denied; " + permissionHint();
+    case PCAP_ERROR_IFACE_NOT_UP:
+        return "the adapter is down";
+    default:
+        break;
+    }
+    const char *msg = pcap_geterr(h);
+    return msg && *msg ? std::string(msg) : std::string(pcap_statustostr(rc));
+}
+
+} // namespace
+
+PcapPort *PcapPort::open(const char *ifname, std::string *why)
+{
+    std::string reason;
+    if (!checkEthernetAdapter(ifname, &reason)) {
+        *why = reason;
+        return nullptr;
+    }
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_t *h = pcap_create(ifname, errbuf);
+    if (!h) {
+        *why = errbuf[0] ? errbuf : "cannot create a capture handle";
+        return nullptr;
+    }
+    pcap_set_snaplen(h, kSnapLen);
+    pcap_set_promisc(h, 1);
+    pcap_set_immediate_mode(h, 1);
+    pcap_set_timeout(h, 1);
+    int rc = pcap_activate(h);
+    if (rc < 0) {
+        *why = describeActivateError(h, rc);
+        pcap_close(h);
+        return nullptr;
+    }
+    if (pcap_datalink(h) != DLT_EN10MB) {
+        *why = "not an Ethernet adapter";
+        pcap_close(h);
+        return nullptr;
+    }
+    // Inbound only: otherwise every frame we send would be read back.
+    if (pcap_setdirection(h, PCAP_D_IN) != 0) {
+        *why = std::string("cannot restrict capture to received frames: ") + pcap_geterr(h);
+        pcap_close(h);
+        return nullptr;
+    }
+    bpf_program prog{};
+    if (pcap_compile(h, &prog, kFilter, 1, PCAP_NETMASK_UNKNOWN) != 0
+        || pcap_setfilter(h, &prog) != 0) {
+        *why = std::string("cannot install the EtherCAT frame filter: ") + pcap_geterr(h);
+        pcap_freecode(&prog);
+        pcap_close(h);
+        return nullptr;
+    }
+    pcap_freecode(&prog);
+    if (pcap_setnonblock(h, 1, errbuf) != 0) {
+        *why = std::string("cannot switch to non-blocking reads: ") + errbuf;
+        pcap_close(h);
+        return nullptr;
+    }
+    int fd = pcap_get_selectable_fd(h);
+    if (fd < 0) {
+        *why = "the adapter offers no descriptor to wait on";
+        pcap_close(h);
+        return nullptr;
+    }
+    return new PcapPort(h, fd);
+}
+
+PcapPort::~PcapPort()
+{
+    pcap_close(handle_);
+}
+
+bool PcapPort::send(const uint8_t *frame, size_t len)
+{
+    return pcap_sendpacket(handle_, frame, int(len)) == 0;
+}
+
+int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
+{
+    const int64_t deadline = nowUs() + (timeoutUs > 0 ? timeoutUs : 0);
+    for (;;) {
+        pcap_pkthdr *hdr = nullptr;
+        const u_char *data = nullptr;
+        int rc = pcap_next_ex(handle_, &hdr, &data);
+        if (rc == 1) {
+            size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
+            if (n == 0)
+                continue;
+            std::memcpy(buf, data, n);
+            return int(n);
+        }
+        if (rc < 0)
+            return -1;
+        const int64_t left = deadline - nowUs();
+        if (left <= 0)
+            return 0;
+        pollfd pfd{fd_, POLLIN, 0};
+        timespec ts{};
+        ts.tv_sec = time_t(left / 1000000);
+        ts.tv_nsec = long(left % 1000000) * 1000;
+        int pr = ppoll(&pfd, 1, &ts, nullptr);
+        if (pr < 0 && errno != EINTR)
+            return -1;
+        if (pr > 0 && (pfd.revents & (POLLERR | POLLNVAL)))
+            return -1;
+    }
+}
+
+} // namespace ecmaster

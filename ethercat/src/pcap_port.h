@@ -1,0 +1,31 @@
+// The frame transport over a real adapter, through libpcap.
+#ifndef ECMASTER_PCAP_PORT_H
+#define ECMASTER_PCAP_PORT_H
+
+#include <ecmaster/transport.h>
+
+#include <string>
+
+struct pcap;
+
+namespace ecmaster {
+
+class PcapPort : public Transport {
+public:
+    // Opens `ifname` for EtherCAT frames. Returns null and sets *why to one
+    // readable sentence (what failed and what to do) when it cannot.
+    static PcapPort *open(const char *ifname, std::string *why);
+    ~PcapPort() override;
+
+    bool send(const uint8_t *frame, size_t len) override;
+    int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
+
+private:
+    explicit PcapPort(struct pcap *handle, int fd) : handle_(handle), fd_(fd) {}
+    struct pcap *handle_;
+    int fd_;
+};
+
+} // namespace ecmaster
+
+#endif

@@ -1,0 +1,52 @@
+// Opening and closing the adapter of a context.
+#include "engine.h"
+#include "pcap_port.h"
+
+#include <cstdio>
+#include <new>
+#include <string>
+
+namespace {
+
+int attach(ecx_contextt *context, ecmaster::Transport *transport, std::unique_ptr<ecmaster::Transport> owned)
+{
+    auto *engine = new (std::nothrow) ecmaster::Engine(transport);
+    if (!engine)
+        return 0;
+    engine->owned = std::move(owned);
+    context->port.impl = engine;
+    return 1;
+}
+
+} // namespace
+
+int ecx_init_transport(ecx_contextt *context, ecmaster::Transport *transport)
+{
+    if (!context || !transport)
+        return 0;
+    ecx_close(context);
+    return attach(context, transport, nullptr);
+}
+
+extern "C" int ecx_init(ecx_contextt *context, const char *ifname)
+{
+    if (!context)
+        return 0;
+    ecx_close(context);
+    std::string why;
+    ecmaster::PcapPort *port = ecmaster::PcapPort::open(ifname, &why);
+    if (!port) {
+        std::fprintf(stderr, "ecx_init: cannot open adapter \"%s\": %s\n", ifname ? ifname : "", why.c_str());
+        return 0;
+    }
+    std::unique_ptr<ecmaster::Transport> owned(port);
+    return attach(context, port, std::move(owned));
+}
+
+extern "C" void ecx_close(ecx_contextt *context)
+{
+    if (!context)
+        return;
+    delete ecmaster::engineOf(context);
+    context->port.impl = nullptr;
+}

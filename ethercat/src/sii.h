@@ -1,0 +1,23 @@
+// Reading a slave's SII EEPROM through its ESC.
+#ifndef ECMASTER_SII_H
+#define ECMASTER_SII_H
+
+#include <soem/soem.h>
+
+#include <ecwire/sii.h>
+
+#include <string>
+
+namespace ecmaster {
+
+// Reads the header and every category up to the end marker of the slave
+// with station address `station`, and parses them. Returns false with
+// *why saying what failed.
+bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::string *why);
+
+// Copies what the master keeps of the SII into the slave entry.
+void applySii(ec_slavet &slave, const ecwire::SiiDevice &sii);
+
+} // namespace ecmaster
+
+#endif
