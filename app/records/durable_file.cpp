@@ -1,0 +1,51 @@
+#include "durable_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace records {
+
+bool syncToDisk(QFile &file, QString *error)
+{
+    if (!file.isOpen())
+        return true;
+    if (!file.flush()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const int fd = file.handle();
+    if (fd < 0)
+        return true;
+#ifdef Q_OS_WIN
+    const int rc = ::_commit(fd);
+#else
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+#endif
+    if (rc != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool closeDurably(QFile &file, QString *error)
+{
+    if (!file.isOpen())
+        return true;
+    const bool synced = syncToDisk(file, error);
+    file.close();
+    return synced;
+}
+
+} // namespace records

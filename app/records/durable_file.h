@@ -1,0 +1,18 @@
+// Closing a log file so that what it holds is on the disk, not only in the
+// operating system's cache.
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+namespace records {
+
+// Flushes Qt's buffer and asks the system to write the file to the disk
+// (fsync). Returns false and fills `error` (if given) when either fails.
+bool syncToDisk(QFile &file, QString *error = nullptr);
+
+// syncToDisk, then close. A file that is not open is left alone (true).
+// The file is closed even when the sync fails.
+bool closeDurably(QFile &file, QString *error = nullptr);
+
+} // namespace records

@@ -1,0 +1,134 @@
+#include "number_syntax.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+namespace records {
+
+namespace {
+
+// Length of the white-space character starting at p (0 if none). QChar::isSpace:
+// U+0009..U+000D, U+0020, U+0085, U+00A0, U+1680, U+2000..U+200A, U+2028,
+// U+2029, U+202F, U+205F, U+3000.
+inline int spaceAt(const unsigned char *p, const unsigned char *end)
+{
+    const unsigned char c = p[0];
+    if (c == ' ' || (c >= 0x09 && c <= 0x0d))
+        return 1;
+    if (c < 0xc2)
+        return 0;
+    const long left = end - p;
+    if (c == 0xc2 && left >= 2)
+        return (p[1] == 0x85 || p[1] == 0xa0) ? 2 : 0;
+    if (left < 3)
+        return 0;
+    if (c == 0xe1)
+        return (p[1] == 0x9a && p[2] == 0x80) ? 3 : 0;
+    if (c == 0xe2) {
+        if (p[1] == 0x80)
+            return ((p[2] >= 0x80 && p[2] <= 0x8a) || p[2] == 0xa8 || p[2] == 0xa9 || p[2] == 0xaf) ? 3 : 0;
+        if (p[1] == 0x81)
+            return p[2] == 0x9f ? 3 : 0;
+        return 0;
+    }
+    if (c == 0xe3)
+        return (p[1] == 0x80 && p[2] == 0x80) ? 3 : 0;
+    return 0;
+}
+
+inline int spaceBefore(const unsigned char *begin, const unsigned char *p)
+{
+    // White space ending at p (exclusive): try 1, 2 and 3 byte forms.
+    for (int n = 1; n <= 3 && p - n >= begin; ++n) {
+        if (spaceAt(p - n, p) == n)
+            return n;
+    }
+    return 0;
+}
+
+inline bool isDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+} // namespace
+
+bool parseFiniteNumber(const char *begin, const char *end, double &value)
+{
+    auto *b = reinterpret_cast<const unsigned char *>(begin);
+    auto *e = reinterpret_cast<const unsigned char *>(end);
+    while (b < e) {
+        const int n = spaceAt(b, e);
+        if (n == 0)
+            break;
+        b += n;
+    }
+    while (e > b) {
+        const int n = spaceBefore(b, e);
+        if (n == 0)
+            break;
+        e -= n;
+    }
+    if (b == e)
+        return false;
+
+    bool negative = false;
+    if (*b == '+' || *b == '-') {
+        negative = (*b == '-');
+        ++b;
+    }
+    // Check the shape ourselves: from_chars would also take "inf", "nan"
+    // and a second sign, which the format does not allow.
+    const unsigned char *p = b;
+    bool mantissaDigit = false;
+    while (p < e && isDigit(*p)) {
+        ++p;
+        mantissaDigit = true;
+    }
+    if (p < e && *p == '.') {
+        ++p;
+        while (p < e && isDigit(*p)) {
+            ++p;
+            mantissaDigit = true;
+        }
+    }
+    if (!mantissaDigit)
+        return false;
+    bool nonZeroDigit = false;
+    for (const unsigned char *q = b; q < p; ++q) {
+        if (*q >= '1' && *q <= '9') {
+            nonZeroDigit = true;
+            break;
+        }
+    }
+    if (p < e && (*p == 'e' || *p == 'E')) {
+        ++p;
+        if (p < e && (*p == '+' || *p == '-'))
+            ++p;
+        if (p == e || !isDigit(*p))
+            return false;
+        while (p < e && isDigit(*p))
+            ++p;
+    }
+    if (p != e)
+        return false;
+
+    double parsed = 0.0;
+    const auto *first = reinterpret_cast<const char *>(b);
+    const auto *last = reinterpret_cast<const char *>(e);
+    const std::from_chars_result r = std::from_chars(first, last, parsed, std::chars_format::general);
+    if (r.ptr != last)
+        return false;
+    if (r.ec == std::errc::result_out_of_range) {
+        // Overflow, or underflow: a subnormal result is a number all the
+        // same; only a result of zero from non-zero digits is refused.
+        if (!std::isfinite(parsed) || (parsed == 0.0 && nonZeroDigit))
+            return false;
+    } else if (r.ec != std::errc()) {
+        return false;
+    }
+    if (!std::isfinite(parsed))
+        return false;
+    value = negative ? -parsed : parsed;
+    return true;
+}
+
+} // namespace records
