@@ -1,0 +1,53 @@
+// A bare EtherCAT frame client over one interface (a veth end inside a private namespace):
+// sends raw frames and waits for the frames that come back, timing the round trip.
+// The simulator's tests and the benchmarks use it as their baseline transport.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+typedef struct pcap pcap_t;
+
+namespace ecbench {
+
+class RawClient {
+public:
+    RawClient() = default;
+    ~RawClient();
+    RawClient(const RawClient &) = delete;
+    RawClient &operator=(const RawClient &) = delete;
+
+    // Opens `iface` in immediate, non-blocking mode, inbound frames with EtherType 0x88A4 only.
+    bool open(const std::string &iface, std::string &error);
+
+    bool send(const uint8_t *frame, size_t len);
+    bool send(const std::vector<uint8_t> &frame) { return send(frame.data(), frame.size()); }
+
+    // Waits up to timeoutUs microseconds for the next inbound frame. False on timeout.
+    bool receive(std::vector<uint8_t> &frame, int64_t timeoutUs);
+
+    // Sends `frame` and waits up to timeoutUs for a frame carrying the returned-frame mark
+    // (bit 1 of the source MAC's first byte). Returns the round trip in nanoseconds, or -1
+    // when nothing came back in time. Frames left over from earlier exchanges are dropped first.
+    int64_t roundTrip(const std::vector<uint8_t> &frame, std::vector<uint8_t> &reply,
+                      int64_t timeoutUs);
+
+    // Throws away every frame waiting now; returns how many.
+    size_t drain();
+
+    std::string lastError() const { return error_; }
+
+private:
+    bool next(std::vector<uint8_t> &frame);  // one waiting frame, without blocking
+
+    pcap_t *pcap_ = nullptr;
+    int fd_ = -1;
+    std::string error_;
+};
+
+// Monotonic clock in nanoseconds.
+int64_t nowNs();
+
+}  // namespace ecbench
