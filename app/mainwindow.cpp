@@ -1,0 +1,109 @@
+// The main window: construction, wiring and shutdown. The actions live in
+// files of their own beside this one.
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "appstate.h"
+#include "chart_rendering.h"
+#include "pressure_link.h"
+
+#include <soem/soem.h>
+
+#include <QChart>
+#include <QChartView>
+#include <QCoreApplication>
+#include <QDate>
+#include <QLineSeries>
+#include <QPainter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <cstring>
+
+namespace {
+
+constexpr int kTickIntervalMs = 10;
+
+// An adapter-list text field: its bytes up to the first NUL, or the whole
+// field when it holds none.
+QString adapterText(const char *field, std::size_t size)
+{
+    const void *nul = std::memchr(field, '\0', size);
+    const std::size_t len = nul ? std::size_t(static_cast<const char *>(nul) - field) : size;
+    return QString::fromLocal8Bit(field, qsizetype(len));
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget *parent)
+    : QMainWindow(parent),
+      ui(new Ui::MainWindow),
+      series(nullptr),
+      chart(nullptr),
+      chartView(nullptr),
+      axisX(nullptr),
+      axisY(nullptr),
+      sampleIndex(0)
+{
+    // The daily log is named after the day the program started; it is only
+    // opened when logging starts.
+    dailyFile.setFileName(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
+                          + QStringLiteral(".csv"));
+
+    ui->setupUi(this);
+
+    series = new QLineSeries;
+    configureSeriesRendering(series);
+    chart = new QChart;
+    chart->addSeries(series);
+    chart->setTitle(tr("Pressure over time"));
+    chart->legend()->hide();
+
+    axisX = new QValueAxis;
+    axisX->setTitleText(tr("Time (s)"));
+    axisX->setRange(0, 60);
+    axisY = new QValueAxis;
+    axisY->setTitleText(tr("Pressure (mbar)"));
+    axisY->setRange(0, 1200);
+    chart->addAxis(axisX, Qt::AlignBottom);
+    chart->addAxis(axisY, Qt::AlignLeft);
+    series->attachAxis(axisX);
+    series->attachAxis(axisY);
+
+    chartView = new QChartView(chart);
+    chartView->setRenderHint(QPainter::Antialiasing);
+    chartView->setRubberBand(QChartView::RectangleRubberBand);
+
+    auto *chartLayout = new QVBoxLayout(ui->chartWidget);
+    chartLayout->setContentsMargins(0, 0, 0, 0);
+    chartLayout->addWidget(chartView);
+
+    ec_adaptert *adapters = ec_find_adapters();
+    for (const ec_adaptert *a = adapters; a; a = a->next) {
+        ui->adapterComboBox->addItem(adapterText(a->desc, sizeof a->desc),
+                                     adapterText(a->name, sizeof a->name));
+    }
+    ec_free_adapters(adapters);
+
+    connect(ui->connectButton, &QAbstractButton::clicked, this, [this] { onConnectClicked(); });
+    connect(ui->exitButton, &QAbstractButton::clicked, QCoreApplication::instance(),
+            &QCoreApplication::quit);
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this] { onTimerTick(); });
+    connect(ui->startButton, &QAbstractButton::clicked, this, [this] { onStartClicked(); });
+    connect(ui->stopButton, &QAbstractButton::clicked, this, [this] { onStopClicked(); });
+    connect(ui->loadRunButton, &QAbstractButton::clicked, this, [this] { onLoadRunClicked(); });
+
+    timer->start(kTickIntervalMs);
+}
+
+MainWindow::~MainWindow()
+{
+    ecat_disconnect();
+    if (runFile.isOpen())
+        runFile.close();
+    if (dailyFile.isOpen())
+        dailyFile.close();
+    delete ui;
+}
