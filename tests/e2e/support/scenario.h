@@ -1,0 +1,47 @@
+// Pieces shared by the scenarios that run the window against the simulator:
+// bringing the link up, tallying display ticks against records, capturing stderr.
+#pragma once
+
+#include "sim_process.h"
+#include "window_rig.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryFile>
+
+namespace e2e {
+
+extern const QString kValid;     // "Connected, valid pressure"
+
+// Starts the simulator with `simArgs`, builds the window in a fresh working
+// directory, selects the master's adapter and presses Connect.
+// False with *error when any step fails or the status is not "Connected".
+bool bringUp(SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error);
+
+// Presses Start Logging and waits until the run CSV holds `records` lines.
+bool startLogging(WindowRig &rig, int records, QString *error);
+
+// How the display ticks of a logging run went, from tick `first` on (the first
+// tick that follows a tick already taken while logging).
+struct Tally {
+    int displayTicks = 0;
+    int records = 0;          // lines added to the run CSV over those ticks
+    int duringFault = 0;      // ticks inside the fault window that logged nothing
+    int lostOutside = 0;      // ticks outside the fault window that logged nothing
+    QStringList inconsistencies;  // ticks whose record does not match their status
+    QStringList statuses;     // distinct status texts seen
+};
+Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qint64 faultToMs);
+
+// Collects what is written to file descriptor 2 between start() and stop().
+class StderrCapture {
+public:
+    bool start();
+    QString stop();
+
+private:
+    QTemporaryFile file_;
+    int saved_ = -1;
+};
+
+}  // namespace e2e

@@ -1,0 +1,118 @@
+// A working directory that fills up while a run is on: the logging label names
+// the file that could not be written, the tool keeps running, and records
+// resume once space returns. The directory is a tiny tmpfs mounted inside the
+// test's private mount namespace, so nothing outside sees it.
+#include "support/records.h"
+#include "support/scenario.h"
+
+#include <QtTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+using namespace e2e;
+
+namespace {
+
+// Writes zeros to `path` until the file system refuses; returns the bytes written.
+qint64 fillUp(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0)
+        return -1;
+    static const char block[4096] = {};
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t n = ::write(fd, block, sizeof block);
+        if (n <= 0)
+            break;
+        total += n;
+    }
+    ::close(fd);
+    return total;
+}
+
+}  // namespace
+
+class DiskFullTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (simulatorInterface().isEmpty() || masterInterface().isEmpty())
+            QSKIP("needs the private network namespace: run through scripts/netns-run");
+        QVERIFY(mountDir_.isValid());
+        const int rc = ::mount("tmpfs", QFile::encodeName(mountDir_.path()).constData(), "tmpfs", 0, "size=256k,mode=0700");
+        QVERIFY2(rc == 0, qPrintable(QStringLiteral("mount tmpfs: %1").arg(qt_error_string(errno))));
+        mounted_ = true;
+    }
+    void cleanupTestCase()
+    {
+        if (mounted_)
+            ::umount2(QFile::encodeName(mountDir_.path()).constData(), MNT_DETACH);
+    }
+    void fillsUpDuringARun();
+
+private:
+    QTemporaryDir mountDir_;
+    bool mounted_ = false;
+};
+
+void DiskFullTest::fillsUpDuringARun()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    QString why;
+    QVERIFY2(sim.start({"--pressure", "1013.25"}, &why), qPrintable(why));
+    QVERIFY2(rig.build(&why, mountDir_.path()), qPrintable(why));
+    QVERIFY(rig.selectAdapter(masterInterface()));
+    rig.clickConnect();
+    QCOMPARE(rig.status(), QStringLiteral("Connected"));
+    // A first run with room: the daily file gets its first records.
+    QVERIFY2(startLogging(rig, 2, &why), qPrintable(why));
+    const int dailyBefore = lineCount(rig.dailyCsv());
+
+    // A new run starts and the directory fills up before its first record.
+    rig.clickStart();
+    QCOMPARE(rig.logging(), QStringLiteral("Logging ON"));
+    const QString run = rig.runCsv();
+    const QString filler = rig.dir().filePath("filler.bin");
+    const qint64 filled = fillUp(filler);
+    QVERIFY2(filled > 0, "could not fill the tmpfs");
+    std::printf("filled %lld bytes\n", static_cast<long long>(filled));
+
+    QVERIFY2(rig.waitUntil([&] { return rig.logging() == "Could not write run CSV"; }, 5000),
+             qPrintable(rig.logging()));
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(rig.logging(), QStringLiteral("Could not write run CSV"));
+    QCOMPARE(rig.status(), kValid);            // the link is unaffected
+    QCOMPARE(lineCount(run), 0);
+    QVERIFY(messages.messages().size() > 0);   // a warning goes to the debug output
+
+    // Space returns: the next record is written and the label says so.
+    QVERIFY(QFile::remove(filler));
+    const qint64 freedAt = rig.nowMs();
+    QVERIFY2(rig.waitUntil([&] { return lineCount(run) >= 2; }, 10000), qPrintable(rig.logging()));
+    QCOMPARE(rig.logging(), QStringLiteral("Logging ON"));
+    printFigure("disk full: space back to next record", rig.ticks().last().atMs - freedAt, "ms");
+
+    const CsvCheck r = checkCsvFile(run);
+    QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
+    for (const Record &rec : r.records)
+        QCOMPARE(rec.pressure, 1013.25);
+    const CsvCheck d = checkCsvFile(rig.dailyCsv());
+    QVERIFY2(d.ok(), qPrintable(d.problems.join('\n')));
+    QVERIFY(d.records.size() >= dailyBefore + r.records.size());
+    // Each record of the run is also in the daily file, in the same order, at its end.
+    for (int i = 0; i < r.records.size(); ++i)
+        QCOMPARE(d.records[d.records.size() - r.records.size() + i].line, r.records[i].line);
+    rig.clickStop();
+    QCOMPARE(rig.logging(), QStringLiteral("Logging OFF, graph saved"));
+}
+
+QTEST_MAIN(DiskFullTest)
+#include "tst_diskfull.moc"

@@ -1,0 +1,363 @@
+// The window on the real link against the simulated sensor while the bus
+// misbehaves: labels, debug messages and records for each fault, and the tool
+// still running afterwards. Each case is its own CTest test (its own namespace
+// and process), so the process-wide state starts fresh.
+#include "support/records.h"
+#include "support/scenario.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+using namespace e2e;
+
+namespace {
+
+const QString kSimPressure = QStringLiteral("1013.25");
+constexpr double kSimMbar = 1013.25;
+
+#define REQUIRE_OK(expr)                                \
+    do {                                                \
+        QString why_;                                   \
+        QVERIFY2((expr), qPrintable(why_));             \
+    } while (0)
+// REQUIRE_OK passes `&why_` through this name.
+#define WHY (&why_)
+
+QString commandOk(SimProcess &sim, const QString &line)
+{
+    const QString answer = sim.command(line);
+    return answer.startsWith(QLatin1String("ok")) ? QString() : QStringLiteral("\"%1\" answered \"%2\"").arg(line, answer);
+}
+
+// Every line of both files complete; the daily file holds the same lines as the run file.
+void verifyFiles(WindowRig &rig, bool requireSimValue, int *altered = nullptr)
+{
+    const CsvCheck run = checkCsvFile(rig.runCsv());
+    QVERIFY2(run.ok(), qPrintable(run.problems.join('\n')));
+    const CsvCheck daily = checkCsvFile(rig.dailyCsv());
+    QVERIFY2(daily.ok(), qPrintable(daily.problems.join('\n')));
+    QCOMPARE(daily.records.size(), run.records.size());
+    for (int i = 0; i < run.records.size(); ++i)
+        QCOMPARE(daily.records[i].line, run.records[i].line);
+    int differing = 0;
+    double lastElapsed = -1;
+    for (const Record &r : run.records) {
+        QVERIFY2(r.elapsed >= lastElapsed, qPrintable(r.line));
+        lastElapsed = r.elapsed;
+        if (r.pressure != kSimMbar) {
+            ++differing;
+            if (requireSimValue)
+                QFAIL(qPrintable(QStringLiteral("record with a pressure the sensor never gave: %1").arg(r.line)));
+        }
+    }
+    if (altered)
+        *altered = differing;
+}
+
+void verifyTally(const Tally &t)
+{
+    QVERIFY2(t.inconsistencies.isEmpty(), qPrintable(t.inconsistencies.join('\n')));
+}
+
+void printTally(const QString &fault, const Tally &t)
+{
+    std::printf("%s: %d display ticks, %d records, %d unavailable during the fault, statuses: %s\n",
+                qPrintable(fault), t.displayTicks, t.records, t.duringFault, qPrintable(t.statuses.join(" | ")));
+    printFigure(fault + QStringLiteral(" records lost beyond the fault"), t.lostOutside, QStringLiteral("records"));
+}
+
+}  // namespace
+
+class FaultsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        if (simulatorInterface().isEmpty() || masterInterface().isEmpty())
+            QSKIP("needs the private network namespace: run through scripts/netns-run");
+    }
+
+    void invalidReadings();
+    void silence();
+    void refuseOp();
+    void errorState();
+    void dropsForAMinute();
+    void corruptAndTruncatedForAMinute();
+    void extraSlavesIgnored();
+    void refusedBus_data();
+    void refusedBus();
+};
+
+void FaultsTest::invalidReadings()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(startLogging(rig, 2, WHY));
+    const int firstTick = rig.ticks().size();
+    const int before = lineCount(rig.runCsv());
+
+    QCOMPARE(commandOk(sim, "invalid on"), QString());
+    const qint64 faultFrom = rig.nowMs();
+    QVERIFY2(rig.waitUntil([&] { return !rig.ticks().isEmpty() && rig.ticks().last().status == "Reconnected"; }, 20000),
+             qPrintable(rig.status()));
+    const qint64 reconnectedAt = rig.ticks().last().atMs;
+    printFigure("first invalid reading to Reconnected", reconnectedAt - faultFrom, "ms");
+    QCOMPARE(lineCount(rig.runCsv()), before);
+
+    // Still invalid: the next display tick reconnects again.
+    QVERIFY(rig.waitDisplayTicks(1, 20000));
+    QCOMPARE(rig.ticks().last().status, QStringLiteral("Reconnected"));
+    QCOMPARE(lineCount(rig.runCsv()), before);
+
+    QCOMPARE(commandOk(sim, "invalid off"), QString());
+    const qint64 faultTo = rig.nowMs();
+    QVERIFY2(rig.waitUntil([&] { return lineCount(rig.runCsv()) > before; }, 10000), qPrintable(rig.status()));
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(rig.status(), kValid);
+    QCOMPARE(rig.pressure(), QStringLiteral("1013.250 mbar"));
+
+    // While invalid: only "Connected, pressure invalid" (fewer than five so far) or a reconnect.
+    int invalidShown = 0;
+    for (const DisplayTick &t : rig.ticks()) {
+        if (t.atMs <= faultFrom || t.atMs > faultTo)
+            continue;
+        QVERIFY2(t.status == "Reconnected" || t.status == "Connected, pressure invalid", qPrintable(t.status));
+        if (t.status == "Connected, pressure invalid")
+            ++invalidShown;
+    }
+    QCOMPARE(messages.count("INVALID PRESSURE"), invalidShown);
+    const QRegularExpression invalidMessage("^INVALID PRESSURE pressure= \\S+ valid= 0 over= [01] under= [01]$");
+    for (const QString &m : messages.messages())
+        if (m.startsWith("INVALID PRESSURE"))
+            QVERIFY2(invalidMessage.match(m).hasMatch(), qPrintable(m));
+
+    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTally("invalid readings", t);
+    verifyTally(t);
+    verifyFiles(rig, true);
+    QCOMPARE(t.lostOutside, 0);
+}
+
+void FaultsTest::silence()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(startLogging(rig, 2, WHY));
+    const int firstTick = rig.ticks().size();
+    const int before = lineCount(rig.runCsv());
+
+    QCOMPARE(commandOk(sim, "silence 3"), QString());
+    const qint64 faultFrom = rig.nowMs();
+    const qint64 faultTo = faultFrom + 3000;
+    rig.runFor(2900);
+    QCOMPARE(lineCount(rig.runCsv()), before);
+    int silentTicks = 0;
+    for (const DisplayTick &t : rig.ticks()) {
+        if (t.atMs <= faultFrom)
+            continue;
+        ++silentTicks;
+        QCOMPARE(t.status, QStringLiteral("EtherCAT read failed"));
+    }
+    QVERIFY2(silentTicks >= 1, "no display tick while the sensor was silent");
+
+    QVERIFY2(rig.waitUntil([&] { return lineCount(rig.runCsv()) > before; }, 15000), qPrintable(rig.status()));
+    qint64 firstRecordAt = -1;
+    for (const DisplayTick &t : rig.ticks())
+        if (t.runLines > before) {
+            firstRecordAt = t.atMs;
+            break;
+        }
+    QVERIFY(firstRecordAt >= faultTo);
+    printFigure("end of silence to first valid record", firstRecordAt - faultTo, "ms");
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(rig.status(), kValid);
+
+    // After the silence, before the first record: what the outcome table gives for
+    // a failed read or a check that saw the failed exchange.
+    const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
+    int issues = 0;
+    for (const DisplayTick &t : rig.ticks()) {
+        if (t.atMs <= faultTo || t.atMs >= firstRecordAt)
+            continue;
+        const bool allowed = t.status == "EtherCAT read failed" || issue.match(t.status).hasMatch();
+        QVERIFY2(allowed, qPrintable(t.status));
+        if (t.status.startsWith("EtherCAT issue"))
+            ++issues;
+    }
+    QCOMPARE(messages.count("ETHERCAT ISSUE"), issues);
+
+    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTally("silence of 3 s", t);
+    verifyTally(t);
+    verifyFiles(rig, true);
+}
+
+void FaultsTest::refuseOp()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--refuse-op", "on"}, WHY));
+    rig.clickStart();
+    QCOMPARE(rig.logging(), QStringLiteral("Logging ON"));
+    QVERIFY(rig.waitDisplayTicks(3, 15000));
+    const QRegularExpression issue("^EtherCAT issue: state=0x4 WKC=(-?\\d+)$");
+    for (const DisplayTick &t : rig.ticks())
+        QVERIFY2(issue.match(t.status).hasMatch(), qPrintable(t.status));
+    QCOMPARE(lineCount(rig.runCsv()), 0);
+    QCOMPARE(lineCount(rig.dailyCsv()), 0);
+    const QRegularExpression message("^ETHERCAT ISSUE state= 4 wkc= -?\\d+$");
+    int count = 0;
+    for (const QString &m : messages.messages())
+        if (m.startsWith("ETHERCAT ISSUE")) {
+            QVERIFY2(message.match(m).hasMatch(), qPrintable(m));
+            ++count;
+        }
+    QCOMPARE(count, rig.ticks().size());
+    QCOMPARE(messages.count("INVALID PRESSURE"), 0);
+    QCOMPARE(rig.pressure(), QStringLiteral("1013.250 mbar"));
+}
+
+void FaultsTest::errorState()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(startLogging(rig, 2, WHY));
+    const int before = lineCount(rig.runCsv());
+    QCOMPARE(commandOk(sim, "error-state 0x18 0x001B"), QString());
+    const int firstTick = rig.ticks().size();
+    QVERIFY(rig.waitDisplayTicks(3, 15000));
+    const QRegularExpression issue("^EtherCAT issue: state=0x18 WKC=-?\\d+$");
+    for (int i = firstTick; i < rig.ticks().size(); ++i)
+        QVERIFY2(issue.match(rig.ticks()[i].status).hasMatch(), qPrintable(rig.ticks()[i].status));
+    QCOMPARE(lineCount(rig.runCsv()), before);
+    const QRegularExpression message("^ETHERCAT ISSUE state= 24 wkc= -?\\d+$");
+    int count = 0;
+    for (const QString &m : messages.messages())
+        if (m.startsWith("ETHERCAT ISSUE")) {
+            QVERIFY2(message.match(m).hasMatch(), qPrintable(m));
+            ++count;
+        }
+    QCOMPARE(count, rig.ticks().size() - firstTick);
+    verifyFiles(rig, true);
+}
+
+void FaultsTest::dropsForAMinute()
+{
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--seed", "11"}, WHY));
+    REQUIRE_OK(startLogging(rig, 1, WHY));
+    const int firstTick = rig.ticks().size();
+    QCOMPARE(commandOk(sim, "drop 0.05"), QString());
+    const qint64 faultFrom = rig.nowMs();
+    rig.runFor(60000);
+    const qint64 faultTo = rig.nowMs();
+    QCOMPARE(commandOk(sim, "drop 0"), QString());
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(rig.status(), kValid);
+    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
+
+    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTally("5% frames dropped", t);
+    verifyTally(t);
+    const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
+    for (const QString &s : t.statuses)
+        QVERIFY2(s == kValid || s == "EtherCAT read failed" || issue.match(s).hasMatch(), qPrintable(s));
+    verifyFiles(rig, true);
+    QVERIFY(t.records > 0);
+}
+
+void FaultsTest::corruptAndTruncatedForAMinute()
+{
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--seed", "12"}, WHY));
+    REQUIRE_OK(startLogging(rig, 1, WHY));
+    const int firstTick = rig.ticks().size();
+    QCOMPARE(commandOk(sim, "corrupt 0.05"), QString());
+    QCOMPARE(commandOk(sim, "truncate 0.05"), QString());
+    const qint64 faultFrom = rig.nowMs();
+    rig.runFor(60000);
+    const qint64 faultTo = rig.nowMs();
+    QCOMPARE(commandOk(sim, "corrupt 0"), QString());
+    QCOMPARE(commandOk(sim, "truncate 0"), QString());
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
+
+    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTally("5% replies corrupted and 5% truncated", t);
+    verifyTally(t);
+    int altered = 0;
+    verifyFiles(rig, false, &altered);
+    // A reply whose bytes were changed inside the process data but nowhere the
+    // master can see (no frame check sequence reaches it) reads as a plausible
+    // value: count them, they are the fault's own and not the tool's.
+    printFigure("records with a pressure altered by corruption", altered, "records");
+    QVERIFY(t.records > 0);
+    // The tool is still running and healthy once the faults stop.
+    QVERIFY(rig.waitUntil([&] { return rig.status() == kValid || rig.status() == "Reconnected"; }, 10000));
+}
+
+void FaultsTest::extraSlavesIgnored()
+{
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    REQUIRE_OK(bringUp(sim, rig, {"--slaves", "sensor,dig-out,dig-in", "--pressure", "987.5"}, WHY));
+    QVERIFY2(rig.waitUntil([&] { return rig.status() == kValid; }, 5000), qPrintable(rig.status()));
+    QCOMPARE(rig.pressure(), QStringLiteral("987.500 mbar"));
+    REQUIRE_OK(startLogging(rig, 2, WHY));
+    const CsvCheck run = checkCsvFile(rig.runCsv());
+    QVERIFY2(run.ok(), qPrintable(run.problems.join('\n')));
+    for (const Record &r : run.records)
+        QCOMPARE(r.pressure, 987.5);
+    QCOMPARE(messages.count("INVALID PRESSURE"), 0);
+}
+
+void FaultsTest::refusedBus_data()
+{
+    QTest::addColumn<QString>("slaves");
+    QTest::addColumn<QString>("cause");   // a word the stderr line must contain
+    QTest::newRow("input image of 4 bytes") << "short-sensor" << "input";
+    QTest::newRow("process data over 4096 bytes") << "sensor,big-in" << "4096";
+}
+
+void FaultsTest::refusedBus()
+{
+    QFETCH(QString, slaves);
+    QFETCH(QString, cause);
+    MessageCapture messages;
+    SimProcess sim;
+    WindowRig rig;
+    QString why;
+    QVERIFY2(sim.start({"--slaves", slaves}, &why), qPrintable(why));
+    QVERIFY2(rig.build(&why), qPrintable(why));
+    QVERIFY(rig.selectAdapter(masterInterface()));
+    StderrCapture err;
+    QVERIFY(err.start());
+    rig.clickConnect();
+    const QString printed = err.stop();
+    std::printf("stderr of the refused connect: %s", qPrintable(printed));
+    QCOMPARE(rig.status(), QStringLiteral("Connection failed"));
+    const QStringList lines = printed.split('\n', Qt::SkipEmptyParts);
+    QVERIFY2(lines.size() == 1, qPrintable(printed));
+    QVERIFY2(lines.first().contains(cause, Qt::CaseInsensitive), qPrintable(lines.first()));
+    // Not connected: the ticks leave the labels alone and nothing is logged.
+    rig.clickStart();
+    QVERIFY(rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(rig.status(), QStringLiteral("Connection failed"));
+    QCOMPARE(rig.pressure(), QStringLiteral("---- mbar"));
+    QCOMPARE(lineCount(rig.runCsv()), 0);
+    QCOMPARE(messages.count("ETHERCAT ISSUE"), 0);
+}
+
+QTEST_MAIN(FaultsTest)
+#include "tst_faults.moc"
