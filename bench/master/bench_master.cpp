@@ -1,0 +1,220 @@
+// Figures of the bundled master over a veth pair, each as a ratio against
+// a bare frame round trip measured in the same run:
+//   one process-data exchange (send + receive), median and 99th percentile;
+//   one ecx_readstate with every slave agreeing;
+//   bring-up from ecx_init to OP with the simulator;
+//   CPU time (user + system) per exchange.
+// Run inside scripts/netns-run (see run.sh).
+#include "child.h"
+#include "raw_roundtrip.h"
+
+#include <soem/soem.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <sys/resource.h>
+#include <time.h>
+#include <vector>
+
+namespace {
+
+int64_t nowNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+int64_t cpuNs()
+{
+    rusage ru{};
+    getrusage(RUSAGE_SELF, &ru);
+    auto ns = [](const timeval &tv) { return int64_t(tv.tv_sec) * 1000000000 + int64_t(tv.tv_usec) * 1000; };
+    return ns(ru.ru_utime) + ns(ru.ru_stime);
+}
+
+struct Stats {
+    double median = 0, p99 = 0;
+    int lost = 0;
+};
+
+Stats summarize(std::vector<int64_t> v, int lost)
+{
+    Stats s;
+    s.lost = lost;
+    if (v.empty())
+        return s;
+    std::sort(v.begin(), v.end());
+    s.median = double(v[v.size() / 2]) / 1000.0;
+    s.p99 = double(v[std::min(v.size() - 1, v.size() * 99 / 100)]) / 1000.0;
+    return s;
+}
+
+template <typename F>
+Stats measure(int n, F once)
+{
+    std::vector<int64_t> t;
+    t.reserve(size_t(n));
+    int lost = 0;
+    for (int i = 0; i < n; ++i) {
+        const int64_t ns = once();
+        if (ns < 0)
+            ++lost;
+        else
+            t.push_back(ns);
+    }
+    return summarize(t, lost);
+}
+
+Stats bare(RawRoundTrip &raw, int n)
+{
+    const std::vector<uint8_t> frame = lrwFrame(6);
+    for (int i = 0; i < 200; ++i)
+        raw.once(frame, 2000); // warm-up
+    return measure(n, [&] { return raw.once(frame, 2000); });
+}
+
+void printRatio(const char *what, const Stats &m, const Stats &base)
+{
+    std::printf("%-44s median %7.1f us (%.2fx)  p99 %7.1f us (%.2fx)  lost %d\n", what, m.median,
+                base.median > 0 ? m.median / base.median : 0.0, m.p99, base.p99 > 0 ? m.p99 / base.p99 : 0.0,
+                m.lost);
+}
+
+const char *argValue(int argc, char **argv, const char *name, const char *def)
+{
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], name) == 0)
+            return argv[i + 1];
+    return def;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const char *masterIf = std::getenv("ECAT_MASTER_IF");
+    const char *simIf = std::getenv("ECAT_SIM_IF");
+    const std::string sim = argValue(argc, argv, "--sim", "");
+    const std::string reflector = argValue(argc, argv, "--reflector", "");
+    const int n = std::atoi(argValue(argc, argv, "--iterations", "20000"));
+    if (!masterIf || !simIf || sim.empty() || reflector.empty() || n <= 0) {
+        std::fprintf(stderr, "usage (inside scripts/netns-run): %s --sim PATH --reflector PATH [--iterations N]\n",
+                     argv[0]);
+        return 2;
+    }
+    std::unique_ptr<ecx_contextt> ctx(new ecx_contextt);
+    static uint8_t iomap[4096];
+    std::string why;
+    std::printf("bench/master: %d iterations per figure, %s <-> %s\n", n, masterIf, simIf);
+
+    // 1. Against the bare reflector: the master's own cost over the wire's.
+    {
+        Child refl;
+        if (!refl.start({reflector, "--iface", simIf}, 5000, &why)) {
+            std::fprintf(stderr, "%s\n", why.c_str());
+            return 1;
+        }
+        RawRoundTrip raw;
+        if (!raw.open(masterIf, &why)) {
+            std::fprintf(stderr, "raw port: %s\n", why.c_str());
+            return 1;
+        }
+        const Stats base = bare(raw, n);
+        raw.close();
+        std::printf("%-44s median %7.1f us          p99 %7.1f us\n", "bare round trip via reflector (baseline)",
+                    base.median, base.p99);
+        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
+        if (!ecx_init(ctx.get(), masterIf))
+            return 1;
+        // A mapping as for a sensor and one output byte, without slaves.
+        ec_groupt &g = ctx->grouplist[0];
+        g.outputs = iomap;
+        g.Obytes = 1;
+        g.inputs = iomap + 1;
+        g.Ibytes = 5;
+        for (int i = 0; i < 200; ++i) {
+            ecx_send_processdata(ctx.get());
+            ecx_receive_processdata(ctx.get(), 2000);
+        }
+        const Stats m = measure(n, [&] {
+            const int64_t t0 = nowNs();
+            ecx_send_processdata(ctx.get());
+            return ecx_receive_processdata(ctx.get(), 2000) == EC_NOFRAME ? -1 : nowNs() - t0;
+        });
+        printRatio("process-data exchange via reflector", m, base);
+        ecx_close(ctx.get());
+    }
+
+    // 2. Against the simulator: bring-up, exchange, state read, CPU.
+    Child simulator;
+    if (!simulator.start({sim, "--iface", simIf, "--slaves", "sensor,dig-out"}, 10000, &why)) {
+        std::fprintf(stderr, "%s\n", why.c_str());
+        return 1;
+    }
+    RawRoundTrip raw;
+    if (!raw.open(masterIf, &why)) {
+        std::fprintf(stderr, "raw port: %s\n", why.c_str());
+        return 1;
+    }
+    const Stats base = bare(raw, n);
+    raw.close();
+    std::printf("%-44s median %7.1f us          p99 %7.1f us\n", "bare round trip via simulator (baseline)",
+                base.median, base.p99);
+
+    std::vector<int64_t> bringUps;
+    for (int k = 0; k < 20; ++k) {
+        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
+        const int64_t t0 = nowNs();
+        if (!ecx_init(ctx.get(), masterIf) || ecx_config_init(ctx.get()) <= 0) {
+            std::fprintf(stderr, "bring-up failed\n");
+            return 1;
+        }
+        ecx_config_map_group(ctx.get(), iomap, 0);
+        ecx_configdc(ctx.get());
+        ecx_statecheck(ctx.get(), 0, EC_STATE_SAFE_OP, 8000000);
+        ecx_send_processdata(ctx.get());
+        ecx_receive_processdata(ctx.get(), 2000);
+        ctx->slavelist[0].state = EC_STATE_OPERATIONAL;
+        ecx_writestate(ctx.get(), 0);
+        const uint16_t st = ecx_statecheck(ctx.get(), 0, EC_STATE_OPERATIONAL, 2000000);
+        bringUps.push_back(nowNs() - t0);
+        if (st != EC_STATE_OPERATIONAL) {
+            std::fprintf(stderr, "bus did not reach OP (0x%02X)\n", st);
+            return 1;
+        }
+        if (k < 19)
+            ecx_close(ctx.get());
+    }
+    const Stats up = summarize(bringUps, 0);
+    std::printf("%-44s median %7.2f ms          max %7.2f ms  (goal < 50 ms)\n", "bring-up ecx_init to OP",
+                up.median / 1000.0, double(*std::max_element(bringUps.begin(), bringUps.end())) / 1e6);
+
+    for (int i = 0; i < 200; ++i) {
+        ecx_send_processdata(ctx.get());
+        ecx_receive_processdata(ctx.get(), 2000);
+    }
+    const int64_t cpu0 = cpuNs();
+    const Stats ex = measure(n, [&] {
+        const int64_t t0 = nowNs();
+        ecx_send_processdata(ctx.get());
+        return ecx_receive_processdata(ctx.get(), 2000) == 3 ? nowNs() - t0 : -1;
+    });
+    const double cpuPerExchange = double(cpuNs() - cpu0) / n / 1000.0;
+    printRatio("process-data exchange via simulator", ex, base);
+    const Stats rs = measure(n, [&] {
+        const int64_t t0 = nowNs();
+        return ecx_readstate(ctx.get()) == EC_STATE_OPERATIONAL ? nowNs() - t0 : -1;
+    });
+    printRatio("ecx_readstate (all agree) via simulator", rs, base);
+    std::printf("%-44s %7.1f us per exchange of %.1f us wall (%.0f%%)\n", "CPU user+system", cpuPerExchange,
+                ex.median, ex.median > 0 ? 100.0 * cpuPerExchange / ex.median : 0.0);
+    ctx->slavelist[0].state = EC_STATE_INIT;
+    ecx_writestate(ctx.get(), 0);
+    ecx_close(ctx.get());
+    return 0;
+}

@@ -1,0 +1,53 @@
+// A master context wired to the in-process slave model.
+#ifndef TESTS_MASTER_MASTER_FIXTURE_H
+#define TESTS_MASTER_MASTER_FIXTURE_H
+
+#include "sim_transport.h"
+
+#include <soem/soem.h>
+
+#include <cstring>
+#include <memory>
+
+struct MasterOnSim {
+    explicit MasterOnSim(const std::string &slaves) : sim(slaves), ctx(new ecx_contextt)
+    {
+        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
+        std::memset(iomap, 0, sizeof iomap);
+        if (sim.ok())
+            ecx_init_transport(ctx.get(), &sim);
+    }
+    ~MasterOnSim() { ecx_close(ctx.get()); }
+
+    ecx_contextt *c() { return ctx.get(); }
+    ec_slavet &slave(int i) { return ctx->slavelist[i]; }
+
+    // The link's bring-up, with short waits. Returns the mapped image size,
+    // or -1 when enumeration failed.
+    int bringUp(int opTimeoutUs = 200000)
+    {
+        if (ecx_config_init(c()) <= 0)
+            return -1;
+        const int size = ecx_config_map_group(c(), iomap, 0);
+        ecx_configdc(c());
+        ecx_statecheck(c(), 0, EC_STATE_SAFE_OP, 200000);
+        ecx_send_processdata(c());
+        ecx_receive_processdata(c(), 2000);
+        ctx->slavelist[0].state = EC_STATE_OPERATIONAL;
+        ecx_writestate(c(), 0);
+        ecx_statecheck(c(), 0, EC_STATE_OPERATIONAL, opTimeoutUs);
+        return size;
+    }
+
+    int exchange(int timeoutUs = 2000)
+    {
+        ecx_send_processdata(c());
+        return ecx_receive_processdata(c(), timeoutUs);
+    }
+
+    SimTransport sim;
+    std::unique_ptr<ecx_contextt> ctx;
+    uint8_t iomap[8192];
+};
+
+#endif

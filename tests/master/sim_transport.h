@@ -1,0 +1,47 @@
+// A frame transport that hands every frame to the in-process slave model
+// and can lose, damage or add frames on the way back.
+#ifndef TESTS_MASTER_SIM_TRANSPORT_H
+#define TESTS_MASTER_SIM_TRANSPORT_H
+
+#include <ecmaster/transport.h>
+#include <ecsim/bus.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SimTransport : public ecmaster::Transport {
+public:
+    explicit SimTransport(const std::string &slaves);
+
+    bool send(const uint8_t *frame, size_t len) override;
+    int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
+
+    ecsim::Bus &bus() { return *bus_; }
+    bool ok() const { return bus_ != nullptr; }
+    // Slave-level command; returns the model's answer.
+    std::string command(const std::string &line) { return bus_->command(line); }
+
+    // Faults applied to the next replies.
+    int dropReplies = 0;       // lose this many replies
+    int corruptReplies = 0;    // break the EtherCAT header length of this many
+    int truncateReplies = 0;   // cut this many short in the middle of a datagram
+    bool silent = false;       // no reply at all while set
+    bool noReturnMark = false; // replies without the returned-frame mark
+    // Frames put in front of the next reply: a stale copy of the previous
+    // reply, and a frame of another protocol.
+    int staleBeforeNext = 0;
+    int foreignBeforeNext = 0;
+
+    int framesSent = 0;
+    int framesAnswered = 0;
+    std::vector<uint8_t> lastSent;
+
+private:
+    std::unique_ptr<ecsim::Bus> bus_;
+    std::deque<std::vector<uint8_t>> queue_;
+    std::vector<uint8_t> previousReply_;
+};
+
+#endif
