@@ -1,0 +1,278 @@
+// The real pressure link and master against the simulated sensor, inside the
+// private namespace of scripts/netns-run.
+#include "pressure_link.h"
+#include "sim_process.h"
+
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+struct Reading {
+    int result = -7;
+    float pressure = -7.0f;
+    int valid = -7, over = -7, under = -7;
+};
+
+Reading readOnce()
+{
+    Reading r;
+    r.result = ecat_read(&r.pressure, &r.valid, &r.over, &r.under);
+    return r;
+}
+
+}  // namespace
+
+class TestLinkBus : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    // Kept first: the working counter is 0 only before the first read.
+    void checkBeforeAnyRead();
+    void readDecodesImage();
+    void flagBitsAboveTwoIgnored();
+    void checkHealthyAfterRead();
+    void checkWithNullPointers();
+    void slaveStuckInSafeOp();
+    void opWithErrorIndication();
+    void silenceGivesMinusOne();
+    void shortInputImageRefused();
+    void oversizedProcessDataRefused();
+    void disconnectThenConnectAgain();
+    void connectWhileUpReplacesLink();
+    void emptyAndUnknownAdapterNames();
+    void disconnectWithNothingOpen();
+
+private:
+    void startSim(const QStringList &args);
+    void connectUp();
+
+    SimProcess sim;
+    QByteArray master;
+};
+
+void TestLinkBus::initTestCase()
+{
+    master = SimProcess::masterIf();
+    if (master.isEmpty() || SimProcess::simIf().isEmpty())
+        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
+}
+
+void TestLinkBus::cleanup()
+{
+    ecat_disconnect();
+    sim.stop();
+}
+
+void TestLinkBus::startSim(const QStringList &args)
+{
+    QString error;
+    QVERIFY2(sim.start(args, &error), qPrintable(error));
+}
+
+void TestLinkBus::connectUp()
+{
+    QCOMPARE(ecat_connect(master.constData()), 1);
+}
+
+void TestLinkBus::checkBeforeAnyRead()
+{
+    int state = -7, wkc = -7;
+    // Before any connect: 0, nothing written.
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QCOMPARE(state, -7);
+    QCOMPARE(wkc, -7);
+
+    startSim({"--pressure", "1013.25"});
+    connectUp();
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QCOMPARE(state, 8);
+    QCOMPARE(wkc, 0);
+}
+
+void TestLinkBus::readDecodesImage()
+{
+    startSim({"--image", "050000C842"});
+    connectUp();
+    const Reading r = readOnce();
+    QCOMPARE(r.result, 1);
+    QCOMPARE(r.valid, 1);
+    QCOMPARE(r.over, 0);
+    QCOMPARE(r.under, 1);
+    QCOMPARE(r.pressure, 100.0f);
+}
+
+void TestLinkBus::flagBitsAboveTwoIgnored()
+{
+    startSim({"--image", "F80000C842"});
+    connectUp();
+    const Reading r = readOnce();
+    QCOMPARE(r.result, 1);
+    QCOMPARE(r.valid, 0);
+    QCOMPARE(r.over, 0);
+    QCOMPARE(r.under, 0);
+    QCOMPARE(r.pressure, 100.0f);
+
+    QVERIFY(sim.command("image 0366E6F642").startsWith("ok"));  // valid + over, 123.45
+    Reading next = readOnce();
+    QCOMPARE(next.result, 1);
+    QCOMPARE(next.valid, 1);
+    QCOMPARE(next.over, 1);
+    QCOMPARE(next.under, 0);
+    QCOMPARE(next.pressure, 123.45f);
+}
+
+void TestLinkBus::checkHealthyAfterRead()
+{
+    startSim({"--pressure", "1013.25"});
+    connectUp();
+    const Reading r = readOnce();
+    QCOMPARE(r.result, 1);
+    QCOMPARE(r.valid, 1);
+    QCOMPARE(r.pressure, 101325.0f);
+    int state = 0, wkc = 0;
+    QCOMPARE(ecat_check(&state, &wkc), 1);
+    QCOMPARE(state, 8);
+    QVERIFY2(wkc >= 1, qPrintable(QString::number(wkc)));
+}
+
+void TestLinkBus::checkWithNullPointers()
+{
+    startSim({});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+    QCOMPARE(ecat_check(nullptr, nullptr), 1);
+    int state = 0;
+    QCOMPARE(ecat_check(&state, nullptr), 1);
+    QCOMPARE(state, 8);
+}
+
+void TestLinkBus::slaveStuckInSafeOp()
+{
+    startSim({"--refuse-op", "on"});
+    connectUp();  // OP requested, not reached: still a successful connect
+    QCOMPARE(readOnce().result, 1);
+    int state = 0, wkc = 0;
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QVERIFY2((state & 0x0F) == 4, qPrintable(QStringLiteral("state 0x%1").arg(state, 0, 16)));
+}
+
+void TestLinkBus::opWithErrorIndication()
+{
+    startSim({});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+    QCOMPARE(ecat_check(nullptr, nullptr), 1);
+    QVERIFY(sim.command("error-state 0x18 0x001B").startsWith("ok"));
+    readOnce();
+    int state = 0, wkc = 0;
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QCOMPARE(state, 24);
+}
+
+void TestLinkBus::silenceGivesMinusOne()
+{
+    startSim({});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+    QVERIFY(sim.command("silence 30").startsWith("ok"));
+    const Reading r = readOnce();
+    QCOMPARE(r.result, 0);
+    QCOMPARE(r.valid, -7);  // outputs untouched
+    QCOMPARE(r.pressure, -7.0f);
+    int state = -7, wkc = -7;
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QCOMPARE(wkc, -1);
+    QVERIFY(sim.command("silence off").startsWith("ok"));
+    QCOMPARE(readOnce().result, 1);
+    QCOMPARE(ecat_check(&state, &wkc), 1);
+}
+
+void TestLinkBus::shortInputImageRefused()
+{
+    startSim({"--slaves", "short-sensor"});
+    StderrCapture err;
+    QCOMPARE(ecat_connect(master.constData()), 0);
+    const QString text = err.text();
+    QVERIFY2(text.contains("slave 1 has 4 input bytes, expected at least 5"), qPrintable(text));
+    QCOMPARE(text.count('\n'), 1);
+    int state = -7;
+    QCOMPARE(ecat_check(&state, nullptr), 0);
+    QCOMPARE(state, -7);
+    // The adapter was released: a connect to a good bus works right after.
+    sim.stop();
+    startSim({});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+}
+
+void TestLinkBus::oversizedProcessDataRefused()
+{
+    startSim({"--slaves", "sensor,big-in"});
+    StderrCapture err;
+    QCOMPARE(ecat_connect(master.constData()), 0);
+    const QString text = err.text();
+    QVERIFY2(text.contains("more than the 4096-byte image"), qPrintable(text));
+    QCOMPARE(text.count('\n'), 1);
+    QCOMPARE(ecat_check(nullptr, nullptr), 0);
+}
+
+void TestLinkBus::disconnectThenConnectAgain()
+{
+    startSim({"--pressure", "500"});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+    ecat_disconnect();
+    int state = -7, wkc = -7;
+    QCOMPARE(ecat_check(&state, &wkc), 0);
+    QCOMPARE(state, -7);
+    connectUp();
+    const Reading r = readOnce();
+    QCOMPARE(r.result, 1);
+    QCOMPARE(r.pressure, 50000.0f);
+    QCOMPARE(ecat_check(&state, &wkc), 1);
+    QCOMPARE(state, 8);
+}
+
+void TestLinkBus::connectWhileUpReplacesLink()
+{
+    startSim({});
+    connectUp();
+    QCOMPARE(readOnce().result, 1);
+    connectUp();  // the earlier adapter is released first
+    QCOMPARE(readOnce().result, 1);
+    QCOMPARE(ecat_check(nullptr, nullptr), 1);
+    // A failed connect while up leaves the link down.
+    StderrCapture err;
+    QCOMPARE(ecat_connect("no-such-adapter0"), 0);
+    err.text();
+    int state = -7;
+    QCOMPARE(ecat_check(&state, nullptr), 0);
+    QCOMPARE(state, -7);
+}
+
+void TestLinkBus::emptyAndUnknownAdapterNames()
+{
+    StderrCapture err;
+    QCOMPARE(ecat_connect(""), 0);
+    QCOMPARE(ecat_connect("no-such-adapter0"), 0);
+    const QString text = err.text();
+    QVERIFY2(text.contains("pressure link: (no adapter name): cannot open"), qPrintable(text));
+    QVERIFY2(text.contains("pressure link: no-such-adapter0: cannot open"), qPrintable(text));
+    QCOMPARE(ecat_check(nullptr, nullptr), 0);
+}
+
+void TestLinkBus::disconnectWithNothingOpen()
+{
+    ecat_disconnect();
+    ecat_disconnect();
+    QCOMPARE(ecat_check(nullptr, nullptr), 0);
+}
+
+QTEST_GUILESS_MAIN(TestLinkBus)
+#include "tst_link_bus.moc"
