@@ -35,7 +35,7 @@ bool parseU64(const std::string &s, uint64_t &out)
         return false;
     char *end = nullptr;
     errno = 0;
-    const unsigned long long v = std::strtoull(s.c_str(), &end, 0);
+    const unsigned long long v = std::strtoull(s.c_str(), &end, 10);
     if (errno != 0 || end != s.c_str() + s.size())
         return false;
     out = v;

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
@@ -88,8 +89,14 @@ int main(int argc, char **argv)
 
     ecsim::FrameFaults faults;
     ecsim::FrameCounters counters;
-    ecsim::CommandInterpreter interpreter(faults, counters,
-                                          [&bus](const std::string &line) { return bus->command(line); });
+    // The slave model should never throw; if it does, the command fails instead of the program.
+    ecsim::CommandInterpreter interpreter(faults, counters, [&bus](const std::string &line) {
+        try {
+            return bus->command(line);
+        } catch (const std::exception &e) {
+            return std::string("error: the slaves failed on this command: ") + e.what();
+        }
+    });
     for (const std::string &cmd : opt.startupCommands) {
         const std::string name = cmd.substr(0, cmd.find(' '));
         if (name == "quit") {
@@ -117,8 +124,14 @@ int main(int argc, char **argv)
         complain(error);
         return 1;
     }
-    ecsim::FrameServer server([&bus](const uint8_t *f, size_t n,
-                                     std::vector<uint8_t> &reply) { return bus->handleFrame(f, n, reply); },
+    ecsim::FrameServer server(
+        [&bus](const uint8_t *f, size_t n, std::vector<uint8_t> &reply) {
+            try {
+                return bus->handleFrame(f, n, reply);
+            } catch (const std::exception &) {
+                return false;  // counted as malformed; the next frame is served as usual
+            }
+        },
                               [&port](const uint8_t *f, size_t n) { return port.send(f, n); }, faults,
                               counters);
     const ecsim::PcapPort::FrameHandler onFrame = [&server](const uint8_t *d, size_t cap, size_t len) {
@@ -147,14 +160,16 @@ int main(int argc, char **argv)
         }
         if (fds[0].revents & POLLIN)
             break;  // SIGTERM or SIGINT: a clean end
-        if (fds[1].revents & (POLLIN | POLLERR)) {
-            if (port.dispatch(onFrame) < 0) {
-                complain("capture on '" + opt.iface + "' failed: " + port.lastError());
+        if (fds[1].revents) {
+            const int n = port.dispatch(onFrame);
+            if (n < 0 || (n == 0 && (fds[1].revents & (POLLHUP | POLLNVAL)))) {
+                complain("capture on '" + opt.iface + "' failed: " +
+                         (n < 0 ? port.lastError() : std::string("the interface is gone")));
                 status = 1;
                 break;
             }
         }
-        if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
+        if (fds[2].revents) {
             char buf[4096];
             const ssize_t n = ::read(0, buf, sizeof buf);
             std::vector<ecsim::LineReader::Line> lines;

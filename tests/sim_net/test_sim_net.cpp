@@ -303,6 +303,37 @@ private slots:
         QVERIFY2(!QFile::exists(path), "socket file left behind");
     }
 
+    void controlSocketPathIsCheckedBeforeUse()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath("sim.sock");
+        QString err;
+        {
+            // A regular file at the path is left alone.
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("keep me");
+        }
+        QCOMPARE(runToEnd({"--iface", simIf_, "--control", path}, err), 1);
+        QVERIFY2(err.contains("not a socket"), qPrintable(err));
+        QVERIFY(QFile::remove(path));
+        // A socket in use by a running simulator is refused; once it is gone, it is replaced.
+        SimProcess first;
+        QVERIFY(startSim(first, {"--control", path}));
+        QCOMPARE(runToEnd({"--iface", simIf_, "--control", path}, err), 1);
+        QVERIFY2(err.contains("in use"), qPrintable(err));
+        first.process().kill();  // no clean-up: the socket file stays behind
+        QVERIFY(first.process().waitForFinished(5000));
+        QVERIFY(QFile::exists(path));
+        SimProcess second;
+        QVERIFY(startSim(second, {"--control", path}));
+        ControlClient c;
+        QVERIFY(c.connect(path));
+        QVERIFY(c.ask("stats").startsWith("ok "));
+        QCOMPARE(second.quit(), 0);
+    }
+
     void terminateEndsCleanly()
     {
         SimProcess sim;
