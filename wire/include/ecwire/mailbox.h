@@ -69,6 +69,10 @@ constexpr uint8_t CmdAbort = 0x80;
 constexpr uint8_t CcsMask = 0xE0;              // client/server command specifier
 constexpr uint8_t CcsDownload = 0x20, CcsUpload = 0x40, CcsUploadSegment = 0x60, CcsDownloadSegment = 0x00;
 
+// Complete access: the object's subindexes back to back, sub 0 (the count)
+// padded to 16 bits when the transfer starts at subindex 0.
+constexpr size_t CompleteAccessSub0Size = 2;
+
 // Abort codes
 constexpr uint32_t AbortToggle = 0x05030000;
 constexpr uint32_t AbortUnknownCommand = 0x05040001;

@@ -1,0 +1,140 @@
+// The application-layer state machine: requests through AL control, checks
+// of each transition, error indication and acknowledge.
+#include "ecwire/registers.h"
+#include "slave.h"
+
+namespace ecsim {
+
+using namespace ecwire;
+
+namespace {
+constexpr uint16_t EventAlStatus = 0x0008;
+
+bool fmmuCovers(const EscMemory &mem, uint16_t start, uint16_t length, uint8_t typeBit)
+{
+    for (unsigned n = 0; n < 8; ++n) {
+        const FmmuEntry f = decodeFmmu(mem.data() + reg::fmmu(n));
+        if ((f.activate & 0x01) && (f.type & typeBit) && f.physicalStart <= start
+            && uint32_t(start) + length <= uint32_t(f.physicalStart) + f.length)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+void Slave::initAl()
+{
+    mem_.setU16(reg::AlControl, al::Init);
+    mem_.setU16(reg::AlStatus, al::Init);
+    mem_.setU16(reg::AlStatusCode, al::NoError);
+}
+
+uint16_t Slave::alStatus() const { return mem_.u16(reg::AlStatus); }
+uint16_t Slave::alStatusCode() const { return mem_.u16(reg::AlStatusCode); }
+
+void Slave::setAl(uint16_t state, uint16_t code, bool error)
+{
+    const uint16_t status = static_cast<uint16_t>(state | (error ? al::ErrorFlag : 0));
+    if (status != alStatus())
+        mem_.setU16(reg::EventRequest, mem_.u16(reg::EventRequest) | EventAlStatus);
+    const uint16_t before = alStatus() & al::StateMask;
+    mem_.setU16(reg::AlStatus, status);
+    mem_.setU16(reg::AlStatusCode, code);
+    if (state == al::Init)
+        resetMailbox();
+    if (state == al::Op && before != al::Op)
+        lastOutputsNs_ = nowNs_; // the watchdog starts on entering OP
+}
+
+void Slave::forceError(uint16_t status, uint16_t code)
+{
+    forced_ = true;
+    setAl(status & al::StateMask, code, (status & al::ErrorFlag) != 0);
+}
+
+void Slave::onAlControl()
+{
+    if (forced_)
+        return; // a fault set from the control channel holds until released
+    const uint16_t control = mem_.u16(reg::AlControl);
+    const uint16_t requested = control & al::StateMask;
+    const bool ack = (control & al::ErrorFlag) != 0;
+    uint16_t current = alStatus() & al::StateMask;
+    if (alStatus() & al::ErrorFlag) {
+        if (!ack)
+            return; // the error indication waits for an acknowledge
+        setAl(current, al::NoError, false);
+    }
+    if (requested == current)
+        return;
+    const uint16_t code = checkTransition(current, requested);
+    if (code != al::NoError)
+        setAl(current, code, true);
+    else
+        setAl(requested, al::NoError, false);
+}
+
+uint16_t Slave::checkTransition(uint16_t from, uint16_t to) const
+{
+    switch (to) {
+    case al::Init:
+        return al::NoError;
+    case al::PreOp:
+        if (from == al::Init)
+            return mailboxSmsValid() ? al::NoError : al::InvalidMailboxConfig;
+        return al::NoError; // down from SAFE-OP or OP
+    case al::SafeOp:
+        if (from == al::PreOp)
+            return processDataCheck();
+        return from == al::Op ? al::NoError : al::InvalidStateChange;
+    case al::Op:
+        if (from != al::SafeOp)
+            return al::InvalidStateChange;
+        return refuseOp_ ? refuseOpCode_ : al::NoError;
+    case al::Boot:
+        return al::InvalidStateChange; // no bootstrap mode
+    default:
+        return al::UnknownState;
+    }
+}
+
+bool Slave::mailboxSmsValid() const
+{
+    if (!spec_.hasMailbox())
+        return true;
+    const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
+    const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
+    const uint8_t kind = sm::ModeMask | sm::DirMask;
+    return out.physicalStart == spec_.sii.mbxRxOffset && out.length == spec_.sii.mbxRxSize
+        && (out.control & kind) == (sm::ModeMailbox | sm::DirWrite) && (out.activate & sm::ActivateEnable)
+        && in.physicalStart == spec_.sii.mbxTxOffset && in.length == spec_.sii.mbxTxSize
+        && (in.control & kind) == (sm::ModeMailbox | sm::DirRead) && (in.activate & sm::ActivateEnable);
+}
+
+uint16_t Slave::processDataCheck() const
+{
+    const uint8_t kind = sm::ModeMask | sm::DirMask;
+    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
+    const bool outOn = (out.activate & sm::ActivateEnable) && out.length > 0;
+    if (spec_.outputSize > 0) {
+        if (!outOn || out.length != spec_.outputSize || (out.control & kind) != (sm::ModeBuffered | sm::DirWrite)
+            || !mem_.inRange(out.physicalStart, out.length)
+            || !fmmuCovers(mem_, out.physicalStart, out.length, fmmu::TypeWrite))
+            return al::InvalidOutputConfig;
+    } else if (outOn) {
+        return al::InvalidOutputConfig;
+    }
+    const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
+    const bool inOn = (in.activate & sm::ActivateEnable) && in.length > 0;
+    if (spec_.inputSize > 0) {
+        if (!inOn || in.length != spec_.inputSize || (in.control & kind) != (sm::ModeBuffered | sm::DirRead)
+            || !mem_.inRange(in.physicalStart, in.length)
+            || !fmmuCovers(mem_, in.physicalStart, in.length, fmmu::TypeRead))
+            return al::InvalidInputConfig;
+    } else if (inOn) {
+        return al::InvalidInputConfig;
+    }
+    return al::NoError;
+}
+
+} // namespace ecsim

@@ -1,0 +1,110 @@
+#include "ecsim/bus.h"
+
+#include <chrono>
+
+#include "ecwire/frame.h"
+#include "slave.h"
+
+namespace ecsim {
+
+using namespace ecwire;
+
+namespace {
+constexpr size_t MaxSlaves = 64;
+
+uint64_t monotonicNs()
+{
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+std::string trim(const std::string &s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return std::string();
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+} // namespace
+
+Bus::Bus() : clock_(monotonicNs) {}
+Bus::~Bus() = default;
+
+std::string Bus::deviceKinds() { return deviceKindList(); }
+
+std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        return std::unique_ptr<Bus>();
+    };
+    std::vector<DeviceSpec> specs;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = slaves.find(',', start);
+        const std::string kind = trim(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (kind.empty()) {
+            if (trim(slaves).empty())
+                return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
+            return fail("empty device kind in slave list '" + slaves + "'");
+        }
+        DeviceSpec spec;
+        if (!makeDevice(kind, spec))
+            return fail("unknown device kind '" + kind + "' (known: " + deviceKindList() + ")");
+        specs.push_back(std::move(spec));
+        if (specs.size() > MaxSlaves)
+            return fail("more than " + std::to_string(MaxSlaves) + " slaves");
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    std::unique_ptr<Bus> bus(new Bus());
+    const uint64_t now = bus->now();
+    for (size_t i = 0; i < specs.size(); ++i)
+        bus->slaves_.push_back(std::make_unique<Slave>(std::move(specs[i]), i, now));
+    for (size_t i = 0; i < bus->slaves_.size(); ++i)
+        bus->slaves_[i]->setChain(i, bus->slaves_.size());
+    return bus;
+}
+
+uint64_t Bus::now() const { return clock_(); }
+
+void Bus::setClock(std::function<uint64_t()> nowNs)
+{
+    clock_ = nowNs ? std::move(nowNs) : std::function<uint64_t()>(monotonicNs);
+}
+
+size_t Bus::slaveCount() const { return slaves_.size(); }
+
+Slave &Bus::slave(size_t position) { return *slaves_.at(position); }
+
+bool Bus::handleFrame(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply)
+{
+    ++stats_.frames;
+    ParsedFrame parsed;
+    const ParseError e = parseFrame(frame, len, parsed);
+    if (e != ParseError::None) {
+        ++stats_.malformed;
+        lastError_ = parseErrorText(e);
+        return false;
+    }
+    reply.assign(frame, frame + len);
+    reply[eth::Source] |= eth::SourceReturnedBit;
+    FrameContext ctx;
+    ctx.nowNs = clock_();
+    ctx.slaveCount = slaves_.size();
+    for (size_t i = 0; i < slaves_.size(); ++i) {
+        ctx.position = i;
+        Slave &s = *slaves_[i];
+        s.tick(ctx.nowNs);
+        for (const DatagramView &d : parsed.datagrams)
+            s.processDatagram(reply.data(), d.offset, ctx);
+    }
+    ++stats_.answered;
+    stats_.datagrams += parsed.datagrams.size();
+    return true;
+}
+
+} // namespace ecsim

@@ -1,0 +1,44 @@
+// Distributed-clock registers: each slave has its own local clock (the bus
+// clock plus a fixed skew); the frame reaches slave k HopDelayNs * k after the
+// first one and passes port 1 again on its way back.
+#include "ecwire/registers.h"
+#include "slave.h"
+
+namespace ecsim {
+
+using namespace ecwire;
+
+uint64_t Slave::arrivalLocalTime() const
+{
+    return localTime(nowNs_) + HopDelayNs * position_;
+}
+
+void Slave::dcLatch()
+{
+    const uint64_t t0 = arrivalLocalTime();
+    mem_.setU32(reg::DcRecvTimePort0, static_cast<uint32_t>(t0));
+    const bool next = position_ + 1 < count_;
+    const uint64_t t1 = t0 + 2 * HopDelayNs * (count_ - 1 - position_);
+    mem_.setU32(reg::DcRecvTimePort1, next ? static_cast<uint32_t>(t1) : 0);
+    mem_.setU32(reg::DcRecvTimePort2, 0);
+    mem_.setU32(reg::DcRecvTimePort3, 0);
+    mem_.setU64(reg::DcRecvTimeUnit, t0);
+}
+
+void Slave::dcRefreshSystemTime()
+{
+    if (spec_.dc)
+        mem_.setU64(reg::DcSystemTime, arrivalLocalTime() + mem_.u64(reg::DcSystemTimeOffset));
+}
+
+void Slave::dcSystemTimeWritten(const uint8_t *written32)
+{
+    // The written value is the reference time; keep the difference to our own copy.
+    const uint32_t own = static_cast<uint32_t>(arrivalLocalTime() + mem_.u64(reg::DcSystemTimeOffset));
+    const uint32_t received = getU32(written32) + mem_.u32(reg::DcSystemTimeDelay);
+    const int64_t diff = int64_t(own) - int64_t(received);
+    const uint32_t magnitude = static_cast<uint32_t>(diff < 0 ? -diff : diff) & 0x7FFFFFFFu;
+    mem_.setU32(reg::DcTimeDifference, magnitude | (diff < 0 ? 0x80000000u : 0));
+}
+
+} // namespace ecsim

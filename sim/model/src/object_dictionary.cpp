@@ -1,0 +1,88 @@
+#include "object_dictionary.h"
+
+#include "ecwire/le.h"
+#include "ecwire/mailbox.h"
+
+namespace ecsim {
+
+namespace {
+std::vector<uint8_t> u8(uint8_t v) { return {v}; }
+std::vector<uint8_t> u16(uint16_t v)
+{
+    std::vector<uint8_t> b(2);
+    ecwire::putU16(b.data(), v);
+    return b;
+}
+std::vector<uint8_t> u32(uint32_t v)
+{
+    std::vector<uint8_t> b(4);
+    ecwire::putU32(b.data(), v);
+    return b;
+}
+std::vector<uint8_t> str(const std::string &s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+ObjectDictionary::Object variable(std::vector<uint8_t> v)
+{
+    ObjectDictionary::Object o;
+    o.subs.push_back(std::move(v));
+    return o;
+}
+
+ObjectDictionary::Object record(std::vector<std::vector<uint8_t>> values)
+{
+    ObjectDictionary::Object o;
+    o.structured = true;
+    o.subs.push_back(u8(static_cast<uint8_t>(values.size())));
+    for (auto &v : values)
+        o.subs.push_back(std::move(v));
+    return o;
+}
+} // namespace
+
+ObjectDictionary::ObjectDictionary(const DeviceSpec &spec)
+{
+    const ecwire::SiiDevice &s = spec.sii;
+    objects_[0x1000] = variable(u32(spec.deviceType));
+    objects_[0x1008] = variable(str(s.name()));
+    objects_[0x1009] = variable(str(spec.hwVersion));
+    objects_[0x100A] = variable(str(spec.swVersion));
+    objects_[0x1018] = record({u32(s.vendorId), u32(s.productCode), u32(s.revision), u32(s.serial)});
+
+    std::vector<std::vector<uint8_t>> smTypes;
+    for (const auto &sm : s.syncManagers)
+        smTypes.push_back(u8(sm.type));
+    objects_[0x1C00] = record(smTypes);
+
+    auto assignAndMap = [&](const std::vector<ecwire::SiiPdo> &pdos, uint16_t assignIndex) {
+        std::vector<std::vector<uint8_t>> assign;
+        for (const ecwire::SiiPdo &p : pdos) {
+            assign.push_back(u16(p.index));
+            std::vector<std::vector<uint8_t>> map;
+            for (const ecwire::SiiPdoEntry &e : p.entries)
+                map.push_back(u32((uint32_t(e.index) << 16) | (uint32_t(e.subindex) << 8) | e.bitLength));
+            objects_[p.index] = record(map);
+        }
+        objects_[assignIndex] = record(assign);
+    };
+    assignAndMap(s.rxPdos, 0x1C12);
+    assignAndMap(s.txPdos, 0x1C13);
+}
+
+const ObjectDictionary::Object *ObjectDictionary::find(uint16_t index) const
+{
+    auto it = objects_.find(index);
+    return it == objects_.end() ? nullptr : &it->second;
+}
+
+std::vector<uint8_t> ObjectDictionary::completeImage(const Object &o, uint8_t subindex) const
+{
+    std::vector<uint8_t> out;
+    for (size_t i = subindex; i < o.subs.size(); ++i) {
+        out.insert(out.end(), o.subs[i].begin(), o.subs[i].end());
+        if (i == 0 && o.structured)
+            out.resize(out.size() + ecwire::coe::CompleteAccessSub0Size - 1, 0);
+    }
+    return out;
+}
+
+} // namespace ecsim

@@ -1,0 +1,95 @@
+#include "slave.h"
+
+#include <algorithm>
+
+#include "ecwire/registers.h"
+
+namespace ecsim {
+
+using namespace ecwire;
+
+namespace {
+constexpr uint8_t EscType = 0x11;
+constexpr uint8_t PortsMii01 = 0x0F; // ports 0 and 1 present (MII), 2 and 3 not implemented
+constexpr size_t Scratch = 2 * 2048;
+} // namespace
+
+Slave::Slave(DeviceSpec spec, size_t position, uint64_t nowNs)
+    : spec_(std::move(spec)),
+      mem_(spec_.memorySize),
+      image_(spec_.image, spec_.inputSize),
+      scratchA_(Scratch),
+      scratchB_(Scratch),
+      incoming_(Scratch)
+{
+    if (spec_.hasMailbox())
+        od_ = std::make_unique<ObjectDictionary>(spec_);
+    mem_.setU8(reg::Type, EscType);
+    mem_.setU8(reg::Revision, 1);
+    mem_.setU16(reg::Build, 1);
+    mem_.setU8(reg::FmmusSupported, 8);
+    mem_.setU8(reg::SyncManagersSupported, 8);
+    mem_.setU8(reg::RamSizeKib, static_cast<uint8_t>((spec_.memorySize - reg::ProcessRam) / 1024));
+    mem_.setU8(reg::PortDescriptor, PortsMii01);
+    mem_.setU16(reg::Features, spec_.dc ? uint16_t(reg::FeatureDc | reg::FeatureDc64) : uint16_t(0));
+    mem_.setU16(reg::WatchdogDivider, reg::WatchdogDividerDefault);
+    mem_.setU16(reg::WatchdogTimeProcessData, reg::WatchdogTimeProcessDataDefault);
+    // Every slave's local clock starts somewhere else, as real ones do.
+    skewNs_ = 1'000'000'007ull * (position + 1) + 7919ull * position;
+    nowNs_ = nowNs;
+    image_.setProfile(Profile(), nowNs);
+    initSii();
+    initAl();
+    setChain(position, position + 1);
+}
+
+Slave::~Slave() = default;
+
+void Slave::setChain(size_t position, size_t count)
+{
+    position_ = position;
+    count_ = count;
+    const bool next = position + 1 < count;
+    uint16_t dl = reg::DlStatusLinkPort0 | reg::DlStatusCommPort0;
+    if (next)
+        dl |= reg::DlStatusLinkPort1 | reg::DlStatusCommPort1;
+    else
+        dl |= 1u << 10; // port 1 loop closed
+    dl |= (1u << 12) | (1u << 14); // ports 2 and 3 closed
+    mem_.setU16(reg::DlStatus, dl);
+}
+
+void Slave::tick(uint64_t nowNs)
+{
+    nowNs_ = nowNs;
+    if ((alStatus() & al::StateMask) != al::Op || forced_ || spec_.outputSize == 0)
+        return;
+    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
+    if (!(out.control & sm::WatchdogTrigger))
+        return;
+    const uint64_t ticks = mem_.u16(reg::WatchdogTimeProcessData);
+    if (ticks == 0)
+        return; // watchdog disabled
+    const uint64_t tickNs = (uint64_t(mem_.u16(reg::WatchdogDivider)) + 2) * 40;
+    if (nowNs > lastOutputsNs_ && nowNs - lastOutputsNs_ > ticks * tickNs)
+        setAl(al::SafeOp, al::SmWatchdog, true);
+}
+
+std::vector<uint8_t> Slave::outputs() const
+{
+    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
+    if (!mem_.inRange(out.physicalStart, out.length))
+        return {};
+    return std::vector<uint8_t>(mem_.data() + out.physicalStart, mem_.data() + out.physicalStart + out.length);
+}
+
+void Slave::refreshInputs()
+{
+    const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
+    const size_t n = std::min<size_t>(in.length, spec_.inputSize);
+    if (n == 0 || !mem_.inRange(in.physicalStart, spec_.inputSize))
+        return;
+    image_.produce(mem_.data() + in.physicalStart, nowNs_);
+}
+
+} // namespace ecsim
