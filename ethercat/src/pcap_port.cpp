@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace ecmaster {
 
@@ -18,10 +19,22 @@ namespace {
 constexpr int kSnapLen = 2048;          // larger than any EtherCAT frame
 constexpr const char *kFilter = "ether proto 0x88a4";
 
+// The running program, for the setcap hint.
+std::string ownBinary()
+{
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "<binary>";
+    path[n] = '\0';
+    return path;
+}
+
 std::string permissionHint()
 {
     return "raw EtherCAT frames need the CAP_NET_RAW capability: run as root or grant it "
-           "with `sudo setcap cap_net_raw,cap_net_admin+ep <binary>`";
+           "with `sudo setcap cap_net_raw,cap_net_admin+ep "
+        + ownBinary() + "`";
 }
 
 std::string describeActivateError(pcap_t *h, int rc)

@@ -14,7 +14,10 @@ using ecwire::al::StateMask;
 
 namespace {
 
-constexpr int kPollPauseUs = 100;    // between two reads while waiting for a state
+// Pause between two reads while waiting for a state: short at first, since
+// most transitions are quick, then longer so that a slow slave is not flooded.
+constexpr int kFirstPauseUs = 100;
+constexpr int kLongestPauseUs = 2000;
 // AL status (2), reserved (2), AL status code (2) in one read
 constexpr uint16_t kStatusReadLen = ecwire::reg::AlStatusCode + 2 - ecwire::reg::AlStatus;
 constexpr uint16_t kCodeOffset = ecwire::reg::AlStatusCode - ecwire::reg::AlStatus;
@@ -132,6 +135,7 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
     if (!engineOf(context) || slave > context->slavecount)
         return EC_STATE_NONE;
     const int64_t deadline = nowUs() + (timeout > 0 ? timeout : 0);
+    int64_t pause = kFirstPauseUs;
     for (;;) {
         uint16_t state;
         if (slave == 0) {
@@ -150,6 +154,7 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
         const int64_t left = deadline - nowUs();
         if (left <= 0)
             return state;
-        sleepUs(std::min<int64_t>(left, kPollPauseUs));
+        sleepUs(std::min<int64_t>(left, pause));
+        pause = std::min<int64_t>(pause * 2, kLongestPauseUs);
     }
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -51,6 +52,7 @@ private slots:
     void cleanup();
     void adapterListInNamespace();
     void initErrorsNameAdapterAndCause();
+    void initWithoutPermissionSaysHow();
     void bringUpToOp();
     void pressureDecoded();
     void silenceGivesNoFrame();
@@ -148,6 +150,40 @@ void TestMasterNet::initErrorsNameAdapterAndCause()
     QCOMPARE(rc, 0);
     QVERIFY2(err.contains("\"lo\"") && err.contains("not an Ethernet adapter"), qPrintable(err));
     ecx_close(c);
+}
+
+void TestMasterNet::initWithoutPermissionSaysHow()
+{
+    // A child that gives up root (and with it CAP_NET_RAW) tries to open
+    // the adapter; its stderr comes back through a pipe.
+    int fds[2];
+    QCOMPARE(pipe(fds), 0);
+    const pid_t pid = fork();
+    QVERIFY(pid >= 0);
+    if (pid == 0) {
+        dup2(fds[1], STDERR_FILENO);
+        close(fds[0]);
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(3);
+        ecx_contextt *c = new ecx_contextt;
+        std::memset(c, 0, sizeof *c);
+        const int rc = ecx_init(c, masterIf_.constData());
+        _exit(rc == 0 ? 0 : 1);
+    }
+    close(fds[1]);
+    QByteArray err;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(fds[0], buf, sizeof buf)) > 0)
+        err.append(buf, int(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QVERIFY2(err.contains(masterIf_) && err.contains("CAP_NET_RAW") && err.contains("setcap cap_net_raw,cap_net_admin+ep"),
+             err.constData());
+    QCOMPARE(err.count('\n'), 1);
 }
 
 void TestMasterNet::bringUpToOp()
