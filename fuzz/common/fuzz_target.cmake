@@ -15,6 +15,12 @@ function(add_fuzz_target name)
   set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 endfunction()
 
+# fuzz_virtual_master_clock(<target>): replaces the bundled master's clock in
+# <target> by a virtual one (see virtual_clock.cpp).
+function(fuzz_virtual_master_clock target)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/virtual_clock.cpp)
+endfunction()
+
 # add_seed_program(<name> SOURCES <src...> LIBS <targets...>): a plain program
 # that writes a target's seeds into the folder named on its command line.
 function(add_seed_program name)

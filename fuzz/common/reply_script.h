@@ -1,0 +1,107 @@
+// A frame transport whose replies come from a fuzz input: each frame the
+// master sends is answered by the next group of frames of the script.
+//
+// Script: frames, each a 2-byte little-endian length and its bytes (the last
+// may be cut short by the input's end). Bit 15 of a length says that the next
+// frame belongs to the same answer. Index mode: bit 0 set leaves every
+// datagram index as the input has it; otherwise the indexes of each answer's
+// datagrams are set to the index of the frame just sent, XOR (mode >> 1), so
+// a mode of 0 always matches.
+#pragma once
+
+#include <ecmaster/transport.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <vector>
+
+namespace fuzzscript {
+
+// Offsets within an EtherCAT frame, for patching only; the master and the
+// model parse frames with the shared wire library.
+constexpr size_t kFirstDatagram = 16;
+constexpr size_t kIndexInDatagram = 1;
+constexpr size_t kLengthInDatagram = 6;
+constexpr size_t kDatagramHeader = 10;
+constexpr size_t kWkcSize = 2;
+constexpr uint16_t kMoreDatagrams = 0x8000;
+constexpr uint16_t kLengthMask = 0x07FF;
+constexpr uint16_t kSameAnswer = 0x8000;
+
+class ScriptTransport : public ecmaster::Transport {
+public:
+    void load(const uint8_t *data, size_t size, uint8_t indexMode)
+    {
+        data_ = data;
+        size_ = size;
+        pos_ = 0;
+        indexMode_ = indexMode;
+        queue_.clear();
+        sent = 0;
+    }
+
+    bool send(const uint8_t *frame, size_t len) override
+    {
+        ++sent;
+        const bool haveIndex = len > kFirstDatagram + kIndexInDatagram;
+        const uint8_t index = haveIndex ? frame[kFirstDatagram + kIndexInDatagram] : 0;
+        bool more = true;
+        while (more && pos_ < size_) {
+            uint16_t head = 0;
+            if (size_ - pos_ >= 2) {
+                head = static_cast<uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+                pos_ += 2;
+            } else {
+                head = static_cast<uint16_t>(size_ - pos_);
+            }
+            more = (head & kSameAnswer) != 0;
+            size_t n = head & ~kSameAnswer;
+            if (n > size_ - pos_)
+                n = size_ - pos_;
+            std::vector<uint8_t> f(data_ + pos_, data_ + pos_ + n);
+            pos_ += n;
+            if (!(indexMode_ & 1) && haveIndex)
+                patchIndexes(f, static_cast<uint8_t>(index ^ (indexMode_ >> 1)));
+            queue_.push_back(std::move(f));
+        }
+        return true;
+    }
+
+    int receive(uint8_t *buf, size_t capacity, int /*timeoutUs*/) override
+    {
+        if (queue_.empty())
+            return -1; // nothing more on the wire: give up at once
+        const std::vector<uint8_t> f = std::move(queue_.front());
+        queue_.pop_front();
+        const size_t n = f.size() < capacity ? f.size() : capacity;
+        if (n > 0)
+            std::memcpy(buf, f.data(), n);
+        return static_cast<int>(n);
+    }
+
+    size_t sent = 0;
+
+private:
+    static void patchIndexes(std::vector<uint8_t> &f, uint8_t index)
+    {
+        size_t off = kFirstDatagram;
+        for (int i = 0; i < 64 && off + kDatagramHeader <= f.size(); ++i) {
+            f[off + kIndexInDatagram] = index;
+            const uint16_t lf = static_cast<uint16_t>(f[off + kLengthInDatagram] |
+                                                      (f[off + kLengthInDatagram + 1] << 8));
+            off += kDatagramHeader + (lf & kLengthMask) + kWkcSize;
+            if (!(lf & kMoreDatagrams))
+                break;
+        }
+    }
+
+    const uint8_t *data_ = nullptr;
+    size_t size_ = 0;
+    size_t pos_ = 0;
+    uint8_t indexMode_ = 0;
+    std::deque<std::vector<uint8_t>> queue_;
+};
+
+} // namespace fuzzscript

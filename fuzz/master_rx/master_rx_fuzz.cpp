@@ -1,0 +1,162 @@
+// Fuzz target: the master's receive path. Frames come off the "wire" as the
+// fuzz input says, in answer to whatever the master sends; the master is in
+// OP on three simulated slaves (sensor, outputs, inputs) when a call starts,
+// or starts from nothing for a whole bring-up.
+//
+// Input: byte 0 chooses the call, byte 1 the index handling, then the reply
+// frames, each as a 2-byte little-endian length and its bytes (the last one
+// may be cut short). Each frame the master sends is answered by the next
+// reply frame; bit 15 of a length puts one more frame into the same answer
+// (a stale or foreign frame ahead of the real one, say). Unless byte 1 says
+// otherwise the index of every datagram of a reply is set to the index the
+// master is waiting for, so that inputs reach the checks behind the match.
+#include "bus_transport.h"
+#include "fuzz_check.h"
+#include "reply_script.h"
+
+#include <ecmaster/transport.h>
+#include <soem/soem.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr size_t kIomapSize = 4096; // as the pressure link's image
+
+// The master in OP on the model, made once; each run starts from a copy.
+struct Started {
+    std::unique_ptr<ecsim::Bus> bus;
+    std::unique_ptr<fuzzbus::BusTransport> live;
+    fuzzscript::ScriptTransport script;
+    ecx_contextt ctx;
+    uint8_t iomap[kIomapSize];
+    ecx_contextt savedCtx;
+    uint8_t savedIomap[kIomapSize];
+
+    Started()
+    {
+        std::string error;
+        bus = ecsim::Bus::create("sensor,dig-out,dig-in", &error);
+        FUZZ_CHECK(bus != nullptr, "the model builds the bus");
+        bus->setClock(fuzzbus::steppingClock());
+        live.reset(new fuzzbus::BusTransport(*bus));
+        live->keepLog = false;
+        std::memset(&ctx, 0, sizeof ctx);
+        std::memset(iomap, 0, sizeof iomap);
+        FUZZ_CHECK(ecx_init_transport(&ctx, live.get()) == 1, "the master takes the transport");
+        FUZZ_CHECK(fuzzbus::bringUp(&ctx, iomap, sizeof iomap) > 0, "the bus comes up");
+        FUZZ_CHECK(ctx.slavecount == 3, "three slaves found");
+        // From now on the frames come from the fuzz input.
+        std::memcpy(&savedCtx, &ctx, sizeof ctx);
+        std::memcpy(savedIomap, iomap, sizeof iomap);
+        ecx_close(&ctx);
+    }
+
+    // A context in OP as after the bring-up, talking to the script.
+    void restore()
+    {
+        std::memcpy(&ctx, &savedCtx, sizeof ctx);
+        std::memcpy(iomap, savedIomap, sizeof iomap);
+        ctx.port.impl = nullptr; // the bring-up's port is closed
+        ecx_init_transport(&ctx, &script);
+        // The slave list still points into `iomap`, which holds the same bytes.
+    }
+};
+
+Started &started()
+{
+    static Started s;
+    return s;
+}
+
+// Reads every byte the master says a slave's inputs and outputs have, so the
+// address sanitizer checks the pointers it handed out.
+unsigned touchImage(const ecx_contextt &ctx, const uint8_t *iomap, size_t iomapSize)
+{
+    unsigned sum = 0;
+    const int n = ctx.slavecount < EC_MAXSLAVE ? ctx.slavecount : EC_MAXSLAVE - 1;
+    for (int i = 1; i <= n; ++i) {
+        const ec_slavet &s = ctx.slavelist[i];
+        if (s.inputs) {
+            FUZZ_CHECK(s.inputs >= iomap && s.inputs + s.Ibytes <= iomap + iomapSize,
+                       "inputs inside the image");
+            for (uint32_t b = 0; b < s.Ibytes; ++b)
+                sum += s.inputs[b];
+        }
+        if (s.outputs) {
+            FUZZ_CHECK(s.outputs >= iomap && s.outputs + s.Obytes <= iomap + iomapSize,
+                       "outputs inside the image");
+            for (uint32_t b = 0; b < s.Obytes; ++b)
+                sum += s.outputs[b];
+        }
+    }
+    return sum;
+}
+
+// A whole bring-up from a cleared context, every reply from the script.
+void bringUpFromScript(fuzzscript::ScriptTransport &script)
+{
+    std::unique_ptr<ecx_contextt> ctx(new ecx_contextt);
+    std::memset(ctx.get(), 0, sizeof *ctx);
+    std::unique_ptr<uint8_t[]> iomap(new uint8_t[kIomapSize]());
+    ecx_init_transport(ctx.get(), &script);
+    const int slaves = ecx_config_init(ctx.get());
+    FUZZ_CHECK(slaves <= EC_MAXSLAVE - 1, "slave count within the slave list");
+    if (slaves > 0) {
+        const int size = ecx_config_map_group(ctx.get(), iomap.get(), 0);
+        // The link refuses an image larger than its buffer before exchanging.
+        if (size >= 0 && static_cast<size_t>(size) <= kIomapSize) {
+            (void)touchImage(*ctx, iomap.get(), kIomapSize);
+            ecx_configdc(ctx.get());
+            ecx_send_processdata(ctx.get());
+            ecx_receive_processdata(ctx.get(), 2000);
+            ecx_readstate(ctx.get());
+        }
+    }
+    ecx_close(ctx.get());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    Started &s = started();
+    const uint8_t call = data[0] % 6;
+    s.script.load(data + 2, size - 2, data[1]);
+
+    if (call == 5) {
+        bringUpFromScript(s.script);
+        return 0;
+    }
+    s.restore();
+    ecx_contextt *ctx = &s.ctx;
+    switch (call) {
+    case 0: { // the tick's exchange: what the pressure link reads
+        ecx_send_processdata(ctx);
+        const int wkc = ecx_receive_processdata(ctx, 2000);
+        FUZZ_CHECK(wkc == EC_NOFRAME || wkc >= 0, "working counter or no frame");
+        break;
+    }
+    case 1: // the tick's health check
+        ecx_readstate(ctx);
+        break;
+    case 2:
+        ecx_statecheck(ctx, 1, EC_STATE_OPERATIONAL, 100);
+        break;
+    case 3:
+        ecx_configdc(ctx);
+        break;
+    case 4:
+        ctx->slavelist[0].state = EC_STATE_INIT;
+        ecx_writestate(ctx, 0);
+        break;
+    }
+    (void)touchImage(*ctx, s.iomap, kIomapSize);
+    ecx_close(ctx);
+    return 0;
+}
