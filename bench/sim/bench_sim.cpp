@@ -20,7 +20,7 @@
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
-#include "bringup.h"
+#include <ecbench/bringup.h>
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <ecbench/bringup.h>
 #include <ecbench/raw_client.h>
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
@@ -176,6 +177,43 @@ private slots:
         const auto s = sim.stats();
         QCOMPARE(s.value("received"), 1ull);
         QCOMPARE(s.value("answered"), 1ull);
+        QCOMPARE(sim.quit(), 0);
+    }
+
+    void slaveCommandsReachTheSensorImage()
+    {
+        SimProcess sim;
+        QVERIFY(startSim(sim, kThreeSlaves + QStringList{"--pressure", "1013.25"}));
+        const ecbench::BringUp up = ecbench::bringUpFirstSlave(
+            [this](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
+                return client_.roundTrip(f, r, kReplyTimeoutUs) >= 0;
+            },
+            ecwire::al::Op);
+        QVERIFY2(up.ok, up.error.c_str());
+        QCOMPARE(up.inputBytes, 5u);
+        QCOMPARE(up.outputBytes, 0u);
+        // The sensor's image: flags, then the float in 0.01 mbar.
+        auto readImage = [this](std::vector<uint8_t> &image) {
+            std::vector<uint8_t> reply;
+            ecwire::ParsedFrame parsed;
+            if (client_.roundTrip(ecbench::lrwFrame(5, 0x42), reply, kReplyTimeoutUs) < 0 ||
+                ecwire::parseFrame(reply.data(), reply.size(), parsed) != ecwire::ParseError::None)
+                return -1;
+            const ecwire::DatagramView &d = parsed.datagrams[0];
+            image.assign(reply.begin() + long(d.dataOffset), reply.begin() + long(d.dataOffset + d.length));
+            return int(d.wkc);
+        };
+        std::vector<uint8_t> image;
+        QCOMPARE(readImage(image), 1);
+        QCOMPARE(image[0] & 0x01, 0x01);
+        QCOMPARE(ecwire::getF32(&image[1]), 101325.0f);
+        QCOMPARE(sim.command("pressure 500"), QString("ok"));
+        QCOMPARE(readImage(image), 1);
+        QCOMPARE(ecwire::getF32(&image[1]), 50000.0f);
+        QCOMPARE(sim.command("image 050000C842"), QString("ok"));
+        QCOMPARE(readImage(image), 1);
+        QVERIFY(image == (std::vector<uint8_t>{0x05, 0x00, 0x00, 0xC8, 0x42}));
+        QVERIFY(sim.command("pressure lots").startsWith("error: "));
         QCOMPARE(sim.quit(), 0);
     }
 
@@ -351,6 +389,8 @@ private slots:
         QVERIFY2(err.contains("no-such-flag"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", simIf_, "--drop", "1.5"}, err), 2);
         QVERIFY2(err.contains("drop"), qPrintable(err));
+        QCOMPARE(runToEnd({"--iface", simIf_, "--pressure", "lots"}, err), 2);
+        QVERIFY2(err.contains("--pressure lots"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", simIf_, "--slaves", "sensor,toaster"}, err), 2);
         QVERIFY2(err.contains("toaster"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", simIf_, "stray"}, err), 2);

@@ -1,4 +1,4 @@
-#include "bringup.h"
+#include <ecbench/bringup.h>
 
 #include <cstdio>
 
