@@ -39,6 +39,9 @@ inline int spaceAt(const unsigned char *p, const unsigned char *end)
 
 inline int spaceBefore(const unsigned char *begin, const unsigned char *p)
 {
+    const unsigned char last = p[-1];
+    if (last < 0x80)
+        return (last == ' ' || (last >= 0x09 && last <= 0x0d)) ? 1 : 0;
     // White space ending at p (exclusive): try 1, 2 and 3 byte forms.
     for (int n = 1; n <= 3 && p - n >= begin; ++n) {
         if (spaceAt(p - n, p) == n)
@@ -55,7 +58,7 @@ bool parseFiniteNumber(const char *begin, const char *end, double &value)
 {
     auto *b = reinterpret_cast<const unsigned char *>(begin);
     auto *e = reinterpret_cast<const unsigned char *>(end);
-    while (b < e) {
+    while (b < e && (*b >= 0x80 || *b <= ' ')) {
         const int n = spaceAt(b, e);
         if (n == 0)
             break;
