@@ -23,14 +23,25 @@ constexpr unsigned kClearSms = 16;     // SyncManager entries cleared at reset
 void resetBus(ecx_contextt *c)
 {
     uint8_t zeros[kClearFmmus * ecwire::fmmu::EntrySize] = {};
-    bwrU16(c, reg::AlControl, ecwire::al::Init | ecwire::al::ErrorFlag);
-    bwr(c, reg::FmmuBase, zeros, kClearFmmus * ecwire::fmmu::EntrySize);
-    bwr(c, reg::SmBase, zeros, kClearSms * ecwire::sm::EntrySize);
-    bwr(c, reg::DcSystemTimeOffset, zeros, 8 + 4); // offset and delay
-    bwr(c, reg::DcCyclicUnitControl, zeros, 2);
-    bwr(c, reg::EventMask, zeros, 2);
+    uint8_t init[2];
+    ecwire::putU16(init, ecwire::al::Init | ecwire::al::ErrorFlag);
     uint8_t eCatOwnsSii = 0;
-    bwr(c, reg::SiiAccess, &eCatOwnsSii, 1);
+    struct Write {
+        uint16_t ado;
+        uint8_t *data;
+        uint16_t length;
+    } writes[] = {
+        {reg::AlControl, init, 2},
+        {reg::FmmuBase, zeros, kClearFmmus * ecwire::fmmu::EntrySize},
+        {reg::SmBase, zeros, kClearSms * ecwire::sm::EntrySize},
+        {reg::DcSystemTimeOffset, zeros, 8 + 4}, // offset and delay
+        {reg::DcCyclicUnitControl, zeros, 2},
+        {reg::EventMask, zeros, 2},
+        {reg::SiiAccess, &eCatOwnsSii, 1},
+    };
+    // One try each: whether anybody is there shows in the count that follows.
+    for (const Write &w : writes)
+        transfer(c, ecwire::Command::BWR, ecwire::makeAddress(0, w.ado), w.data, w.length, kConfigTimeoutUs, 1);
 }
 
 void setupMailbox(ecx_contextt *c, const ec_slavet &s)

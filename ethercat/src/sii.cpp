@@ -23,40 +23,67 @@ constexpr uint16_t kStatusLen = reg::SiiEnd - reg::SiiControl;
 constexpr size_t kDataAt = reg::SiiData - reg::SiiControl;
 static_assert(kDataAt + 8 == kStatusLen, "status block ends after 8 data bytes");
 
+// Takes the data out of a status block that shows the read done.
+int takeData(const uint8_t *st, uint32_t word, uint16_t *out, std::string *why)
+{
+    const uint16_t status = ecwire::getU16(st);
+    if (status & reg::SiiCommandError) {
+        *why = "SII refused the read of word " + std::to_string(word);
+        return 0;
+    }
+    const int words = (status & reg::SiiRead8Bytes) ? 4 : 2;
+    for (int i = 0; i < words; ++i)
+        out[i] = ecwire::getU16(st + kDataAt + 2 * i);
+    return words;
+}
+
 // Reads 2 or 4 words at word address `word`; returns how many, 0 on failure.
 int readChunk(ecx_contextt *c, uint16_t station, uint32_t word, uint16_t *out, std::string *why)
 {
+    Engine *e = engineOf(c);
     uint8_t cmd[2 + 4];
     ecwire::putU16(cmd, reg::SiiCmdRead);
     ecwire::putU32(cmd + 2, word);
-    if (fpwr(c, station, reg::SiiControl, cmd, sizeof cmd) != 1) {
-        *why = "SII read command at word " + std::to_string(word) + " not accepted";
+    uint8_t st[kStatusLen] = {};
+    // The command and a first look at the status in one frame.
+    Datagram d[2];
+    d[0].command = ecwire::Command::FPWR;
+    d[0].address = ecwire::makeAddress(station, reg::SiiControl);
+    d[0].data = cmd;
+    d[0].length = sizeof cmd;
+    d[1].command = ecwire::Command::FPRD;
+    d[1].address = ecwire::makeAddress(station, reg::SiiControl);
+    d[1].data = st;
+    d[1].length = kStatusLen;
+    int tries = 3;
+    while (!e || exchange(*e, d, 2, kConfigTimeoutUs) != 1) {
+        if (--tries == 0) {
+            *why = "no answer to the SII read of word " + std::to_string(word);
+            return 0;
+        }
+    }
+    if (d[0].wkc != 1) {
+        *why = "SII read command at word " + std::to_string(word) + " not accepted (working counter "
+            + std::to_string(d[0].wkc) + ", expected 1)";
         return 0;
     }
+    if (d[1].wkc == 1 && !(ecwire::getU16(st) & reg::SiiBusy))
+        return takeData(st, word, out, why);
     const int64_t deadline = nowUs() + kBusyTimeoutUs;
-    uint8_t st[kStatusLen];
-    for (;;) {
+    for (int poll = 0;; ++poll) {
         std::memset(st, 0, sizeof st);
         if (fprd(c, station, reg::SiiControl, st, kStatusLen) != 1) {
             *why = "SII status did not answer";
             return 0;
         }
-        const uint16_t status = ecwire::getU16(st);
-        if (!(status & reg::SiiBusy)) {
-            if (status & reg::SiiCommandError) {
-                *why = "SII refused the read of word " + std::to_string(word);
-                return 0;
-            }
-            const int words = (status & reg::SiiRead8Bytes) ? 4 : 2;
-            for (int i = 0; i < words; ++i)
-                out[i] = ecwire::getU16(st + kDataAt + 2 * i);
-            return words;
-        }
+        if (!(ecwire::getU16(st) & reg::SiiBusy))
+            return takeData(st, word, out, why);
         if (nowUs() >= deadline) {
             *why = "SII stayed busy";
             return 0;
         }
-        sleepUs(kBusyPauseUs);
+        if (poll > 0) // an EEPROM is often done by the second look
+            sleepUs(kBusyPauseUs);
     }
 }
 

@@ -30,10 +30,15 @@ bool acceptReply(Engine &e, const uint8_t *frame, size_t len, uint8_t index, Dat
 // when it came back (working counters in the datagrams), EC_NOFRAME otherwise.
 int exchange(Engine &e, Datagram *datagrams, size_t count, int timeoutUs);
 
+// Wait for one frame during configuration: longer than a cyclic exchange
+// waits, so that a slave (or a simulator) that is slow to be scheduled
+// does not fail the bring-up.
+constexpr int kConfigTimeoutUs = 10000;
+
 // One datagram, up to `tries` times while no frame comes back. Returns the
 // working counter or EC_NOFRAME.
 int transfer(ecx_contextt *context, ecwire::Command command, uint32_t address, void *data,
-             uint16_t length, int timeoutUs = EC_TIMEOUTRET, int tries = 3);
+             uint16_t length, int timeoutUs = kConfigTimeoutUs, int tries = 3);
 
 // Register access helpers on top of transfer().
 inline uint32_t positionAddress(uint16_t position0, uint16_t ado)
