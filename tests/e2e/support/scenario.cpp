@@ -75,6 +75,15 @@ Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qi
     return t;
 }
 
+void printTimeline(const QVector<DisplayTick> &ticks, qint64 originMs)
+{
+    for (const DisplayTick &t : ticks)
+        std::printf("  %+7lld ms  tick %-6d run %-3d daily %-3d  %s | %s | %s\n",
+                    static_cast<long long>(t.atMs - originMs), t.tick, t.runLines, t.dailyLines,
+                    qPrintable(t.pressure), qPrintable(t.status), qPrintable(t.logging));
+    std::fflush(stdout);
+}
+
 bool StderrCapture::start()
 {
     if (!file_.open())

@@ -33,6 +33,9 @@ struct Tally {
 };
 Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qint64 faultToMs);
 
+// Prints the display ticks as a timeline relative to `originMs` (for the log of a run).
+void printTimeline(const QVector<DisplayTick> &ticks, qint64 originMs);
+
 // Collects what is written to file descriptor 2 between start() and stop().
 class StderrCapture {
 public:

@@ -1,0 +1,23 @@
+# The real executable in a real window under Xvfb (included by CMakeLists.txt).
+pkg_check_modules(E2E_XCB IMPORTED_TARGET xcb)
+find_program(E2E_XVFB Xvfb)
+find_program(E2E_XDOTOOL xdotool)
+if(NOT E2E_XCB_FOUND OR NOT E2E_XVFB OR NOT E2E_XDOTOOL)
+  message(STATUS "tests/e2e: the real-window test needs xcb, Xvfb and xdotool; left out")
+  return()
+endif()
+
+set(E2E_ARTIFACT_DIR ${CMAKE_CURRENT_BINARY_DIR}/artifacts)
+file(MAKE_DIRECTORY ${E2E_ARTIFACT_DIR})
+
+add_executable(tst_e2e_window tst_window.cpp
+  support/xserver.cpp support/xserver.h
+  support/layout_probe.cpp support/layout_probe.h)
+target_link_libraries(tst_e2e_window PRIVATE e2e_support appcore pressurelink
+  Qt6::Widgets Qt6::Charts Qt6::Test PkgConfig::E2E_XCB)
+target_compile_definitions(tst_e2e_window PRIVATE
+  E2E_TOOL_EXE="$<TARGET_FILE:pressure-monitor>"
+  E2E_ARTIFACT_DIR="${E2E_ARTIFACT_DIR}")
+add_dependencies(tst_e2e_window pressure-monitor ethercat-sensor-sim)
+add_test(NAME e2e_real_window COMMAND ${_netns} $<TARGET_FILE:tst_e2e_window>)
+set_tests_properties(e2e_real_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS e2e)
