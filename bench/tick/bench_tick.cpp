@@ -1,0 +1,176 @@
+// Bus cost of one connected acquisition tick (ecat_check, then ecat_read)
+// over a veth pair with the simulated sensor, against a bare frame round trip
+// over the same pair in the same run (a reflector that sends each frame
+// straight back). Runs inside scripts/netns-run (see run.sh).
+//
+//   bench-tick [--ticks N]     (default 20000; at least 10000 for the figures)
+#include "child_process.h"
+#include "pressure_link.h"
+
+#include <ecbench/raw_client.h>
+#include <ecwire/frame.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kDefaultTicks = 20000;
+constexpr int64_t kRoundTripTimeoutUs = 100000;
+constexpr uint16_t kImageBytes = 5;  // the sensor's input image
+
+struct Figures {
+    double medianUs = 0;
+    double p99Us = 0;
+    size_t samples = 0;
+    size_t failures = 0;
+};
+
+Figures summarize(std::vector<int64_t> ns, size_t failures)
+{
+    Figures f;
+    f.failures = failures;
+    f.samples = ns.size();
+    if (ns.empty())
+        return f;
+    std::sort(ns.begin(), ns.end());
+    f.medianUs = double(ns[ns.size() / 2]) / 1000.0;
+    f.p99Us = double(ns[std::min(ns.size() - 1, ns.size() * 99 / 100)]) / 1000.0;
+    return f;
+}
+
+bool bareRoundTrips(const char *masterIf, int count, Figures &out, std::string &error)
+{
+    ecbench::RawClient client;
+    if (!client.open(masterIf, error))
+        return false;
+    // A process-data frame of the tick's size: one LRW datagram of 5 bytes.
+    ecwire::FrameBuilder builder;
+    builder.add(ecwire::Command::LRW, 0, 0, nullptr, kImageBytes);
+    const std::vector<uint8_t> frame = builder.finish();
+    std::vector<uint8_t> reply;
+    std::vector<int64_t> samples;
+    samples.reserve(size_t(count));
+    size_t failures = 0;
+    for (int i = 0; i < count + 200; ++i) {  // the first 200 warm up
+        const int64_t ns = client.roundTrip(frame, reply, kRoundTripTimeoutUs);
+        if (i < 200)
+            continue;
+        if (ns < 0)
+            ++failures;
+        else
+            samples.push_back(ns);
+    }
+    out = summarize(std::move(samples), failures);
+    return true;
+}
+
+bool connectedTicks(const char *masterIf, int count, Figures &check, Figures &read, Figures &tick,
+                    std::string &error)
+{
+    if (!ecat_connect(masterIf)) {
+        error = "ecat_connect failed";
+        return false;
+    }
+    std::vector<int64_t> checkNs, readNs, tickNs;
+    checkNs.reserve(size_t(count));
+    readNs.reserve(size_t(count));
+    tickNs.reserve(size_t(count));
+    size_t failedChecks = 0, failedReads = 0;
+    for (int i = 0; i < count + 200; ++i) {
+        int state = 0, wkc = 0, valid = 0, over = 0, under = 0;
+        float pressure = 0;
+        const int64_t t0 = ecbench::nowNs();
+        const int healthy = ecat_check(&state, &wkc);
+        const int64_t t1 = ecbench::nowNs();
+        const int ok = ecat_read(&pressure, &valid, &over, &under);
+        const int64_t t2 = ecbench::nowNs();
+        if (i < 200)
+            continue;
+        failedChecks += healthy ? 0 : 1;
+        failedReads += ok ? 0 : 1;
+        checkNs.push_back(t1 - t0);
+        readNs.push_back(t2 - t1);
+        tickNs.push_back(t2 - t0);
+    }
+    ecat_disconnect();
+    check = summarize(std::move(checkNs), failedChecks);
+    read = summarize(std::move(readNs), failedReads);
+    tick = summarize(std::move(tickNs), failedReads);
+    return true;
+}
+
+void print(const char *what, const Figures &f, const Figures &base)
+{
+    std::printf("%-34s median %8.2f us  p99 %8.2f us  ratio %5.2fx (median) %5.2fx (p99)  n=%zu unhealthy/failed=%zu\n",
+                what, f.medianUs, f.p99Us, f.medianUs / base.medianUs, f.p99Us / base.p99Us, f.samples,
+                f.failures);
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int ticks = kDefaultTicks;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--ticks") == 0 && i + 1 < argc) {
+            ticks = std::atoi(argv[++i]);
+        } else {
+            std::fprintf(stderr, "usage: %s [--ticks N]\n", argv[0]);
+            return 2;
+        }
+    }
+    if (ticks < 1) {
+        std::fprintf(stderr, "bench-tick: --ticks needs a positive number\n");
+        return 2;
+    }
+    const char *masterIf = std::getenv("ECAT_MASTER_IF");
+    const char *simIf = std::getenv("ECAT_SIM_IF");
+    if (!masterIf || !simIf) {
+        std::fprintf(stderr, "bench-tick: run it inside scripts/netns-run (bench/tick/run.sh)\n");
+        return 2;
+    }
+
+    std::string error;
+    Figures bare;
+    {
+        ChildProcess reflector;
+        if (!reflector.start({BARE_REFLECTOR_PATH, "--iface", simIf}, 10000, error)) {
+            std::fprintf(stderr, "bench-tick: %s\n", error.c_str());
+            return 1;
+        }
+        if (!bareRoundTrips(masterIf, ticks, bare, error)) {
+            std::fprintf(stderr, "bench-tick: bare round trips: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    Figures check, read, tick;
+    {
+        ChildProcess sim;
+        if (!sim.start({SIM_PATH, "--iface", simIf, "--no-stdin", "--pressure", "1013.25"}, 10000,
+                       error)) {
+            std::fprintf(stderr, "bench-tick: %s\n", error.c_str());
+            return 1;
+        }
+        if (!connectedTicks(masterIf, ticks, check, read, tick, error)) {
+            std::fprintf(stderr, "bench-tick: %s\n", error.c_str());
+            return 1;
+        }
+    }
+
+    std::printf("bench-tick: %d ticks over veth %s<->%s, after 200 warm-up ticks each\n", ticks,
+                masterIf, simIf);
+    std::printf("%-34s median %8.2f us  p99 %8.2f us  n=%zu lost=%zu\n",
+                "bare round trip (reflector)", bare.medianUs, bare.p99Us, bare.samples, bare.failures);
+    print("ecat_check (state read)", check, bare);
+    print("ecat_read (process data)", read, bare);
+    print("connected tick (check + read)", tick, bare);
+    std::printf("goal: connected tick <= 2.50x the bare round trip at the median: %s\n",
+                tick.medianUs / bare.medianUs <= 2.5 ? "met" : "NOT met");
+    return 0;
+}
