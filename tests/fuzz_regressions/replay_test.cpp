@@ -1,7 +1,8 @@
 // Replays the kept inputs of one fuzz target through its entry point, built
 // with the normal compiler: every seed and every input that once crashed must
-// now pass. The directories come from FUZZ_INPUT_DIRS (";"-separated), the
-// entry point from the fuzz target's own source, linked into this executable.
+// now pass. The folders come from FUZZ_SEEDS_DIR and FUZZ_REGRESSIONS_DIR,
+// the entry point from the fuzz target's own source, linked into this
+// executable.
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -20,7 +21,7 @@ class FuzzReplay : public QObject {
     static QStringList inputFiles()
     {
         QStringList files;
-        const QStringList dirs = QString::fromUtf8(FUZZ_INPUT_DIRS).split(';', Qt::SkipEmptyParts);
+        const QStringList dirs{QStringLiteral(FUZZ_SEEDS_DIR), QStringLiteral(FUZZ_REGRESSIONS_DIR)};
         for (const QString &d : dirs) {
             QDir dir(d);
             const QFileInfoList entries =
@@ -35,16 +36,15 @@ private slots:
     void hasInputs()
     {
         // Without seeds the replay proves nothing: the folder must not be empty.
-        QVERIFY2(!inputFiles().isEmpty(), "no inputs in " FUZZ_INPUT_DIRS);
+        QVERIFY2(!inputFiles().isEmpty(), "no inputs in " FUZZ_SEEDS_DIR " or " FUZZ_REGRESSIONS_DIR);
     }
 
     void replay_data()
     {
         QTest::addColumn<QString>("path");
         for (const QString &f : inputFiles()) {
-            const QString row = QFileInfo(QFileInfo(f).path()).fileName() + "/" +
-                                QFileInfo(QFileInfo(f).path()).dir().dirName() + "/" +
-                                QFileInfo(f).fileName();
+            const QFileInfo fi(f);
+            const QString row = fi.dir().dirName() + "/" + fi.fileName(); // seeds/x, regressions/y
             QTest::newRow(qPrintable(row)) << f;
         }
     }
@@ -63,7 +63,8 @@ private slots:
     void emptyAndTinyInputs()
     {
         // The smallest inputs take the shortest paths; they must be harmless too.
-        QCOMPARE(LLVMFuzzerTestOneInput(nullptr, 0), 0);
+        const uint8_t none[1] = {0};
+        QCOMPARE(LLVMFuzzerTestOneInput(none, 0), 0);
         for (int b = 0; b < 256; ++b) {
             const uint8_t one = static_cast<uint8_t>(b);
             QCOMPARE(LLVMFuzzerTestOneInput(&one, 1), 0);
