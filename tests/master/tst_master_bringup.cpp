@@ -24,6 +24,8 @@ private slots:
     void oneCoeSensorReachesOp();
     void siiOnlySensorMapsFromSii();
     void coeAndSiiSensorsAgree();
+    void coeWithoutCompleteAccessReadsEachSubindex();
+    void coeWithoutPdoAssignFallsBackToSii();
     void twoSlavesOutputsBeforeInputs();
     void severalSlavesLayout();
     void largeImageSplitsAcrossFrames();
@@ -81,6 +83,28 @@ void TestMasterBringUp::coeAndSiiSensorsAgree()
     QCOMPARE(coe.bringUp(), 5);
     QCOMPARE(coe.slave(1).pdo_from_coe, uint8_t(1));
     QCOMPARE(coe.slave(1).Ibits, uint16_t(40));
+}
+
+void TestMasterBringUp::coeWithoutCompleteAccessReadsEachSubindex()
+{
+    MasterOnSim m("sensor");
+    QCOMPARE(ecx_config_init(m.c()), 1);
+    m.slave(1).coe_details &= uint8_t(~0x20); // as a slave without complete access
+    const int framesBefore = m.sim.framesSent;
+    QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
+    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(m.slave(1).Ibits, uint16_t(40));
+    QVERIFY(m.sim.framesSent - framesBefore > 8);
+}
+
+void TestMasterBringUp::coeWithoutPdoAssignFallsBackToSii()
+{
+    MasterOnSim m("sensor");
+    QCOMPARE(ecx_config_init(m.c()), 1);
+    m.slave(1).coe_details &= uint8_t(~0x04); // no PDO assignment objects offered
+    QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
+    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(0));
+    QCOMPARE(m.slave(1).Ibytes, 5u);
 }
 
 void TestMasterBringUp::twoSlavesOutputsBeforeInputs()
