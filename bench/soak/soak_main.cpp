@@ -79,11 +79,14 @@ double secondsSince(std::chrono::steady_clock::time_point t0)
 void benchLine(const std::string &figure, double value, const char *unit, double baseline,
                const char *goal)
 {
-    char ratio[32] = "-";
-    if (baseline > 0)
+    // A baseline of 0 or less means "none": printed as "-", like its ratio.
+    char base[32] = "-", ratio[32] = "-";
+    if (baseline > 0) {
+        std::snprintf(base, sizeof base, "%.6g", baseline);
         std::snprintf(ratio, sizeof ratio, "%.3f", value / baseline);
-    std::printf("BENCH\tsoak\t%s\t%.6g\t%s\t%.6g\t%s\t%s\n", figure.c_str(), value, unit, baseline,
-                ratio, goal);
+    }
+    std::printf("BENCH\tsoak\t%s\t%.6g\t%s\t%s\t%s\t%s\n", figure.c_str(), value, unit, base, ratio,
+                goal);
 }
 
 // Prints before/after/growth of one process and says whether it grew beyond noise.
