@@ -87,6 +87,9 @@ void MainWindow::onStartClicked()
         ui->loggingStatusLabel->setText(tr("Could not open daily CSV"));
         return;
     }
+    QString error;
+    if (!records::terminateLastLine(dailyFile, &error))
+        qWarning().noquote() << "Could not check the end of daily CSV" << dailyFile.fileName() << ":" << error;
     loggingEnabled = true;
     ui->loggingStatusLabel->setText(tr("Logging ON"));
 }

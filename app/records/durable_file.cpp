@@ -49,3 +49,34 @@ bool closeDurably(QFile &file, QString *error)
 }
 
 } // namespace records
+
+namespace records {
+
+bool terminateLastLine(QFile &appendFile, QString *error)
+{
+    QFile reader(appendFile.fileName());
+    if (!reader.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = reader.errorString();
+        return false;
+    }
+    const qint64 size = reader.size();
+    if (size == 0)
+        return true;
+    char last = 0;
+    if (!reader.seek(size - 1) || reader.read(&last, 1) != 1) {
+        if (error)
+            *error = reader.errorString();
+        return false;
+    }
+    if (last == '\n')
+        return true;
+    if (appendFile.write("\n", 1) != 1 || !appendFile.flush()) {
+        if (error)
+            *error = appendFile.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace records

@@ -16,3 +16,14 @@ bool syncToDisk(QFile &file, QString *error = nullptr);
 bool closeDurably(QFile &file, QString *error = nullptr);
 
 } // namespace records
+
+namespace records {
+
+// For a file opened for appending: if it holds bytes and its last byte is
+// not a line end (a process killed in the middle of a record can leave such
+// a tail: the system may cut a write at a page boundary when the process is
+// killed), writes "\n" so that the next record starts on a line of its own.
+// Nothing is removed. False when the file could not be read or written.
+bool terminateLastLine(QFile &appendFile, QString *error = nullptr);
+
+} // namespace records
