@@ -24,7 +24,9 @@ int ecx_init_transport(ecx_contextt *context, ecmaster::Transport *transport)
 {
     if (!context || !transport)
         return 0;
-    ecx_close(context);
+    // Like ecx_init, this does not look at what the context held before:
+    // it may be uninitialised memory.
+    context->port.impl = nullptr;
     return attach(context, transport, nullptr);
 }
 
@@ -32,7 +34,8 @@ extern "C" int ecx_init(ecx_contextt *context, const char *ifname)
 {
     if (!context)
         return 0;
-    ecx_close(context);
+    // The context may be uninitialised memory: what it held is not looked at.
+    context->port.impl = nullptr;
     std::string why;
     ecmaster::PcapPort *port = ecmaster::PcapPort::open(ifname, &why);
     if (!port) {

@@ -2,7 +2,12 @@
 // in-process slave model.
 #include "master_fixture.h"
 
+#include <ecwire/frame.h>
+#include <ecwire/le.h>
+
 #include <QtTest>
+
+#include <algorithm>
 
 #include <cstring>
 
@@ -19,6 +24,7 @@ private slots:
     void staleAndForeignFramesAreSkipped();
     void silentBusReadsStateZero();
     void silentBusFindsNoSlave();
+    void moreSlavesThanTheListHolds();
     void unknownSlaveKindRejected();
     void callsWithoutInitAreHarmless();
     void closeTwiceIsHarmless();
@@ -152,6 +158,54 @@ void TestMasterFaults::silentBusFindsNoSlave()
     QVERIFY(ecx_config_init(m.c()) <= 0);
     QCOMPARE(m.c()->slavecount, 0);
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 0);
+}
+
+namespace {
+
+// A wire on which every datagram comes back with the same working counter,
+// as if that many slaves had answered.
+class CrowdTransport : public ecmaster::Transport {
+public:
+    explicit CrowdTransport(uint16_t wkc) : wkc_(wkc) {}
+    bool send(const uint8_t *frame, size_t len) override
+    {
+        reply_.assign(frame, frame + len);
+        ecwire::ParsedFrame parsed;
+        if (ecwire::parseFrame(reply_.data(), reply_.size(), parsed) != ecwire::ParseError::None)
+            return false;
+        for (const ecwire::DatagramView &d : parsed.datagrams)
+            ecwire::putU16(reply_.data() + d.wkcOffset, wkc_);
+        reply_[ecwire::eth::Source] |= ecwire::eth::SourceReturnedBit;
+        pending_ = true;
+        return true;
+    }
+    int receive(uint8_t *buf, size_t capacity, int) override
+    {
+        if (!pending_)
+            return 0;
+        pending_ = false;
+        const size_t n = std::min(capacity, reply_.size());
+        std::memcpy(buf, reply_.data(), n);
+        return int(n);
+    }
+
+private:
+    uint16_t wkc_;
+    bool pending_ = false;
+    std::vector<uint8_t> reply_;
+};
+
+} // namespace
+
+void TestMasterFaults::moreSlavesThanTheListHolds()
+{
+    std::unique_ptr<ecx_contextt> ctx(new ecx_contextt);
+    std::memset(ctx.get(), 0, sizeof(ecx_contextt));
+    CrowdTransport crowd(EC_MAXSLAVE); // one more than slaves 1..EC_MAXSLAVE-1
+    QCOMPARE(ecx_init_transport(ctx.get(), &crowd), 1);
+    QVERIFY(ecx_config_init(ctx.get()) <= 0);
+    QCOMPARE(ctx->slavecount, 0);
+    ecx_close(ctx.get());
 }
 
 void TestMasterFaults::unknownSlaveKindRejected()
