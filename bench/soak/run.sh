@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Builds and runs the soak benchmark inside a private network namespace.
-#   bench/soak/run.sh [bench-soak options, e.g. --cycles 100 --ticks 10000]
-# BUILD_DIR (default build) is the build folder to use.
+#   bench/soak/run.sh [BUILD_DIR] [bench-soak options, e.g. --cycles 100 --ticks 10000]
+# BUILD_DIR defaults to $BUILD_DIR, else build/ at the top of the repository;
+# it is configured there when it is not yet.
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+top="$(cd "$(dirname "$0")/../.." && pwd)"
+cd "$top"
 builddir="${BUILD_DIR:-build}"
+if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then builddir="$1"; shift; fi
 if [ ! -f "$builddir/CMakeCache.txt" ]; then
   cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$builddir" -j2 --target bench-soak ethercat-sensor-sim >/dev/null
+builddir="$(cd "$builddir" && pwd)"
 exe=$(find "$builddir" -type f -name bench-soak -perm -u+x | head -n 1)
 sim=$(find "$builddir" -type f -name ethercat-sensor-sim -perm -u+x | head -n 1)
-exec scripts/netns-run -- "$PWD/$exe" --sim "$PWD/$sim" "$@"
+exec scripts/netns-run -- "$exe" --sim "$sim" "$@"
