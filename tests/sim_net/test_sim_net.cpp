@@ -6,6 +6,7 @@
 #include <cmath>
 #include <random>
 #include <poll.h>
+#include <csignal>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -239,6 +240,10 @@ private slots:
         std::vector<uint8_t> stub = brdFrame(3);
         stub.resize(ecwire::eth::HeaderSize);
         QVERIFY(client_.send(stub));
+        // Another protocol: the capture filter keeps it away, it is not even received.
+        std::vector<uint8_t> ipv4 = brdFrame(4);
+        ecwire::putU16Be(ipv4.data() + ecwire::eth::EtherType, 0x0800);
+        QVERIFY(client_.send(ipv4));
         QCOMPARE(brdWkc(), 3);
         const auto s = sim.stats();
         QCOMPARE(s.value("received"), 4ull);
@@ -384,6 +389,12 @@ private slots:
         QVERIFY(startSim(sim, kThreeSlaves));
         QCOMPARE(brdWkc(), 3);
         QCOMPARE(sim.terminate(), 0);
+        SimProcess other;
+        QVERIFY(startSim(other, kThreeSlaves));
+        QCOMPARE(::kill(pid_t(other.process().processId()), SIGINT), 0);
+        QVERIFY(other.process().waitForFinished(5000));
+        QCOMPARE(other.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(other.process().exitCode(), 0);
     }
 
     void badFlagsExitWithStatus2()
