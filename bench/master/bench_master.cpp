@@ -70,20 +70,6 @@ Stats measure(int n, F once)
     return summarize(t, lost);
 }
 
-// CPU time per bare round trip of the last bare() run, microseconds.
-double bareCpuUs = 0;
-
-Stats bare(RawRoundTrip &raw, int n)
-{
-    const std::vector<uint8_t> frame = lrwFrame(6);
-    for (int i = 0; i < 200; ++i)
-        raw.once(frame, 2000); // warm-up
-    const int64_t cpu0 = cpuNs();
-    const Stats s = measure(n, [&] { return raw.once(frame, 2000); });
-    bareCpuUs = double(cpuNs() - cpu0) / n / 1000.0;
-    return s;
-}
-
 void printRatio(const char *what, const Stats &m, const Stats &base)
 {
     std::printf("%-44s median %7.1f us (%.2fx)  p99 %7.1f us (%.2fx)  lost %d\n", what, m.median,
@@ -130,10 +116,6 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "raw port: %s\n", why.c_str());
             return 1;
         }
-        const Stats base = bare(raw, n);
-        raw.close();
-        std::printf("%-44s median %7.1f us          p99 %7.1f us\n", "bare round trip via reflector (baseline)",
-                    base.median, base.p99);
         std::memset(ctx.get(), 0, sizeof(ecx_contextt));
         if (!ecx_init(ctx.get(), masterIf))
             return 1;
@@ -143,15 +125,34 @@ int main(int argc, char **argv)
         g.Obytes = 1;
         g.inputs = iomap + 1;
         g.Ibytes = 5;
-        for (int i = 0; i < 200; ++i) {
+        auto exchangeOnce = [&] {
             ecx_send_processdata(ctx.get());
-            ecx_receive_processdata(ctx.get(), 2000);
+            return ecx_receive_processdata(ctx.get(), 2000);
+        };
+        for (int i = 0; i < 200; ++i)
+            exchangeOnce();
+        const std::vector<uint8_t> bareFrame = lrwFrame(8);
+        std::vector<int64_t> tBare, tEx;
+        int lostBare = 0, lostEx = 0;
+        constexpr int kBlock = 500;
+        // Alternating blocks, so that load from elsewhere hits both alike.
+        for (int done = 0; done < n; done += kBlock) {
+            const int m = std::min(kBlock, n - done);
+            raw.drain();
+            for (int i = 0; i < m; ++i) {
+                const int64_t ns = raw.once(bareFrame, 2000);
+                ns < 0 ? ++lostBare : (tBare.push_back(ns), 0);
+            }
+            exchangeOnce(); // takes the bare replies off the master's queue, untimed
+            for (int i = 0; i < m; ++i) {
+                const int64_t t0 = nowNs();
+                exchangeOnce() == EC_NOFRAME ? ++lostEx : (tEx.push_back(nowNs() - t0), 0);
+            }
         }
-        const Stats m = measure(n, [&] {
-            const int64_t t0 = nowNs();
-            ecx_send_processdata(ctx.get());
-            return ecx_receive_processdata(ctx.get(), 2000) == EC_NOFRAME ? -1 : nowNs() - t0;
-        });
+        const Stats base = summarize(tBare, lostBare);
+        const Stats m = summarize(tEx, lostEx);
+        std::printf("%-44s median %7.1f us          p99 %7.1f us  lost %d\n",
+                    "bare round trip via reflector (baseline)", base.median, base.p99, base.lost);
         printRatio("process-data exchange via reflector", m, base);
         ecx_close(ctx.get());
     }
@@ -162,17 +163,6 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", why.c_str());
         return 1;
     }
-    RawRoundTrip raw;
-    if (!raw.open(masterIf, &why)) {
-        std::fprintf(stderr, "raw port: %s\n", why.c_str());
-        return 1;
-    }
-    const Stats base = bare(raw, n);
-    const double bareCpu = bareCpuUs;
-    raw.close();
-    std::printf("%-44s median %7.1f us          p99 %7.1f us\n", "bare round trip via simulator (baseline)",
-                base.median, base.p99);
-
     std::vector<int64_t> bringUps;
     // Where the bring-up time goes: init, config_init, map, dc, to SAFE-OP, to OP.
     std::vector<int64_t> phase[6];
@@ -218,26 +208,57 @@ int main(int argc, char **argv)
     std::printf("%-44s median %7.2f ms          max %7.2f ms  (goal < 50 ms)\n", "bring-up ecx_init to OP",
                 up.median / 1000.0, double(*std::max_element(bringUps.begin(), bringUps.end())) / 1e6);
 
-    for (int i = 0; i < 200; ++i) {
-        ecx_send_processdata(ctx.get());
-        ecx_receive_processdata(ctx.get(), 2000);
+    // Bare round trips, exchanges and state reads in alternating blocks, so
+    // that load from elsewhere on the machine hits all three alike.
+    RawRoundTrip rawSim;
+    if (!rawSim.open(masterIf, &why)) {
+        std::fprintf(stderr, "raw port: %s\n", why.c_str());
+        return 1;
     }
-    const int64_t cpu0 = cpuNs();
-    const Stats ex = measure(n, [&] {
-        const int64_t t0 = nowNs();
+    const std::vector<uint8_t> bareFrame = lrwFrame(8);
+    constexpr int kBlock = 500;
+    std::vector<int64_t> tBare, tEx, tRs;
+    int lostBare = 0, lostEx = 0, lostRs = 0;
+    int64_t cpuEx = 0, cpuBare = 0;
+    auto exchangeOnce = [&] {
         ecx_send_processdata(ctx.get());
-        return ecx_receive_processdata(ctx.get(), 2000) == 3 ? nowNs() - t0 : -1;
-    });
-    const double cpuPerExchange = double(cpuNs() - cpu0) / n / 1000.0;
+        return ecx_receive_processdata(ctx.get(), 2000);
+    };
+    for (int i = 0; i < 200; ++i)
+        exchangeOnce();
+    for (int done = 0; done < n; done += kBlock) {
+        const int m = std::min(kBlock, n - done);
+        exchangeOnce(); // keeps the outputs watchdog fed
+        rawSim.drain();
+        int64_t c0 = cpuNs();
+        for (int i = 0; i < m; ++i) {
+            const int64_t ns = rawSim.once(bareFrame, 2000);
+            ns < 0 ? ++lostBare : (tBare.push_back(ns), 0);
+        }
+        cpuBare += cpuNs() - c0;
+        exchangeOnce(); // takes the bare replies off the master's queue, untimed
+        c0 = cpuNs();
+        for (int i = 0; i < m; ++i) {
+            const int64_t t0 = nowNs();
+            const int wkc = exchangeOnce();
+            wkc == 3 ? (tEx.push_back(nowNs() - t0), 0) : ++lostEx;
+        }
+        cpuEx += cpuNs() - c0;
+        for (int i = 0; i < m; ++i) {
+            exchangeOnce(); // process data keeps flowing between the reads
+            const int64_t t0 = nowNs();
+            const int st = ecx_readstate(ctx.get());
+            st == EC_STATE_OPERATIONAL ? (tRs.push_back(nowNs() - t0), 0) : ++lostRs;
+        }
+    }
+    const Stats base = summarize(tBare, lostBare);
+    const Stats ex = summarize(tEx, lostEx);
+    const Stats rs = summarize(tRs, lostRs);
+    const double bareCpu = double(cpuBare) / n / 1000.0;
+    const double cpuPerExchange = double(cpuEx) / n / 1000.0;
+    std::printf("%-44s median %7.1f us          p99 %7.1f us  lost %d\n",
+                "bare round trip via simulator (baseline)", base.median, base.p99, base.lost);
     printRatio("process-data exchange via simulator", ex, base);
-    // Process data keeps flowing between the reads: the outputs watchdog
-    // would take the slaves out of OP otherwise.
-    const Stats rs = measure(n, [&] {
-        ecx_send_processdata(ctx.get());
-        ecx_receive_processdata(ctx.get(), 2000);
-        const int64_t t0 = nowNs();
-        return ecx_readstate(ctx.get()) == EC_STATE_OPERATIONAL ? nowNs() - t0 : -1;
-    });
     printRatio("ecx_readstate (all agree) via simulator", rs, base);
     std::printf("%-44s %7.1f us per exchange (%.2fx of %.1f us per bare round trip)\n", "CPU user+system",
                 cpuPerExchange, bareCpu > 0 ? cpuPerExchange / bareCpu : 0.0, bareCpu);

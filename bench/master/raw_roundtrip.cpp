@@ -64,7 +64,9 @@ int64_t RawRoundTrip::once(const std::vector<uint8_t> &frame, int timeoutUs)
         pcap_pkthdr *hdr = nullptr;
         const u_char *data = nullptr;
         if (pcap_next_ex(h_, &hdr, &data) == 1) {
-            if (hdr->caplen > ecwire::eth::Source && (data[ecwire::eth::Source] & ecwire::eth::SourceReturnedBit))
+            const size_t indexAt = ecwire::ecat::FirstDatagram + ecwire::dgram::Index;
+            if (hdr->caplen > indexAt && (data[ecwire::eth::Source] & ecwire::eth::SourceReturnedBit)
+                && data[indexAt] == kBareIndex)
                 return nowNs() - start;
             continue;
         }
@@ -77,11 +79,19 @@ int64_t RawRoundTrip::once(const std::vector<uint8_t> &frame, int timeoutUs)
     }
 }
 
+void RawRoundTrip::drain()
+{
+    pcap_pkthdr *hdr = nullptr;
+    const u_char *data = nullptr;
+    while (pcap_next_ex(h_, &hdr, &data) == 1) {
+    }
+}
+
 std::vector<uint8_t> lrwFrame(uint16_t length)
 {
     const uint8_t dst[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     const uint8_t src[6] = {0x00, 0x42, 0x41, 0x52, 0x45, 0x00};
     ecwire::FrameBuilder b(dst, src);
-    b.add(ecwire::Command::LRW, 0x55, 0, nullptr, length);
+    b.add(ecwire::Command::LRW, kBareIndex, 0, nullptr, length);
     return b.finish();
 }

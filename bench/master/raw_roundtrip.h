@@ -17,13 +17,17 @@ public:
     // the round trip in nanoseconds, or -1 when nothing came back.
     int64_t once(const std::vector<uint8_t> &frame, int timeoutUs);
     void close();
+    // Discards whatever frames are waiting.
+    void drain();
 
 private:
     struct pcap *h_ = nullptr;
     int fd_ = -1;
 };
 
-// One LRW of `length` bytes at logical address 0, as a master would send it.
+// One LRW of `length` bytes at logical address 0, as a master would send
+// it, with the datagram index the bare round trip waits for.
 std::vector<uint8_t> lrwFrame(uint16_t length);
+constexpr uint8_t kBareIndex = 0x55;
 
 #endif
