@@ -117,7 +117,7 @@ std::string usageText(const std::string &programName)
            "    truncate FRACTION      cut this fraction of replies short\n"
            "    silence SECONDS|off    answer nothing for SECONDS (like a pulled cable)\n"
            "    seed N                 restart the fault generator with seed N\n"
-           "    stats                  frame counters, then the slaves' counters\n"
+           "    stats                  frame counters, then the slaves' counters after '| slaves:'\n"
            "    quit                   end the program (exit status 0)\n"
            "  Slave level (the first sensor, or the slave at 1-based position N with 'slave N ...'):\n"
            "    pressure MBAR\n"

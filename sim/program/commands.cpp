@@ -102,7 +102,7 @@ std::string CommandInterpreter::execute(const std::string &line)
         std::string answer = "ok " + formatCounters(counters_);
         const std::string slaves = toSlaves_ ? toSlaves_("stats") : std::string();
         if (slaves.rfind("ok", 0) == 0 && slaves.size() > 3)
-            answer += " | " + slaves.substr(3);
+            answer += " | slaves: " + slaves.substr(3);
         return answer;
     }
     if (cmd == "quit") {

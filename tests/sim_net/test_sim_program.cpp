@@ -201,7 +201,7 @@ private slots:
         c.received = 7;
         const std::string stats = in.execute("stats");
         QVERIFY2(stats.rfind("ok received=7 ", 0) == 0, stats.c_str());
-        QVERIFY2(stats.find("| slaves=3") != std::string::npos, stats.c_str());
+        QVERIFY2(stats.find(" | slaves: slaves=3") != std::string::npos, stats.c_str());
         QCOMPARE(in.execute("slave 2 refuse-op on"), std::string("ok"));
         QCOMPARE(forwarded.back(), std::string("slave 2 refuse-op on"));
         QVERIFY(!in.quitRequested());
