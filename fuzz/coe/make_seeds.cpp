@@ -9,6 +9,10 @@
 
 #include <cstdio>
 
+#ifdef FUZZ_SEEDS_FROM_BUS
+#include "bus_capture.h"
+#endif
+
 using namespace ecwire;
 
 namespace {
@@ -80,5 +84,13 @@ int main(int argc, char **argv)
     ok &= put("request-upload-1c12", encodeSdoUploadRequest(0x1C12, 0, false, 1));
     ok &= put("request-upload-1a00-complete", encodeSdoUploadRequest(0x1A00, 0, true, 2));
     ok &= put("request-segment", encodeSdoSegmentRequest(true, 3));
+
+#ifdef FUZZ_SEEDS_FROM_BUS
+    // The mailbox areas the master read from the simulated sensor at bring-up.
+    fuzzbus::Capture c;
+    fuzzbus::captureBringUp("sensor", c);
+    for (size_t i = 0; i < c.mailboxReads.size(); ++i)
+        ok &= fuzzseeds::write("simulator-mailbox-read-" + std::to_string(i), c.mailboxReads[i]);
+#endif
     return ok ? 0 : 1;
 }

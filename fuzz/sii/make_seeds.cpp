@@ -5,6 +5,10 @@
 
 #include <ecwire/sii.h>
 
+#ifdef FUZZ_SEEDS_FROM_BUS
+#include "bus_capture.h"
+#endif
+
 #include <cstdio>
 
 using namespace ecwire;
@@ -95,5 +99,19 @@ int main(int argc, char **argv)
     // A header alone, and a header whose first category is the end marker.
     SiiDevice bare;
     ok &= put("header-only", bare);
+
+#ifdef FUZZ_SEEDS_FROM_BUS
+    // The images the simulator itself serves, as the master read them.
+    const char *const buses[] = {"sensor,dig-out,dig-in,short-sensor", "sensor-sii,big-in"};
+    for (size_t b = 0; b < sizeof buses / sizeof buses[0]; ++b) {
+        fuzzbus::Capture c;
+        fuzzbus::captureBringUp(buses[b], c);
+        for (const auto &image : c.siiImages) {
+            char name[64];
+            std::snprintf(name, sizeof name, "simulator-bus%zu-station-%04x", b + 1, unsigned(image.first));
+            ok &= fuzzseeds::write(name, fuzzseeds::wordsToBytes(image.second));
+        }
+    }
+#endif
     return ok ? 0 : 1;
 }
