@@ -61,11 +61,13 @@ extern "C" int ecx_receive_processdata(ecx_contextt *context, int timeout)
         return EC_NOFRAME;
     const int64_t deadline = nowUs() + (timeout > 0 ? timeout : 0);
     int waiting = e->pdCount;
+    bool looked = false; // a reply already waiting is taken even with no time left
     while (waiting > 0) {
         const int64_t left = deadline - nowUs();
-        if (left <= 0)
+        if (left <= 0 && looked)
             break;
-        const int n = e->transport->receive(e->rx.data(), e->rx.size(), int(left));
+        looked = true;
+        const int n = e->transport->receive(e->rx.data(), e->rx.size(), int(left > 0 ? left : 0));
         if (n < 0)
             break;
         if (n == 0)
