@@ -42,7 +42,8 @@ private slots:
     {
         TestMaster m("sensor");
         m.txLen(Command::BRD, 0, 1);
-        QCOMPARE(m.lastFrame[6], uint8_t(0x02 | 0x02));
+        QCOMPARE(m.lastFrame[6], uint8_t(0x02));
+        QCOMPARE(m.lastFrame[11], uint8_t(0x01)); // the rest of the source is kept
         QCOMPARE(m.lastFrame.size(), size_t(60));
         QCOMPARE(m.bus->stats().answered, uint64_t(1));
     }

@@ -25,6 +25,7 @@ private slots:
         QCOMPARE(f.size(), eth::MinFrameSize); // padded
         QCOMPARE(getU16Be(f.data() + 12), uint16_t(0x88A4));
         QCOMPARE(f[0], uint8_t(0xFF));
+        QCOMPARE(f[6] & eth::SourceReturnedBit, 0); // outgoing frames must not look returned
         // 2 datagrams: (10+2+2) + (10+2+2) = 28 bytes, type 1
         QCOMPARE(getU16(f.data() + 14), uint16_t(0x1000 | 28));
         ParsedFrame p;

@@ -88,7 +88,9 @@ ParseError parseFrame(const uint8_t *frame, size_t len, ParsedFrame &out)
 FrameBuilder::FrameBuilder()
 {
     const uint8_t bcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    const uint8_t local[6] = {0x02, 0x00, 0x00, 0x00, 0x00, 0x01};
+    // Unicast with bit 1 of the first byte clear, so the returned frame (bit 1
+    // set by the slaves) differs from the outgoing one.
+    const uint8_t local[6] = {0x00, 0x00, 0x00, 0x00, 0x00, 0x01};
     *this = FrameBuilder(bcast, local);
 }
 

@@ -117,7 +117,9 @@ ParseError parseFrame(const uint8_t *frame, size_t len, ParsedFrame &out);
 // every append.
 class FrameBuilder {
 public:
-    // Destination defaults to broadcast, source to a locally administered address.
+    // Destination defaults to broadcast, source to 00:00:00:00:00:01 (bit 1 of
+    // the first byte clear: returned frames have it set). A source given here
+    // should have that bit clear too.
     FrameBuilder();
     FrameBuilder(const uint8_t destination[6], const uint8_t source[6]);
 
