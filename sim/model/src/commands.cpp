@@ -105,8 +105,12 @@ std::string Bus::command(const std::string &line)
             s << " slave" << (i + 1) << "=" << sl.spec().kind << ":" << stateText(sl.alStatus()) << ":"
               << hex4(sl.alStatusCode());
         }
-        if (target < slaves_.size())
-            s << " [slave " << (target + 1) << " " << slaves_[target]->image().describe(now) << "]";
+        if (target < slaves_.size()) {
+            Slave &t = *slaves_[target];
+            s << " [slave " << (target + 1) << " " << t.image().describe(now) << " reads=" << t.stats().reads
+              << " writes=" << t.stats().writes << " refused=" << t.stats().refused
+              << " mailbox=" << t.stats().mailboxRequests << "]";
+        }
         return s.str();
     }
 

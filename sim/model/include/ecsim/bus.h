@@ -1,5 +1,25 @@
 // A chain of simulated EtherCAT slaves that processes frames in memory, the
 // way the real chain processes them on the wire.
+//
+// Behaviour worth knowing when writing a master against it:
+// - Every slave processes all datagrams of a frame before the next slave sees
+//   it. Slaves answer a datagram only when the whole address range lies in
+//   their memory (8 KiB for most kinds, 10 KiB for big-in).
+// - Process-data SyncManager areas (SM2/SM3) are closed below SAFE-OP: a read
+//   or write there does not count. A mailbox-in area reads only while full; a
+//   mailbox-out area cannot be read.
+// - SII: the sensor kinds deliver 8 bytes per read (bit 6 of 0x0502 set), the
+//   others 4. A read completes at once, but the busy flag stays set until the
+//   master has read the control register once. Writes set the command error
+//   bit (the EEPROM is read-only); words beyond the image read 0xFFFF.
+// - CoE complete access: subindexes back to back, sub 0 padded to 16 bits when
+//   the transfer starts at sub 0. Objects larger than the mailbox go out as a
+//   normal response carrying the first part, then upload segments.
+// - DC receive times (0x0900..) and 0x0918 hold the slave's local time (system
+//   time without the offset in 0x0920); each slave's local clock is the bus
+//   clock plus its own fixed skew, and the frame takes Slave::HopDelayNs per hop.
+// - The circulating bit passes unchanged: no slave in the chain has a closed
+//   port 0. Mailbox repeat requests and SII writes are not modelled.
 #pragma once
 
 #include <cstddef>
