@@ -46,6 +46,32 @@ private slots:
         QCOMPARE(getF32(p.data.data() + 1), 101325.0f);
     }
 
+    void shortAndSiiOnlySensors()
+    {
+        TestMaster m("short-sensor,sensor-sii");
+        m.assignStations();
+        m.setupMailbox(0);
+        QCOMPARE(m.request(0, al::PreOp), al::PreOp);
+        QCOMPARE(m.request(1, al::PreOp), al::PreOp);
+        m.setupInputs(0, 5, 0); // a master expecting 5 bytes is refused
+        QCOMPARE(m.request(0, al::SafeOp), uint16_t(al::PreOp | al::ErrorFlag));
+        QCOMPARE(m.alCode(0), al::InvalidInputConfig);
+        m.setupInputs(0, 4, 0);
+        QCOMPARE(m.request(0, al::SafeOp | al::ErrorFlag), al::SafeOp);
+        m.setupInputs(1, 5, 4);
+        QCOMPARE(m.request(1, al::SafeOp), al::SafeOp);
+        QCOMPARE(m.bus->command("pressure 1013.25"), std::string("ok"));      // the first sensor
+        QCOMPARE(m.bus->command("slave 2 pressure 20"), std::string("ok"));
+        const Reply r = m.txLen(Command::LRD, 0, 9);
+        QCOMPARE(r.wkc, uint16_t(2));
+        uint8_t full[4];
+        putF32(full, 101325.0f);
+        QCOMPARE(r.data[0], uint8_t(0x01));
+        QCOMPARE(std::vector<uint8_t>(r.data.begin() + 1, r.data.begin() + 4), std::vector<uint8_t>(full, full + 3));
+        QCOMPARE(r.data[4], uint8_t(0x01));
+        QCOMPARE(getF32(r.data.data() + 5), 2000.0f);
+    }
+
     void logicalWorkingCounters()
     {
         auto m = threeSlavesInOp();
