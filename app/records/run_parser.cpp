@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <string>
 
 namespace records {
 
@@ -74,11 +75,39 @@ private:
     bool m_reserved = false;
 };
 
+// Reading in text mode drops every CR, not only those before a line end; a
+// field or the header word with a CR inside reads as if it were not there.
+bool startsWithHeader(const char *begin, const char *end)
+{
+    qsizetype matched = 0;
+    for (const char *p = begin; p < end && matched < kHeaderLength; ++p) {
+        if (*p == '\r')
+            continue;
+        if (*p != kHeaderPrefix[matched])
+            return false;
+        ++matched;
+    }
+    return matched == kHeaderLength;
+}
+
+bool parseField(const char *begin, const char *end, double &value)
+{
+    if (!std::memchr(begin, '\r', size_t(end - begin)))
+        return parseFiniteNumber(begin, end, value);
+    std::string text;
+    text.reserve(size_t(end - begin));
+    for (const char *p = begin; p < end; ++p) {
+        if (*p != '\r')
+            text.push_back(*p);
+    }
+    return parseFiniteNumber(text.data(), text.data() + text.size(), value);
+}
+
 } // namespace
 
 bool parseRecordLine(const char *begin, const char *end, QPointF &point, bool complete)
 {
-    if (end - begin >= kHeaderLength && std::memcmp(begin, kHeaderPrefix, size_t(kHeaderLength)) == 0)
+    if (startsWithHeader(begin, end))
         return false;
     const char *s1 = findChar(begin, end, kSeparator);
     if (!s1)
@@ -97,7 +126,7 @@ bool parseRecordLine(const char *begin, const char *end, QPointF &point, bool co
     }
     double x = 0.0;
     double y = 0.0;
-    if (!parseFiniteNumber(s2 + 1, s3, x) || !parseFiniteNumber(s3 + 1, s4, y))
+    if (!parseField(s2 + 1, s3, x) || !parseField(s3 + 1, s4, y))
         return false;
     point = QPointF(x, y);
     return true;

@@ -5,10 +5,10 @@
 // ";"-separated fields, or its third or fourth field is not a finite number
 // (see number_syntax.h). Fields after the fourth are ignored. LF and CR LF
 // line ends, a UTF-8 byte-order mark at the start and a missing final line
-// end are all fine. The file is read in 1 MiB blocks, so memory stays at
-// the points plus one block whatever the file holds; of a line longer than
-// a block only its first block is looked at (its first four fields must end
-// within it).
+// end are all fine; as in a text-mode read, a CR anywhere is ignored. The
+// file is read in 1 MiB blocks, so memory stays at the points plus one block
+// whatever the file holds; of a line longer than a block only its first
+// block is looked at (its first four fields must end within it).
 #pragma once
 
 #include <QList>

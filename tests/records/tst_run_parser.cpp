@@ -7,6 +7,7 @@
 #include "run_parser.h"
 
 #include <QtTest>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <cmath>
@@ -236,6 +237,25 @@ private slots:
         QCOMPARE(r.points, expected);
         QCOMPARE(r.points[2].y(), 12.3457);
         QCOMPARE(r.maxY, 1234570.0);
+    }
+
+    void agreesWithTheReferenceOnGeneratedFiles()
+    {
+        static const char alphabet[] = "0123456789..;;;;\n\n\r -+eEtimsp,\xff\xc3\xa0\xc2\t";
+        QRandomGenerator rng(4242);
+        for (int i = 0; i < 1500; ++i) {
+            QByteArray content;
+            const int len = int(rng.bounded(0, 160));
+            for (int k = 0; k < len; ++k)
+                content += alphabet[rng.bounded(int(sizeof(alphabet) - 1))];
+            if (content.startsWith('\xff'))
+                content[0] = '1'; // FF FE would make QTextStream read UTF-16
+            const QString path = writeFile(content);
+            const auto r = records::parseRunFile(path);
+            QVERIFY2(r.points == referencePoints(path), content.toPercentEncoding().constData());
+            QCOMPARE(records::parseRunBytes(content).points, r.points);
+            QFile::remove(path);
+        }
     }
 
     void truncationHoldsTheIntRange()
