@@ -56,6 +56,7 @@ int main(int argc, char **argv)
     ok &= fuzzseeds::write("op-processdata", frames(1, 0, t.log));
     ok &= fuzzseeds::write("op-processdata-refuse-op", frames(1, 1, t.log));
     ok &= fuzzseeds::write("op-processdata-short-image", frames(1, 5, t.log));
+    const std::vector<fuzzbus::Exchange> pdLog = t.log;
     t.log.clear();
     ecx_configdc(&ctx);
     ok &= fuzzseeds::write("op-configdc", frames(1, 0, t.log));
@@ -65,5 +66,16 @@ int main(int argc, char **argv)
     ecx_statecheck(&ctx, 0, EC_STATE_INIT, 50000);
     ok &= fuzzseeds::write("op-to-init", frames(1, 2, t.log));
     ecx_close(&ctx);
+
+    // Control lines ahead of a process-data frame of the bus in OP.
+    for (const char *line : {"profile ramp 1000 10 60", "slave 1 invalid 3", "error-state 0x14 0x001E",
+                             "image 07ffff7f7f", "stats"}) {
+        std::vector<uint8_t> seed{1, 0x80, static_cast<uint8_t>(std::strlen(line)), 0};
+        seed.insert(seed.end(), line, line + std::strlen(line));
+        const std::vector<uint8_t> pd = frames(1, 0, pdLog);
+        seed.insert(seed.end(), pd.begin() + 2, pd.end());
+        const std::string word(line, std::strcspn(line, " "));
+        ok &= fuzzseeds::write("op-command-" + word, seed);
+    }
     return ok ? 0 : 1;
 }

@@ -4,7 +4,8 @@
 // addressing, mailboxes and process data are all in reach.
 //
 // Input: byte 0 bit 0 chooses the bus in OP (else fresh); byte 1 picks a
-// slave-level fault set through the control channel before the frames; then
+// slave-level fault set through the control channel before the frames, and
+// with bit 7 set the first chunk is a control line of its own; then
 // frames, each a 2-byte little-endian length and its bytes (the last may be
 // cut short). Every frame the model returns must be the frame it got,
 // processed: same size, marked as returned, and the same datagrams.
@@ -36,6 +37,7 @@ const char *const kFaults[] = {
     "profile sine 1000 50 10",
 };
 constexpr size_t kFaultCount = sizeof kFaults / sizeof kFaults[0];
+constexpr uint8_t kCommandLineFlag = 0x80; // in byte 1: a control line comes first
 
 // True when every datagram of the frame only reads or drives the SII
 // interface: those frames make most of a bring-up and leave the state of the
@@ -109,12 +111,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const std::vector<uint8_t> &f : bringUpFrames())
             bus->handleFrame(f.data(), f.size(), reply);
     }
-    if (const char *fault = kFaults[data[1] % kFaultCount]) {
+    if (const char *fault = kFaults[(data[1] & ~kCommandLineFlag) % kFaultCount]) {
         const std::string answer = bus->command(fault);
         FUZZ_CHECK(answer.rfind("ok", 0) == 0, "the fault command is taken");
     }
 
     size_t pos = 2;
+    if (data[1] & kCommandLineFlag) {
+        // The first chunk is a line of the control channel, as a client of
+        // the simulator could send it. Lines naming a file are left out: the
+        // fuzzer must not make the model open paths of this machine.
+        size_t n = size - pos;
+        if (n >= 2) {
+            n = static_cast<size_t>(data[pos] | (data[pos + 1] << 8));
+            pos += 2;
+            n = n < size - pos ? n : size - pos;
+        }
+        const std::string line(reinterpret_cast<const char *>(data + pos), n);
+        pos += n;
+        if (line.find("file") == std::string::npos) {
+            const std::string answer = bus->command(line);
+            FUZZ_CHECK(answer.rfind("ok", 0) == 0 || answer.rfind("error: ", 0) == 0,
+                       "a command is answered with ok or error: <why>");
+        }
+    }
     while (pos < size) {
         size_t n = size - pos;
         if (n >= 2) {
