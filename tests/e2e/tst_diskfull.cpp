@@ -77,9 +77,14 @@ void DiskFullTest::fillsUpDuringARun()
     const int dailyBefore = lineCount(rig.dailyCsv());
 
     // A new run starts and the directory fills up before its first record.
+    const QStringList runsBefore = runCsvFiles(rig.dir());
     rig.clickStart();
     QCOMPARE(rig.logging(), QStringLiteral("Logging ON"));
-    const QString run = rig.runCsv();
+    QStringList newRuns = runCsvFiles(rig.dir());
+    for (const QString &r : runsBefore)
+        newRuns.removeAll(r);
+    QCOMPARE(newRuns.size(), 1);
+    const QString run = rig.dir().filePath(newRuns.first());
     const QString filler = rig.dir().filePath("filler.bin");
     const qint64 filled = fillUp(filler);
     QVERIFY2(filled > 0, "could not fill the tmpfs");

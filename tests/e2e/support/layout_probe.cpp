@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLayout>
+#include <QPainter>
 #include <QTest>
 
 namespace e2e {
@@ -53,6 +54,16 @@ QRect LayoutProbe::chartViewRect() const
 }
 
 QImage LayoutProbe::image() const { return window_->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+
+QImage LayoutProbe::image(const QRect &part) const
+{
+    QImage whole(window_->size(), QImage::Format_RGB32);
+    whole.fill(Qt::black);
+    QPainter p(&whole);
+    p.drawImage(part.topLeft(), window_->grab(part).toImage().convertToFormat(QImage::Format_RGB32));
+    p.end();
+    return whole;
+}
 
 int LayoutProbe::adapterIndex(const QString &name) const
 {

@@ -29,6 +29,7 @@ public:
     QPoint centreOf(const QString &objectName) const;
     QRect chartViewRect() const;
     QImage image() const;                             // the whole window as drawn now
+    QImage image(const QRect &part) const;            // that part of it, at its place in a window-sized image
     int adapterIndex(const QString &name) const;
     MainWindow &window() { return *window_; }
 

@@ -132,9 +132,25 @@ void click(unsigned long window, QPoint at)
              QString::number(at.y()), "click", "1"});
 }
 
-void key(const QString &keys) { xdotool({"key", "--delay", "30", keys}); }
+void key(const QStringList &keys) { xdotool(QStringList{"key", "--delay", "30"} + keys); }
 
-void type(const QString &text) { xdotool({"type", "--delay", "20", text}); }
+void type(const QString &text)
+{
+    // One key per character, by key name: the way the keyboard sends them.
+    QStringList keys;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '/': keys << "slash"; break;
+        case '-': keys << "minus"; break;
+        case '_': keys << "underscore"; break;
+        case '.': keys << "period"; break;
+        case ':': keys << "colon"; break;
+        case ' ': keys << "space"; break;
+        default: keys << QString(c); break;
+        }
+    }
+    key(keys);
+}
 
 void focus(unsigned long window) { xdotool({"windowfocus", "--sync", QString::number(window)}); }
 

@@ -38,7 +38,7 @@ QRect windowGeometry(unsigned long window);
 QImage grab(unsigned long window);
 
 void click(unsigned long window, QPoint at);
-void key(const QString &keys);             // to the window that has the input focus
+void key(const QStringList &keys);         // to the window that has the input focus, one after another
 void type(const QString &text);
 void focus(unsigned long window);
 
