@@ -22,19 +22,20 @@
 
 namespace {
 
-// In memory-backed /dev/shm when there is one: rewriting a file on a disk
-// file system (truncate, then close) starts a write-back every time.
-QString scratchPath()
-{
-    static const QString path = (QDir("/dev/shm").exists() ? QString("/dev/shm") : QDir::tempPath())
-                                + "/fuzz-run-csv-" + QString::number(::getpid()) + ".csv";
-    return path;
-}
+// The scratch file, in memory-backed /dev/shm when there is one: rewriting a
+// file on a disk file system (truncate, then close) starts a write-back every
+// time. Removed when the process ends.
+struct Scratch {
+    QString path = (QDir("/dev/shm").exists() ? QString("/dev/shm") : QDir::tempPath()) +
+                   "/fuzz-run-csv-" + QString::number(::getpid()) + ".csv";
+    ~Scratch() { QFile::remove(path); }
+};
 
-// Removes the scratch file when the process ends.
-struct ScratchCleanup {
-    ~ScratchCleanup() { QFile::remove(scratchPath()); }
-} scratchCleanup;
+const QString &scratchPath()
+{
+    static const Scratch scratch;
+    return scratch.path;
+}
 
 void checkNumberSyntax(const char *begin, const char *end)
 {
