@@ -206,10 +206,12 @@ void WindowTest::operatorSession()
         seen << shown;
     }
     std::printf("pressure label showed %s\n", qPrintable(seen.join(", ")));
-    QVERIFY2(seen.size() >= 4 && seen.size() <= 6, qPrintable(seen.join(", ")));
+    // About five changes in five seconds; the display period stretches when ticks take longer.
+    QVERIFY2(seen.size() >= 3 && seen.size() <= 6, qPrintable(seen.join(", ")));
+    QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), seen.size());
     for (int i = 1; i < changes.size(); ++i) {
         const qint64 gap = changes[i] - changes[i - 1];
-        QVERIFY2(gap > 800 && gap < 1600, qPrintable(QStringLiteral("label changed after %1 ms").arg(gap)));
+        QVERIFY2(gap > 800 && gap < 2000, qPrintable(QStringLiteral("label changed after %1 ms").arg(gap)));
     }
 
     // Start Logging; each new record is on the pressure label at once.
