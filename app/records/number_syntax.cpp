@@ -78,57 +78,19 @@ bool parseFiniteNumber(const char *begin, const char *end, double &value)
         negative = (*b == '-');
         ++b;
     }
-    // Check the shape ourselves: from_chars would also take "inf", "nan"
-    // and a second sign, which the format does not allow.
-    const unsigned char *p = b;
-    bool mantissaDigit = false;
-    while (p < e && isDigit(*p)) {
-        ++p;
-        mantissaDigit = true;
-    }
-    if (p < e && *p == '.') {
-        ++p;
-        while (p < e && isDigit(*p)) {
-            ++p;
-            mantissaDigit = true;
-        }
-    }
-    if (!mantissaDigit)
+    // A digit or a point must come first: from_chars would also take "inf",
+    // "nan" and a second sign, which the format does not allow. Otherwise
+    // its syntax (digits, optional point, optional exponent with a sign) is
+    // the format's, and it must take every remaining byte.
+    if (b == e || !(isDigit(*b) || *b == '.'))
         return false;
-    bool nonZeroDigit = false;
-    for (const unsigned char *q = b; q < p; ++q) {
-        if (*q >= '1' && *q <= '9') {
-            nonZeroDigit = true;
-            break;
-        }
-    }
-    if (p < e && (*p == 'e' || *p == 'E')) {
-        ++p;
-        if (p < e && (*p == '+' || *p == '-'))
-            ++p;
-        if (p == e || !isDigit(*p))
-            return false;
-        while (p < e && isDigit(*p))
-            ++p;
-    }
-    if (p != e)
-        return false;
-
     double parsed = 0.0;
     const auto *first = reinterpret_cast<const char *>(b);
     const auto *last = reinterpret_cast<const char *>(e);
     const std::from_chars_result r = std::from_chars(first, last, parsed, std::chars_format::general);
-    if (r.ptr != last)
-        return false;
-    if (r.ec == std::errc::result_out_of_range) {
-        // Overflow, or underflow: a subnormal result is a number all the
-        // same; only a result of zero from non-zero digits is refused.
-        if (!std::isfinite(parsed) || (parsed == 0.0 && nonZeroDigit))
-            return false;
-    } else if (r.ec != std::errc()) {
-        return false;
-    }
-    if (!std::isfinite(parsed))
+    // Out of range (overflow, or underflow to zero from non-zero digits) is
+    // refused; subnormal results come back as numbers.
+    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(parsed))
         return false;
     value = negative ? -parsed : parsed;
     return true;

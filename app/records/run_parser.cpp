@@ -92,8 +92,11 @@ bool startsWithHeader(const char *begin, const char *end)
 
 bool parseField(const char *begin, const char *end, double &value)
 {
+    if (parseFiniteNumber(begin, end, value))
+        return true;
+    // Rare: a CR inside the field (a trailing one is white space anyway).
     if (!std::memchr(begin, '\r', size_t(end - begin)))
-        return parseFiniteNumber(begin, end, value);
+        return false;
     std::string text;
     text.reserve(size_t(end - begin));
     for (const char *p = begin; p < end; ++p) {
