@@ -94,7 +94,8 @@ void DiskFullTest::fillsUpDuringARun()
              qPrintable(rig.logging()));
     QVERIFY(rig.waitDisplayTicks(2, 10000));
     QCOMPARE(rig.logging(), QStringLiteral("Could not write run CSV"));
-    QCOMPARE(rig.status(), kValid);            // the link is unaffected
+    // The link is unaffected (a single read may time out on a busy machine).
+    QVERIFY2(rig.waitUntil([&] { return rig.status() == kValid; }, 3000), qPrintable(rig.status()));
     QCOMPARE(lineCount(run), 0);
     QVERIFY(messages.messages().size() > 0);   // a warning goes to the debug output
 

@@ -46,6 +46,7 @@ void verifyFiles(WindowRig &rig, bool requireSimValue, int *altered = nullptr)
         lastElapsed = r.elapsed;
         if (r.pressure != kSimMbar) {
             ++differing;
+            std::printf("record with another pressure than the sensor's: %s\n", qPrintable(r.line));
             if (requireSimValue)
                 QFAIL(qPrintable(QStringLiteral("record with a pressure the sensor never gave: %1").arg(r.line)));
         }
