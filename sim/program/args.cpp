@@ -126,7 +126,7 @@ std::string usageText(const std::string &programName)
            "    invalid COUNT | invalid-for SECONDS | invalid on | invalid off\n"
            "    flags none|over|under|over,under\n"
            "    image HEX | image off\n"
-           "    refuse-op on|off\n"
+           "    refuse-op on [CODE]|hold|off\n"
            "    error-state STATE CODE | error-state off\n"
            "    stats\n"
            "\n"

@@ -152,6 +152,21 @@ private slots:
         QVERIFY(m.bus->command("refuse-op on 0x10000").rfind("error: ", 0) == 0);
     }
 
+    void holdOpWaitsInSafeOpWithoutError()
+    {
+        TestMaster m("sensor");
+        m.assignStations();
+        QCOMPARE(m.bus->command("refuse-op hold"), std::string("ok"));
+        m.setupMailbox(0);
+        QCOMPARE(m.request(0, al::PreOp), al::PreOp);
+        m.setupInputs(0, 5, 0);
+        QCOMPARE(m.request(0, al::SafeOp), al::SafeOp);
+        QCOMPARE(m.request(0, al::Op), al::SafeOp);
+        QCOMPARE(m.alCode(0), al::NoError);
+        QCOMPARE(m.bus->command("refuse-op off"), std::string("ok"));
+        QCOMPARE(m.request(0, al::Op), al::Op);
+    }
+
     void errorStateFault()
     {
         TestMaster m("sensor");

@@ -67,6 +67,8 @@ void Slave::onAlControl()
     }
     if (requested == current)
         return;
+    if (holdOp_ && current == al::SafeOp && requested == al::Op)
+        return; // waits in SAFE-OP, as a slave does that is not ready for OP yet
     const uint16_t code = checkTransition(current, requested);
     if (code != al::NoError)
         setAl(current, code, true);

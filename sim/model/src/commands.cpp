@@ -212,9 +212,13 @@ std::string Bus::command(const std::string &line)
     }
     if (cmd == "refuse-op") {
         uint64_t code = ecwire::al::InvalidStateChange;
+        if (args.size() == 1 && args[0] == "hold") {
+            s.setHoldOp(true);
+            return "ok";
+        }
         if (args.empty() || args.size() > 2 || (args[0] != "on" && args[0] != "off")
             || (args.size() == 2 && !parseUnsigned(args[1], 0xFFFF, code)))
-            return "error: usage: refuse-op on [CODE]|off";
+            return "error: usage: refuse-op on [CODE]|hold|off";
         s.setRefuseOp(args[0] == "on", static_cast<uint16_t>(code));
         return "ok";
     }

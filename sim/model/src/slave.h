@@ -54,7 +54,9 @@ public:
     std::vector<uint8_t> outputs() const; // current SM2 area (outputs)
 
     // Faults
-    void setRefuseOp(bool on, uint16_t code) { refuseOp_ = on; refuseOpCode_ = code; }
+    void setRefuseOp(bool on, uint16_t code) { refuseOp_ = on; refuseOpCode_ = code; holdOp_ = false; }
+    // Leaves a request for OP pending: the slave stays in SAFE-OP without an error.
+    void setHoldOp(bool on) { holdOp_ = on; refuseOp_ = false; }
     void forceError(uint16_t status, uint16_t code);
     void releaseError() { forced_ = false; }
     bool refuseOp() const { return refuseOp_; }
@@ -120,6 +122,7 @@ private:
     uint64_t lastOutputsNs_ = 0;
 
     bool refuseOp_ = false;
+    bool holdOp_ = false;
     uint16_t refuseOpCode_ = 0;
     bool forced_ = false;
 
