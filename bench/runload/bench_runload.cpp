@@ -187,5 +187,11 @@ int main(int argc, char **argv)
                 "points alone %.1f MB; RSS after %.1f MB added\n",
                 double(hwm - rssBefore) / 1024.0, hwm, rssBefore, kRecords * 16.0 / 1048576.0,
                 double(rssAfter - rssBefore) / 1024.0);
+    // Machine-readable lines for scripts/bench-all.
+    std::printf("BENCH\trunload\tbare parse 1M records\t%.1f\tms\t-\t-\t-\n", bareMs);
+    std::printf("BENCH\trunload\tparse 1M records\t%.1f\tms\t%.1f\t%.2f\t<= 2x bare\n", parseMs, bareMs,
+                parseMs / bareMs);
+    std::printf("BENCH\trunload\twhole load 1M records\t%.1f\tms\t-\t-\t< 1000 ms\n", loadMs);
+    std::printf("BENCH\trunload\tpeak memory added\t%.1f\tMB\t-\t-\t< 64 MB\n", double(hwm - rssBefore) / 1024.0);
     return loaded ? 0 : 1;
 }
