@@ -5,6 +5,7 @@
 
 #include "appstate.h"
 #include "chart_rendering.h"
+#include "durable_file.h"
 #include "pressure_link.h"
 
 #include <soem/soem.h>
@@ -101,9 +102,11 @@ MainWindow::MainWindow(QWidget *parent)
 MainWindow::~MainWindow()
 {
     ecat_disconnect();
+    // Closed with a sync, so that a window closed while logging leaves its
+    // records on the disk and not only in the system's cache.
     if (runFile.isOpen())
-        runFile.close();
+        records::closeDurably(runFile);
     if (dailyFile.isOpen())
-        dailyFile.close();
+        records::closeDurably(dailyFile);
     delete ui;
 }
