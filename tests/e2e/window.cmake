@@ -21,3 +21,10 @@ target_compile_definitions(tst_e2e_window PRIVATE
 add_dependencies(tst_e2e_window pressure-monitor ethercat-sensor-sim)
 add_test(NAME e2e_real_window COMMAND ${_netns} $<TARGET_FILE:tst_e2e_window>)
 set_tests_properties(e2e_real_window PROPERTIES SKIP_RETURN_CODE 77 TIMEOUT 180 LABELS e2e)
+if(SANITIZE)
+  # On a real X display Qt loads D-Bus and the Mesa drivers, which keep a few
+  # allocations until exit; leak reports from them would turn the tool's exit
+  # code into 1. Memory errors are still caught; leaks are checked by the
+  # offscreen end-to-end tests.
+  set_tests_properties(e2e_real_window PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endif()
