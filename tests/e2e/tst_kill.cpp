@@ -5,6 +5,7 @@
 #include "support/sim_process.h"
 
 #include "mainwindow.h"
+#include "run_parser.h"
 
 #include <QLabel>
 #include <QLineSeries>
@@ -80,6 +81,14 @@ void KillTest::sigkillDuringLogging()
         runRecords += c.records.size();
         if (c.records.isEmpty())
             ++killedBeforeFirstRecord;
+        // The run file's parser takes every record back, as written.
+        const records::RunParseResult parsed = records::parseRunFile(d.filePath(name));
+        QCOMPARE(parsed.status, records::RunParseResult::Ok);
+        QCOMPARE(parsed.points.size(), c.records.size());
+        for (int i = 0; i < c.records.size(); ++i) {
+            QCOMPARE(parsed.points[i].x(), c.records[i].elapsed);
+            QCOMPARE(parsed.points[i].y(), c.records[i].pressure);
+        }
         viewer.loadRun(d.filePath(name));
         if (c.records.isEmpty()) {
             QCOMPARE(status->text(), QStringLiteral("No valid data in run"));
