@@ -315,6 +315,11 @@ void WindowTest::closingTheWindowEndsWithZero()
     // Connected first, so that closing also takes a live link down.
     clickOn("connectButton", "---- mbar", "Disconnected", "Logging OFF");
     QVERIFY(waitShows("statusLabel", QString(), "Connected, valid pressure", "Logging OFF", 20000));
+    // The window as it is now (its X window may have been replaced since start-up).
+    const QString listed = x11::xdotool({"search", "--onlyvisible", "--pid", QString::number(tool_.processId()),
+                                         "--name", "^MainWindow$"}).trimmed();
+    std::printf("visible windows of the tool before closing: %s\n", qPrintable(QString(listed).replace('\n', ' ')));
+    window_ = x11::findWindow(tool_.processId(), "MainWindow");
     QVERIFY(x11::requestClose(window_));
     const bool ended = tool_.waitForFinished(10000);
     if (!ended)
