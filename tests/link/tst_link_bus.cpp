@@ -61,6 +61,7 @@ private slots:
     void checkHealthyAfterRead();
     void checkWithNullPointers();
     void slaveStuckInSafeOp();
+    void opRefusedWithErrorIndication();
     void opWithErrorIndication();
     void silenceGivesMinusOne();
     void shortInputImageRefused();
@@ -174,15 +175,30 @@ void TestLinkBus::checkWithNullPointers()
     QCOMPARE(state, 8);
 }
 
+// The state that the check reports after a good read; a state read that
+// timed out on a loaded machine reads as 0 and is tried again.
+int stateAfterGoodRead()
+{
+    int state = 0, wkc = 0;
+    for (int attempt = 0; attempt < 20 && state == 0; ++attempt) {
+        if (readOnce().result == 1 && ecat_check(&state, &wkc) != 0)
+            return -1;  // healthy: not what these buses should give
+    }
+    return state;
+}
+
 void TestLinkBus::slaveStuckInSafeOp()
 {
-    startSim({"--refuse-op", "on"});
+    startSim({"--refuse-op", "hold"});
     connectUp();  // OP requested, not reached: still a successful connect
-    QCOMPARE(readGood().result, 1);
-    int state = 0, wkc = 0;
-    QCOMPARE(ecat_check(&state, &wkc), 0);
-    qInfo("slave 1 with OP refused reports state 0x%x", unsigned(state));
-    QVERIFY2((state & 0x0F) == 4, qPrintable(QStringLiteral("state 0x%1").arg(state, 0, 16)));
+    QCOMPARE(stateAfterGoodRead(), 4);
+}
+
+void TestLinkBus::opRefusedWithErrorIndication()
+{
+    startSim({"--refuse-op", "on"});
+    connectUp();
+    QCOMPARE(stateAfterGoodRead(), 0x14);  // SAFE-OP with the error indication
 }
 
 void TestLinkBus::opWithErrorIndication()
