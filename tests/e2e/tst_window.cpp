@@ -320,8 +320,17 @@ void WindowTest::closingTheWindowEndsWithZero()
                                          "--name", "^MainWindow$"}).trimmed();
     std::printf("visible windows of the tool before closing: %s\n", qPrintable(QString(listed).replace('\n', ' ')));
     window_ = x11::findWindow(tool_.processId(), "MainWindow");
-    QVERIFY(x11::requestClose(window_));
-    const bool ended = tool_.waitForFinished(10000);
+    // On an X server without a window manager, Qt now and then lets a first
+    // WM_DELETE_WINDOW pass unanswered (a bare QMainWindow does the same, with
+    // or without OpenGL); a person would click the close button again, and so
+    // does this test, a few times at most.
+    bool ended = false;
+    for (int request = 1; request <= 4 && !ended; ++request) {
+        QVERIFY(x11::requestClose(window_));
+        ended = tool_.waitForFinished(3000);
+        if (!ended)
+            std::printf("close request %d went unanswered\n", request);
+    }
     if (!ended)
         std::printf("window still listed: \"%s\"\n", qPrintable(x11::xdotool({"search", "--pid", QString::number(tool_.processId()), "--name", "MainWindow"}).trimmed()));
     QVERIFY2(ended, "closing the window did not end the program");
