@@ -25,7 +25,7 @@ private slots:
         QVERIFY(m->sdo(0, 0x1018, 0, false, r));
         QCOMPARE(r.kind, SdoReply::Expedited);
         QCOMPARE(r.data, std::vector<uint8_t>({4}));
-        const SiiDevice &s = m->bus->slave(0).spec().sii;
+        const SiiDevice &s = m->bus->slave(0).device().sii;
         const uint32_t expect[4] = {s.vendorId, s.productCode, s.revision, s.serial};
         for (uint8_t sub = 1; sub <= 4; ++sub) {
             QVERIFY(m->sdo(0, 0x1018, sub, false, r));

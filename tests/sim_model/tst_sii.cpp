@@ -86,7 +86,7 @@ private slots:
             QCOMPARE(d.syncManagers[0].control, uint8_t(0x26));
         }
         QCOMPARE(d.fmmus.size() >= 3, true);
-        QCOMPARE(d.vendorId, m.bus->slave(0).spec().sii.vendorId);
+        QCOMPARE(d.vendorId, m.bus->slave(0).device().sii.vendorId);
         // The alias register was loaded from word 4.
         QCOMPARE(m.fprd(0, reg::StationAlias, 2).u16(), words[sii::StationAlias]);
     }

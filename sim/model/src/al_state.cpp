@@ -102,14 +102,14 @@ uint16_t Slave::checkTransition(uint16_t from, uint16_t to) const
 
 bool Slave::mailboxSmsValid() const
 {
-    if (!spec_.hasMailbox())
+    if (!device_.hasMailbox())
         return true;
     const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
     const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
     const uint8_t kind = sm::ModeMask | sm::DirMask;
-    return out.physicalStart == spec_.sii.mbxRxOffset && out.length == spec_.sii.mbxRxSize
+    return out.physicalStart == device_.sii.mbxRxOffset && out.length == device_.sii.mbxRxSize
         && (out.control & kind) == (sm::ModeMailbox | sm::DirWrite) && (out.activate & sm::ActivateEnable)
-        && in.physicalStart == spec_.sii.mbxTxOffset && in.length == spec_.sii.mbxTxSize
+        && in.physicalStart == device_.sii.mbxTxOffset && in.length == device_.sii.mbxTxSize
         && (in.control & kind) == (sm::ModeMailbox | sm::DirRead) && (in.activate & sm::ActivateEnable);
 }
 
@@ -118,8 +118,8 @@ uint16_t Slave::processDataCheck() const
     const uint8_t kind = sm::ModeMask | sm::DirMask;
     const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
     const bool outOn = (out.activate & sm::ActivateEnable) && out.length > 0;
-    if (spec_.outputSize > 0) {
-        if (!outOn || out.length != spec_.outputSize || (out.control & kind) != (sm::ModeBuffered | sm::DirWrite)
+    if (device_.outputSize > 0) {
+        if (!outOn || out.length != device_.outputSize || (out.control & kind) != (sm::ModeBuffered | sm::DirWrite)
             || !mem_.inRange(out.physicalStart, out.length)
             || !fmmuCovers(mem_, out.physicalStart, out.length, fmmu::TypeWrite))
             return al::InvalidOutputConfig;
@@ -128,8 +128,8 @@ uint16_t Slave::processDataCheck() const
     }
     const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
     const bool inOn = (in.activate & sm::ActivateEnable) && in.length > 0;
-    if (spec_.inputSize > 0) {
-        if (!inOn || in.length != spec_.inputSize || (in.control & kind) != (sm::ModeBuffered | sm::DirRead)
+    if (device_.inputSize > 0) {
+        if (!inOn || in.length != device_.inputSize || (in.control & kind) != (sm::ModeBuffered | sm::DirRead)
             || !mem_.inRange(in.physicalStart, in.length)
             || !fmmuCovers(mem_, in.physicalStart, in.length, fmmu::TypeRead))
             return al::InvalidInputConfig;

@@ -40,7 +40,7 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
             *error = why;
         return std::unique_ptr<Bus>();
     };
-    std::vector<DeviceSpec> specs;
+    std::vector<DeviceDescription> devices;
     size_t start = 0;
     for (;;) {
         const size_t comma = slaves.find(',', start);
@@ -50,11 +50,11 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
                 return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
             return fail("empty device kind in slave list '" + slaves + "'");
         }
-        DeviceSpec spec;
-        if (!makeDevice(kind, spec))
+        DeviceDescription device;
+        if (!makeDevice(kind, device))
             return fail("unknown device kind '" + kind + "' (known: " + deviceKindList() + ")");
-        specs.push_back(std::move(spec));
-        if (specs.size() > MaxSlaves)
+        devices.push_back(std::move(device));
+        if (devices.size() > MaxSlaves)
             return fail("more than " + std::to_string(MaxSlaves) + " slaves");
         if (comma == std::string::npos)
             break;
@@ -62,8 +62,8 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
     }
     std::unique_ptr<Bus> bus(new Bus());
     const uint64_t now = bus->now();
-    for (size_t i = 0; i < specs.size(); ++i)
-        bus->slaves_.push_back(std::make_unique<Slave>(std::move(specs[i]), i, now));
+    for (size_t i = 0; i < devices.size(); ++i)
+        bus->slaves_.push_back(std::make_unique<Slave>(std::move(devices[i]), i, now));
     for (size_t i = 0; i < bus->slaves_.size(); ++i)
         bus->slaves_[i]->setChain(i, bus->slaves_.size());
     return bus;

@@ -87,7 +87,7 @@ std::string Bus::command(const std::string &line)
         w.erase(w.begin(), w.begin() + 2);
     } else {
         for (size_t i = 0; i < slaves_.size(); ++i)
-            if (slaves_[i]->spec().isSensor()) {
+            if (slaves_[i]->device().isSensor()) {
                 target = i;
                 break;
             }
@@ -102,7 +102,7 @@ std::string Bus::command(const std::string &line)
           << " datagrams=" << stats_.datagrams;
         for (size_t i = 0; i < slaves_.size(); ++i) {
             Slave &sl = *slaves_[i];
-            s << " slave" << (i + 1) << "=" << sl.spec().kind << ":" << stateText(sl.alStatus()) << ":"
+            s << " slave" << (i + 1) << "=" << sl.device().kind << ":" << stateText(sl.alStatus()) << ":"
               << hex4(sl.alStatusCode());
         }
         if (target < slaves_.size()) {
@@ -120,9 +120,9 @@ std::string Bus::command(const std::string &line)
         target = 0; // no sensor on the bus: the first slave
     }
     Slave &s = *slaves_[target];
-    const std::string who = "slave " + std::to_string(target + 1) + " (" + s.spec().kind + ")";
+    const std::string who = "slave " + std::to_string(target + 1) + " (" + s.device().kind + ")";
     auto needSensor = [&]() -> std::string {
-        if (!s.spec().isSensor())
+        if (!s.device().isSensor())
             return "error: " + who + " is not a pressure sensor"
                 + (explicitTarget ? "" : " and there is no sensor on the bus");
         return std::string();

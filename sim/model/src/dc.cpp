@@ -27,7 +27,7 @@ void Slave::dcLatch()
 
 void Slave::dcRefreshSystemTime()
 {
-    if (spec_.dc)
+    if (device_.dc)
         mem_.setU64(reg::DcSystemTime, arrivalLocalTime() + mem_.u64(reg::DcSystemTimeOffset));
 }
 

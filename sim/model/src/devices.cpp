@@ -34,7 +34,7 @@ SiiPdo pdo(uint16_t index, uint8_t sm, std::vector<SiiPdoEntry> entries)
 }
 
 // Common layout: SM0/SM1 mailbox (or unused), SM2 outputs, SM3 inputs.
-void finishLayout(DeviceSpec &d, bool mailbox, uint16_t outStart, uint16_t inStart)
+void finishLayout(DeviceDescription &d, bool mailbox, uint16_t outStart, uint16_t inStart)
 {
     SiiDevice &s = d.sii;
     d.outputStart = outStart;
@@ -64,7 +64,7 @@ void finishLayout(DeviceSpec &d, bool mailbox, uint16_t outStart, uint16_t inSta
     d.memorySize = reg::ProcessRam + ram;
 }
 
-void general(DeviceSpec &d, std::vector<std::string> strings, uint8_t coe)
+void general(DeviceDescription &d, std::vector<std::string> strings, uint8_t coe)
 {
     d.sii.strings = std::move(strings); // 1 group, 2 order, 3 name
     d.sii.hasGeneral = true;
@@ -75,7 +75,7 @@ void general(DeviceSpec &d, std::vector<std::string> strings, uint8_t coe)
     d.sii.general.ebusCurrentMa = 120;
 }
 
-void sensor(DeviceSpec &d, bool mailbox, uint8_t valueBits, uint32_t product, const char *order)
+void sensor(DeviceDescription &d, bool mailbox, uint8_t valueBits, uint32_t product, const char *order)
 {
     d.image = ImageKind::Sensor;
     d.dc = true;
@@ -98,9 +98,9 @@ std::string deviceKindList()
     return "sensor, sensor-sii, short-sensor, dig-out, dig-in, big-in";
 }
 
-bool makeDevice(const std::string &kind, DeviceSpec &d)
+bool makeDevice(const std::string &kind, DeviceDescription &d)
 {
-    d = DeviceSpec();
+    d = DeviceDescription();
     d.kind = kind;
     d.sii.vendorId = VendorId;
     d.sii.revision = 0x00010000;

@@ -12,7 +12,7 @@ namespace ecsim {
 
 enum class ImageKind { Sensor, Zero, Counter };
 
-struct DeviceSpec {
+struct DeviceDescription {
     std::string kind;
     ecwire::SiiDevice sii;     // identity, mailbox layout, categories
     uint16_t outputStart = 0;  // default SM2 start (outputs)
@@ -31,7 +31,7 @@ struct DeviceSpec {
 };
 
 // Builds the description of a device kind; false for an unknown kind.
-bool makeDevice(const std::string &kind, DeviceSpec &out);
+bool makeDevice(const std::string &kind, DeviceDescription &out);
 // "sensor, sensor-sii, ..." for messages.
 std::string deviceKindList();
 

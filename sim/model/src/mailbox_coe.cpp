@@ -92,7 +92,7 @@ std::vector<uint8_t> Slave::sdoUpload(uint16_t index, uint8_t subindex, bool com
         return encodeSdoAbort(index, subindex, coe::AbortNoObject, counter);
     std::vector<uint8_t> data;
     if (completeAccess) {
-        if (!spec_.completeAccess() || !o->structured || subindex > 1)
+        if (!device_.completeAccess() || !o->structured || subindex > 1)
             return encodeSdoAbort(index, subindex, coe::AbortUnsupportedAccess, counter);
         data = od_->completeImage(*o, subindex);
     } else {
@@ -102,7 +102,7 @@ std::vector<uint8_t> Slave::sdoUpload(uint16_t index, uint8_t subindex, bool com
         if (!data.empty() && data.size() <= 4)
             return encodeSdoExpeditedResponse(index, subindex, data.data(), data.size(), counter);
     }
-    const size_t capacity = sdoNormalCapacity(spec_.sii.mbxTxSize);
+    const size_t capacity = sdoNormalCapacity(device_.sii.mbxTxSize);
     const size_t first = std::min(capacity, data.size());
     std::vector<uint8_t> reply =
         encodeSdoNormalResponse(index, subindex, static_cast<uint32_t>(data.size()), data.data(), first, counter);
@@ -126,7 +126,7 @@ std::vector<uint8_t> Slave::sdoSegment(bool toggle, uint8_t counter)
         upload_ = Upload();
         return encodeSdoAbort(u.index, u.subindex, coe::AbortToggle, counter);
     }
-    const size_t n = std::min(sdoSegmentCapacity(spec_.sii.mbxTxSize), upload_.data.size() - upload_.offset);
+    const size_t n = std::min(sdoSegmentCapacity(device_.sii.mbxTxSize), upload_.data.size() - upload_.offset);
     const bool last = upload_.offset + n == upload_.data.size();
     std::vector<uint8_t> reply = encodeSdoSegmentResponse(toggle, last, upload_.data.data() + upload_.offset, n, counter);
     upload_.offset += n;

@@ -39,13 +39,13 @@ ObjectDictionary::Object record(std::vector<std::vector<uint8_t>> values)
 }
 } // namespace
 
-ObjectDictionary::ObjectDictionary(const DeviceSpec &spec)
+ObjectDictionary::ObjectDictionary(const DeviceDescription &device)
 {
-    const ecwire::SiiDevice &s = spec.sii;
-    objects_[0x1000] = variable(u32(spec.deviceType));
+    const ecwire::SiiDevice &s = device.sii;
+    objects_[0x1000] = variable(u32(device.deviceType));
     objects_[0x1008] = variable(str(s.name()));
-    objects_[0x1009] = variable(str(spec.hwVersion));
-    objects_[0x100A] = variable(str(spec.swVersion));
+    objects_[0x1009] = variable(str(device.hwVersion));
+    objects_[0x100A] = variable(str(device.swVersion));
     objects_[0x1018] = record({u32(s.vendorId), u32(s.productCode), u32(s.revision), u32(s.serial)});
 
     std::vector<std::vector<uint8_t>> smTypes;

@@ -17,7 +17,7 @@ public:
         std::vector<std::vector<uint8_t>> subs;  // value of each subindex
     };
 
-    explicit ObjectDictionary(const DeviceSpec &spec);
+    explicit ObjectDictionary(const DeviceDescription &device);
     const Object *find(uint16_t index) const;
     // Complete-access image from `subindex` (0 or 1) on; sub 0 takes 2 bytes (padded).
     std::vector<uint8_t> completeImage(const Object &o, uint8_t subindex) const;

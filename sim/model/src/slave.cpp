@@ -14,24 +14,24 @@ constexpr uint8_t PortsMii01 = 0x0F; // ports 0 and 1 present (MII), 2 and 3 not
 constexpr size_t Scratch = 2 * 2048;
 } // namespace
 
-Slave::Slave(DeviceSpec spec, size_t position, uint64_t nowNs)
-    : spec_(std::move(spec)),
-      mem_(spec_.memorySize),
-      image_(spec_.image, spec_.inputSize),
+Slave::Slave(DeviceDescription device, size_t position, uint64_t nowNs)
+    : device_(std::move(device)),
+      mem_(device_.memorySize),
+      image_(device_.image, device_.inputSize),
       scratchA_(Scratch),
       scratchB_(Scratch),
       incoming_(Scratch)
 {
-    if (spec_.hasMailbox())
-        od_ = std::make_unique<ObjectDictionary>(spec_);
+    if (device_.hasMailbox())
+        od_ = std::make_unique<ObjectDictionary>(device_);
     mem_.setU8(reg::Type, EscType);
     mem_.setU8(reg::Revision, 1);
     mem_.setU16(reg::Build, 1);
     mem_.setU8(reg::FmmusSupported, 8);
     mem_.setU8(reg::SyncManagersSupported, 8);
-    mem_.setU8(reg::RamSizeKib, static_cast<uint8_t>((spec_.memorySize - reg::ProcessRam) / 1024));
+    mem_.setU8(reg::RamSizeKib, static_cast<uint8_t>((device_.memorySize - reg::ProcessRam) / 1024));
     mem_.setU8(reg::PortDescriptor, PortsMii01);
-    mem_.setU16(reg::Features, spec_.dc ? uint16_t(reg::FeatureDc | reg::FeatureDc64) : uint16_t(0));
+    mem_.setU16(reg::Features, device_.dc ? uint16_t(reg::FeatureDc | reg::FeatureDc64) : uint16_t(0));
     mem_.setU16(reg::WatchdogDivider, reg::WatchdogDividerDefault);
     mem_.setU16(reg::WatchdogTimeProcessData, reg::WatchdogTimeProcessDataDefault);
     // Every slave's local clock starts somewhere else, as real ones do.
@@ -62,7 +62,7 @@ void Slave::setChain(size_t position, size_t count)
 void Slave::tick(uint64_t nowNs)
 {
     nowNs_ = nowNs;
-    if ((alStatus() & al::StateMask) != al::Op || forced_ || spec_.outputSize == 0)
+    if ((alStatus() & al::StateMask) != al::Op || forced_ || device_.outputSize == 0)
         return;
     const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
     if (!(out.control & sm::WatchdogTrigger))
@@ -86,8 +86,8 @@ std::vector<uint8_t> Slave::outputs() const
 void Slave::refreshInputs()
 {
     const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
-    const size_t n = std::min<size_t>(in.length, spec_.inputSize);
-    if (n == 0 || !mem_.inRange(in.physicalStart, spec_.inputSize))
+    const size_t n = std::min<size_t>(in.length, device_.inputSize);
+    if (n == 0 || !mem_.inRange(in.physicalStart, device_.inputSize))
         return;
     image_.produce(mem_.data() + in.physicalStart, nowNs_);
 }

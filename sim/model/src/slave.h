@@ -34,10 +34,10 @@ public:
     // Time a frame needs from one slave to the next (wire + forwarding).
     static constexpr uint64_t HopDelayNs = 500;
 
-    Slave(DeviceSpec spec, size_t position, uint64_t nowNs);
+    Slave(DeviceDescription device, size_t position, uint64_t nowNs);
     ~Slave();
 
-    const DeviceSpec &spec() const { return spec_; }
+    const DeviceDescription &device() const { return device_; }
     EscMemory &memory() { return mem_; }
     InputImage &image() { return image_; }
     const SlaveStats &stats() const { return stats_; }
@@ -108,7 +108,7 @@ private:
     // input_image / outputs
     void refreshInputs();
 
-    DeviceSpec spec_;
+    DeviceDescription device_;
     EscMemory mem_;
     InputImage image_;
     std::unique_ptr<ObjectDictionary> od_;

@@ -257,7 +257,7 @@ void Slave::afterRead(uint16_t address, size_t length)
     // The master has seen the busy flag once: the (instant) EEPROM access is done.
     if (covers(address, length, reg::SiiControl + 1) && (mem_.u16(reg::SiiControl) & reg::SiiBusy))
         mem_.setU16(reg::SiiControl, mem_.u16(reg::SiiControl) & ~reg::SiiBusy);
-    if (spec_.hasMailbox()) {
+    if (device_.hasMailbox()) {
         const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
         if ((in.control & sm::ModeMask) == sm::ModeMailbox && in.length > 0
             && covers(address, length, uint32_t(in.physicalStart) + in.length - 1))
@@ -276,16 +276,16 @@ void Slave::afterWrite(uint16_t address, size_t length, const uint8_t *src, cons
                 value[i] = src[reg::SiiControl + i - address];
         onSiiControl(getU16(value));
     }
-    if (spec_.dc && covers(address, length, reg::DcRecvTimePort0))
+    if (device_.dc && covers(address, length, reg::DcRecvTimePort0))
         dcLatch();
-    if (spec_.dc && address <= reg::DcSystemTime && address + length >= reg::DcSystemTime + 4u)
+    if (device_.dc && address <= reg::DcSystemTime && address + length >= reg::DcSystemTime + 4u)
         dcSystemTimeWritten(src + (reg::DcSystemTime - address));
     if (overlaps(address, length, reg::SmBase, MaxSyncManagers * reg::SmStride)) {
         const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
         if (!(in.activate & sm::ActivateEnable))
             resetMailbox();
     }
-    if (spec_.hasMailbox()) {
+    if (device_.hasMailbox()) {
         const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
         if ((out.activate & sm::ActivateEnable) && (out.control & sm::ModeMask) == sm::ModeMailbox
             && (out.control & sm::DirMask) == sm::DirWrite && out.length > 0
