@@ -4,19 +4,10 @@
 
 #include <QtTest>
 
+#include <ecwire/le.h>
+
 #include <cstring>
 
-namespace {
-
-float floatAt(const uint8_t *p)
-{
-    const uint32_t bits = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
-
-} // namespace
 
 class TestMasterBringUp : public QObject {
     Q_OBJECT
@@ -173,7 +164,7 @@ void TestMasterBringUp::pressureDecodedFromInputs()
     QCOMPARE(m.exchange(), 1);
     const uint8_t *in = m.slave(1).inputs;
     QCOMPARE(in[0] & 0x01, 1);
-    QCOMPARE(floatAt(in + 1), 101325.0f);
+    QCOMPARE(ecwire::getF32(in + 1), 101325.0f);
 }
 
 void TestMasterBringUp::rawImageBytes()
@@ -185,7 +176,7 @@ void TestMasterBringUp::rawImageBytes()
     QCOMPARE(m.exchange(), 3);
     const uint8_t *in = m.slave(2).inputs;
     QCOMPARE(in[0], uint8_t(0x05));
-    QCOMPARE(floatAt(in + 1), 100.0f);
+    QCOMPARE(ecwire::getF32(in + 1), 100.0f);
     // Outputs are left as the caller wrote them.
     QCOMPARE(m.slave(1).outputs[0], uint8_t(0x5A));
 }

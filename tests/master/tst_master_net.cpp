@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+#include <ecwire/le.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -13,14 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-float floatAt(const uint8_t *p)
-{
-    const uint32_t bits = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    float f;
-    std::memcpy(&f, &bits, sizeof f);
-    return f;
-}
 
 // What a call printed on stderr.
 template <typename F>
@@ -209,12 +203,12 @@ void TestMasterNet::pressureDecoded()
     ecx_send_processdata(c);
     QCOMPARE(ecx_receive_processdata(c, 2000), 3);
     QCOMPARE(c->slavelist[1].inputs[0] & 0x01, 1);
-    QCOMPARE(floatAt(c->slavelist[1].inputs + 1), 101325.0f);
+    QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 101325.0f);
     QCOMPARE(sim_.command("image 050000C842"), QString("ok"));
     ecx_send_processdata(c);
     QCOMPARE(ecx_receive_processdata(c, 2000), 3);
     QCOMPARE(c->slavelist[1].inputs[0], uint8_t(0x05));
-    QCOMPARE(floatAt(c->slavelist[1].inputs + 1), 100.0f);
+    QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 100.0f);
 }
 
 void TestMasterNet::silenceGivesNoFrame()
