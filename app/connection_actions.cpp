@@ -6,12 +6,11 @@
 #include "ui_mainwindow.h"
 
 #include "appstate.h"
+#include "live_chart.h"
 #include "pressure_link.h"
 #include "tick_counter.h"
 
 #include <QDebug>
-#include <QLineSeries>
-#include <QValueAxis>
 
 #include <climits>
 
@@ -78,12 +77,7 @@ void MainWindow::onTimerTick()
 
     if (loggingEnabled && runFile.isOpen() && checkOk && valid == 1) {
         writeLogRecord(mbar);
-        series->append(double(sampleIndex), mbar);
-        ++sampleIndex;
-        if (sampleIndex > 60)
-            axisX->setRange(sampleIndex - 60, sampleIndex);
-        if (mbar > axisY->max())
-            axisY->setMax(mbar + 50.0);
+        appendLivePoint(series, axisX, axisY, sampleIndex, mbar);
     }
 
     if (invalidCount >= kReconnectAfterInvalid) {
