@@ -1,10 +1,12 @@
 // The live series is drawn with OpenGL when this display can give us an
 // OpenGL context: with a long run (hundreds of thousands of points) the
 // default raster drawing makes every display tick's append and x-axis scroll
-// cost tens to hundreds of milliseconds, while the OpenGL path stays near
-// constant. Without a context (the offscreen platform, a remote session
-// without GL) the default drawing is kept. Either way every point stays in
-// the series, and the chart and its snapshot look the same.
+// cost tens of milliseconds to over a second, while the OpenGL path grows far
+// more slowly (it still hands every point to the GPU, or to the software
+// rasterizer where there is none). Without a context (the offscreen
+// platform, a remote session without GL) the default drawing is kept. Either
+// way every point stays in the series, and the chart and its snapshot look
+// the same.
 #include "chart_rendering.h"
 
 #include <QGuiApplication>
