@@ -21,8 +21,6 @@ namespace {
 
 // Points the live x axis shows before it starts to scroll.
 constexpr int kVisiblePoints = 60;
-// How far above a new maximum the y axis ends.
-constexpr double kYHeadroom = 50.0;
 
 // Whether the axis and the chart will certainly see a change from a to b.
 // Qt compares ranges exactly or fuzzily (to about 1e-12 relative) depending

@@ -4,6 +4,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "live_chart.h"
 #include "run_parser.h"
 
 #include <QApplication>
@@ -18,7 +19,6 @@ namespace {
 // Files from this size on show a busy cursor while they load (about
 // 100,000 records).
 constexpr qint64 kBusyCursorBytes = qint64(4) << 20;
-constexpr double kYHeadroom = 50.0;
 
 class BusyCursor
 {
