@@ -55,6 +55,15 @@ void verifyFiles(WindowRig &rig, bool requireSimValue, int *altered = nullptr)
         *altered = differing;
 }
 
+// After a fault has ended, a display tick shows the valid pressure again. A
+// loaded machine can still miss one 2 ms receive timeout on any tick, which
+// shows as an issue on that tick, so this waits for the first valid status
+// rather than naming the tick it must come on.
+bool backToValid(WindowRig &rig)
+{
+    return rig.waitUntil([&] { return rig.status() == kValid; }, 10000);
+}
+
 void verifyTally(const Tally &t)
 {
     QVERIFY2(t.inconsistencies.isEmpty(), qPrintable(t.inconsistencies.join('\n')));
@@ -116,8 +125,7 @@ void FaultsTest::invalidReadings()
     QCOMPARE(commandOk(sim, "invalid off"), QString());
     const qint64 faultTo = rig.nowMs();
     QVERIFY2(rig.waitUntil([&] { return lineCount(rig.runCsv()) > before; }, 10000), qPrintable(rig.status()));
-    QVERIFY(rig.waitDisplayTicks(2, 10000));
-    QCOMPARE(rig.status(), kValid);
+    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
     QCOMPARE(rig.pressure(), QStringLiteral("1013.250 mbar"));
 
     // While invalid: "Connected, pressure invalid" (fewer than five so far), a reconnect, or
@@ -183,8 +191,7 @@ void FaultsTest::silence()
         }
     QVERIFY(firstRecordAt >= faultTo);
     printFigure("end of silence to first valid record", firstRecordAt - faultTo, "ms");
-    QVERIFY(rig.waitDisplayTicks(2, 10000));
-    QCOMPARE(rig.status(), kValid);
+    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
 
     // After the silence, before the first record: what the outcome table gives for
     // a failed read or a check that saw the failed exchange.
@@ -305,8 +312,7 @@ void FaultsTest::dropsForAMinute()
     rig.runFor(60000);
     const qint64 faultTo = rig.nowMs();
     QCOMPARE(commandOk(sim, "drop 0"), QString());
-    QVERIFY(rig.waitDisplayTicks(2, 10000));
-    QCOMPARE(rig.status(), kValid);
+    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
     std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
 
     const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
