@@ -1,8 +1,7 @@
 // The pressure link over the EtherCAT master: one master context for the
 // whole process, brought up by ecat_connect and taken down by ecat_disconnect.
 #include "pressure_link.h"
-#include "sensor_image.h"
-
+#include <ecwire/sensor_image.h>
 #include <soem/soem.h>
 
 #include <cstdio>
@@ -80,11 +79,11 @@ extern "C" int ecat_connect(const char *ifname)
         return refuse(ifname, why);
     }
     const ec_slavet &sensor = ecat_ctx.slavelist[kSensorSlave];
-    if (sensor.inputs == nullptr || sensor.Ibytes < sensor_image::kSize) {
+    if (sensor.inputs == nullptr || sensor.Ibytes < ecwire::sensor::ImageSize) {
         char why[160];
         std::snprintf(why, sizeof why,
                       "slave 1 has %u input bytes, expected at least %u (flags and pressure)",
-                      unsigned(sensor.inputs ? sensor.Ibytes : 0), unsigned(sensor_image::kSize));
+                      unsigned(sensor.inputs ? sensor.Ibytes : 0), unsigned(ecwire::sensor::ImageSize));
         return refuse(ifname, why);
     }
 
@@ -111,7 +110,7 @@ extern "C" int ecat_read(float *pressure, int *valid, int *over, int *under)
     if (wkc < 1 || inputs == nullptr)
         return 0;
 
-    const sensor_image::Reading r = sensor_image::decode(inputs);
+    const ecwire::sensor::Reading r = ecwire::sensor::decode(inputs);
     *pressure = r.pressure;
     *valid = r.valid;
     *over = r.over;

@@ -1,5 +1,6 @@
-// Decoding of the sensor's input image, without a bus.
-#include "sensor_image.h"
+// The pressure sensor's input image: flag byte, then a little-endian float
+// of 0.01 mbar starting at byte 1.
+#include <ecwire/sensor_image.h>
 
 #include <QtTest>
 
@@ -15,6 +16,7 @@ private slots:
     void decode();
     void unalignedAndTrailingBytes();
     void specialValuesPassThrough();
+    void encodeIsWhatDecodeReads();
 };
 
 void TestSensorImage::decode_data()
@@ -38,7 +40,7 @@ void TestSensorImage::decode()
     QFETCH(int, valid);
     QFETCH(int, over);
     QFETCH(int, under);
-    const auto r = sensor_image::decode(reinterpret_cast<const std::uint8_t *>(image.constData()));
+    const auto r = ecwire::sensor::decode(reinterpret_cast<const std::uint8_t *>(image.constData()));
     QCOMPARE(r.pressure, pressure);
     QCOMPARE(r.valid, valid);
     QCOMPARE(r.over, over);
@@ -50,7 +52,7 @@ void TestSensorImage::unalignedAndTrailingBytes()
     // The image starts at an odd address inside a larger buffer, with more
     // bytes after the five that count.
     const QByteArray buf = QByteArray::fromHex("AA01000048C2EEEEEE");
-    const auto r = sensor_image::decode(reinterpret_cast<const std::uint8_t *>(buf.constData()) + 1);
+    const auto r = ecwire::sensor::decode(reinterpret_cast<const std::uint8_t *>(buf.constData()) + 1);
     QCOMPARE(r.pressure, -50.0f);
     QCOMPARE(r.valid, 1);
 }
@@ -59,8 +61,22 @@ void TestSensorImage::specialValuesPassThrough()
 {
     const QByteArray nan = QByteArray::fromHex("010000C07F");
     const QByteArray inf = QByteArray::fromHex("010000807F");
-    QVERIFY(std::isnan(sensor_image::decode(reinterpret_cast<const std::uint8_t *>(nan.constData())).pressure));
-    QVERIFY(std::isinf(sensor_image::decode(reinterpret_cast<const std::uint8_t *>(inf.constData())).pressure));
+    QVERIFY(std::isnan(ecwire::sensor::decode(reinterpret_cast<const std::uint8_t *>(nan.constData())).pressure));
+    QVERIFY(std::isinf(ecwire::sensor::decode(reinterpret_cast<const std::uint8_t *>(inf.constData())).pressure));
+}
+
+void TestSensorImage::encodeIsWhatDecodeReads()
+{
+    // 1013.25 mbar, valid and under: 05 then 101325.0f least significant byte first.
+    std::uint8_t image[ecwire::sensor::ImageSize + 1] = {};
+    image[ecwire::sensor::ImageSize] = 0xEE; // the byte after the image stays untouched
+    ecwire::sensor::encode(image, 101325.0f, ecwire::sensor::FlagValid | ecwire::sensor::FlagUnder | 0xF0);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(image), sizeof image), QByteArray::fromHex("0580E6C547EE"));
+    const auto r = ecwire::sensor::decode(image);
+    QCOMPARE(r.pressure, 101325.0f);
+    QCOMPARE(r.valid, 1);
+    QCOMPARE(r.over, 0);
+    QCOMPARE(r.under, 1);
 }
 
 QTEST_APPLESS_MAIN(TestSensorImage)

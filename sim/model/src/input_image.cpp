@@ -31,10 +31,10 @@ void InputImage::produce(uint8_t *dst, uint64_t nowNs)
             --invalidCount_;
             valid = false;
         }
-        uint8_t image[5];
-        image[0] = static_cast<uint8_t>((valid ? FlagValid : 0) | flags_);
-        // 0.01 mbar units
-        ecwire::putF32(image + 1, static_cast<float>(profile_.valueAt(nowNs) * 100.0));
+        uint8_t image[ecwire::sensor::ImageSize];
+        // The profile is in mbar; the image carries 0.01 mbar.
+        ecwire::sensor::encode(image, static_cast<float>(profile_.valueAt(nowNs) * 100.0),
+                               static_cast<uint8_t>((valid ? FlagValid : 0) | flags_));
         std::memset(dst, 0, size_);
         std::copy(image, image + std::min<size_t>(sizeof image, size_), dst);
         break;

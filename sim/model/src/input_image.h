@@ -8,15 +8,16 @@
 #include <vector>
 
 #include "devices.h"
+#include "ecwire/sensor_image.h"
 #include "profiles.h"
 
 namespace ecsim {
 
 class InputImage {
 public:
-    static constexpr uint8_t FlagValid = 0x01;
-    static constexpr uint8_t FlagOver = 0x02;
-    static constexpr uint8_t FlagUnder = 0x04;
+    static constexpr uint8_t FlagValid = ecwire::sensor::FlagValid;
+    static constexpr uint8_t FlagOver = ecwire::sensor::FlagOver;
+    static constexpr uint8_t FlagUnder = ecwire::sensor::FlagUnder;
 
     InputImage(ImageKind kind, uint16_t size) : kind_(kind), size_(size) {}
 
