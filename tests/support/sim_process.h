@@ -1,0 +1,56 @@
+// The simulated sensor program as a child process of a test: started on the
+// namespace's simulator interface (scripts/netns-run exports it), awaited
+// until it reports "ready", driven through its standard input one control
+// line at a time, always with deadlines.
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// The interfaces made by scripts/netns-run; empty when not inside one.
+QString masterInterface();
+QString simulatorInterface();
+// The simulator program built with the tests.
+QString simulatorProgram();
+
+class SimProcess {
+public:
+    SimProcess();
+    ~SimProcess();
+    SimProcess(const SimProcess &) = delete;
+    SimProcess &operator=(const SimProcess &) = delete;
+
+    // Starts the simulator on the simulator interface with these extra
+    // arguments (for example {"--pressure", "1013.25"}) and waits for its
+    // "ready" line. Returns false with *error set when it does not come up.
+    bool start(const QStringList &args, QString *error, int timeoutMs = 15000);
+    // The same on a given interface (for two simulators, or none from the
+    // environment).
+    bool startOn(const QString &iface, const QStringList &args, QString *error, int timeoutMs = 15000);
+
+    // Sends one control line and waits for its answer ("ok ..." or
+    // "error: ..."). An empty result means no answer came in time.
+    QString command(const QString &line, int timeoutMs = 5000);
+
+    // Ends the simulator ("quit", then SIGTERM, then SIGKILL) and returns its
+    // exit code, -1 when it had to be killed or crashed.
+    int stop();
+
+    bool running() const;
+    QString stderrText();
+    qint64 pid() const;
+    QProcess &process() { return proc_; }
+
+private:
+    QString nextLine(int timeoutMs);
+
+    QProcess proc_;
+    QByteArray pending_;
+    QByteArray stderr_;
+};
+
+} // namespace testsupport
