@@ -2,6 +2,7 @@
 
 #include "adapter_check.h"
 #include "clock.h"
+#include "port/platform.h"
 
 #include <pcap/pcap.h>
 
@@ -151,6 +152,11 @@ int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
         if (pr > 0 && (pfd.revents & (POLLERR | POLLNVAL)))
             return -1;
     }
+}
+
+Transport *openAdapter(const char *ifname, std::string *why)
+{
+    return PcapPort::open(ifname, why);
 }
 
 } // namespace ecmaster

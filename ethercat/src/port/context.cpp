@@ -1,6 +1,6 @@
 // Opening and closing the adapter of a context.
 #include "engine.h"
-#include "pcap_port.h"
+#include "port/platform.h"
 
 #include <cstdio>
 #include <new>
@@ -37,13 +37,13 @@ extern "C" int ecx_init(ecx_contextt *context, const char *ifname)
     // The context may be uninitialised memory: what it held is not looked at.
     context->port.impl = nullptr;
     std::string why;
-    ecmaster::PcapPort *port = ecmaster::PcapPort::open(ifname, &why);
+    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(ifname, &why));
     if (!port) {
         std::fprintf(stderr, "ecx_init: cannot open adapter \"%s\": %s\n", ifname ? ifname : "", why.c_str());
         return 0;
     }
-    std::unique_ptr<ecmaster::Transport> owned(port);
-    return attach(context, port, std::move(owned));
+    ecmaster::Transport *transport = port.get();
+    return attach(context, transport, std::move(port));
 }
 
 extern "C" void ecx_close(ecx_contextt *context)

@@ -1,27 +1,19 @@
+// Adapter name checks shared by every platform; what kind of adapter a name
+// stands for is the platform's question (checkAdapterKind).
 #include "adapter_check.h"
+#include "port/platform.h"
 
 #include <soem/soem.h>
 
 #include <cstring>
-#include <fstream>
-#include <sys/stat.h>
 
 namespace ecmaster {
 
 namespace {
 
-constexpr const char *kSysNet = "/sys/class/net";
-constexpr int kArphrdEther = 1;     // Linux link type of Ethernet adapters
-
 bool startsWith(const char *s, const char *prefix)
 {
     return std::strncmp(s, prefix, std::strlen(prefix)) == 0;
-}
-
-bool isDirectory(const std::string &path)
-{
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 } // namespace
@@ -46,24 +38,7 @@ bool checkEthernetAdapter(const char *ifname, std::string *why)
         *why = "not an Ethernet adapter (a capture pseudo device)";
         return false;
     }
-    if (!isDirectory(kSysNet))
-        return true; // not Linux: libpcap's link type check decides
-    if (std::strchr(ifname, '/') || std::strcmp(ifname, ".") == 0 || std::strcmp(ifname, "..") == 0) {
-        *why = "no such adapter";
-        return false;
-    }
-    const std::string dir = std::string(kSysNet) + "/" + ifname;
-    std::ifstream typeFile(dir + "/type");
-    int type = -1;
-    if (!(typeFile >> type)) {
-        *why = "no such adapter";
-        return false;
-    }
-    if (type != kArphrdEther) {
-        *why = "not an Ethernet adapter (link type " + std::to_string(type) + ")";
-        return false;
-    }
-    return true;
+    return checkAdapterKind(ifname, why);
 }
 
 void copyCut(char *dst, size_t cap, const char *src)

@@ -1,4 +1,4 @@
-// The frame transport over a real adapter, through libpcap.
+// The frame transport over a real adapter on Linux, through libpcap.
 #ifndef ECMASTER_PCAP_PORT_H
 #define ECMASTER_PCAP_PORT_H
 

@@ -1,0 +1,40 @@
+// The adapter list in SOEM's form: the platform's entries, in its order,
+// each name and description cut to what ec_adaptert holds.
+#include "adapter_check.h"
+#include "port/platform.h"
+
+#include <soem/soem.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+extern "C" ec_adaptert *ec_find_adapters(void)
+{
+    std::vector<ecmaster::AdapterEntry> found;
+    std::string why;
+    if (!ecmaster::listAdapters(&found, &why)) {
+        std::fprintf(stderr, "ec_find_adapters: cannot list the network adapters: %s\n", why.c_str());
+        return nullptr;
+    }
+    ec_adaptert *head = nullptr;
+    ec_adaptert **tail = &head;
+    for (const ecmaster::AdapterEntry &f : found) {
+        auto *a = static_cast<ec_adaptert *>(std::calloc(1, sizeof(ec_adaptert)));
+        if (!a)
+            break;
+        ecmaster::copyCut(a->name, sizeof a->name, f.name.c_str());
+        ecmaster::copyCut(a->desc, sizeof a->desc, f.desc.c_str());
+        *tail = a;
+        tail = &a->next;
+    }
+    return head;
+}
+
+extern "C" void ec_free_adapters(ec_adaptert *adapter)
+{
+    while (adapter) {
+        ec_adaptert *next = adapter->next;
+        std::free(adapter);
+        adapter = next;
+    }
+}
