@@ -1,0 +1,115 @@
+#include "port/windows/wpcap_port.h"
+
+#include "adapter_check.h"
+#include "clock.h"
+#include "port/platform.h"
+
+#include <cstring>
+
+namespace ecmaster {
+
+namespace {
+
+constexpr int kSnapLen = 65536;
+// Promiscuous; frames this handle sends are not captured by it (Npcap drops
+// them in the driver: PCAP_OPENFLAG_NOCAPTURE_LOCAL, Windows only, see
+// pcap/pcap.h), which on Linux pcap_setdirection(PCAP_D_IN) does; every
+// frame handed over as soon as it arrives (the same as immediate mode).
+constexpr int kOpenFlags =
+    PCAP_OPENFLAG_PROMISCUOUS | PCAP_OPENFLAG_NOCAPTURE_LOCAL | PCAP_OPENFLAG_MAX_RESPONSIVENESS;
+// Reads do not block (pcap_setnonblock below); waits are on the read event.
+constexpr int kReadTimeoutMs = 1;
+constexpr const char *kFilter = "ether proto 0x88a4";
+
+const char *kOpenHint = "check that Npcap is installed and its driver running; when Npcap was installed to "
+                        "restrict access to administrators, run the program as administrator";
+
+} // namespace
+
+WpcapPort *WpcapPort::open(const char *ifname, std::string *why)
+{
+    if (!checkEthernetAdapter(ifname, why))
+        return nullptr;
+    const wpcap::Api *api = wpcap::api(why);
+    if (!api)
+        return nullptr;
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_t *h = api->open(ifname, kSnapLen, kOpenFlags, kReadTimeoutMs, nullptr, errbuf);
+    if (!h) {
+        *why = std::string(errbuf[0] ? errbuf : "pcap_open failed") + " (" + kOpenHint + ")";
+        return nullptr;
+    }
+    auto fail = [&](const std::string &reason) {
+        *why = reason;
+        api->close(h);
+        return nullptr;
+    };
+    const int link = api->datalink(h);
+    if (link != DLT_EN10MB)
+        return fail("not an Ethernet adapter (link type " + std::to_string(link) + ")");
+    bpf_program prog{};
+    if (api->compile(h, &prog, kFilter, 1, PCAP_NETMASK_UNKNOWN) != 0)
+        return fail(std::string("cannot compile the EtherCAT frame filter: ") + api->geterr(h));
+    const bool filtered = api->setfilter(h, &prog) == 0;
+    api->freecode(&prog);
+    if (!filtered)
+        return fail(std::string("cannot install the EtherCAT frame filter: ") + api->geterr(h));
+    if (api->setnonblock(h, 1, errbuf) != 0)
+        return fail(std::string("cannot switch to non-blocking reads: ") + errbuf);
+    HANDLE event = api->getevent(h);
+    if (!event)
+        return fail("the adapter offers no event to wait on");
+    auto *port = new WpcapPort(api, h, event);
+    if (!port->timer_.valid()) {
+        delete port;
+        *why = "cannot create a wait timer";
+        return nullptr;
+    }
+    return port;
+}
+
+WpcapPort::~WpcapPort()
+{
+    api_->close(handle_);
+}
+
+bool WpcapPort::send(const uint8_t *frame, size_t len)
+{
+    return api_->sendpacket(handle_, frame, int(len)) == 0;
+}
+
+int WpcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
+{
+    const int64_t deadline = nowUs() + (timeoutUs > 0 ? timeoutUs : 0);
+    for (;;) {
+        // Frames read from the driver in one go wait in wpcap's buffer and
+        // do not signal the event again: read until none is left, then wait.
+        pcap_pkthdr *hdr = nullptr;
+        const u_char *data = nullptr;
+        const int rc = api_->next_ex(handle_, &hdr, &data);
+        if (rc == 1) {
+            const size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
+            if (n == 0)
+                continue;
+            std::memcpy(buf, data, n);
+            return int(n);
+        }
+        if (rc < 0)
+            return -1;
+        const int64_t left = deadline - nowUs();
+        if (left <= 0)
+            return 0;
+        if (!timer_.arm(left))
+            return -1;
+        HANDLE waitOn[2] = {readEvent_, timer_.handle()};
+        if (WaitForMultipleObjects(2, waitOn, FALSE, boundMs(left)) == WAIT_FAILED)
+            return -1;
+    }
+}
+
+Transport *openAdapter(const char *ifname, std::string *why)
+{
+    return WpcapPort::open(ifname, why);
+}
+
+} // namespace ecmaster
