@@ -1,13 +1,7 @@
 #include "durable_file.h"
+#include "file_sync.h"
 
-#include <cerrno>
 #include <cstring>
-
-#ifdef Q_OS_WIN
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace records {
 
@@ -20,20 +14,14 @@ bool syncToDisk(QFile &file, QString *error)
             *error = file.errorString();
         return false;
     }
+    // On Windows QFile hands out a C runtime descriptor for its handle.
     const int fd = file.handle();
     if (fd < 0)
         return true;
-#ifdef Q_OS_WIN
-    const int rc = ::_commit(fd);
-#else
-    int rc;
-    do {
-        rc = ::fsync(fd);
-    } while (rc != 0 && errno == EINTR);
-#endif
+    const int rc = syncDescriptor(fd);
     if (rc != 0) {
         if (error)
-            *error = QString::fromLocal8Bit(std::strerror(errno));
+            *error = QString::fromLocal8Bit(std::strerror(rc));
         return false;
     }
     return true;

@@ -8,7 +8,8 @@
 namespace records {
 
 // Flushes Qt's buffer and asks the system to write the file to the disk
-// (fsync). Returns false and fills `error` (if given) when either fails.
+// (syncDescriptor: fsync, or _commit on Windows). Returns false and fills
+// `error` (if given) when either fails.
 bool syncToDisk(QFile &file, QString *error = nullptr);
 
 // syncToDisk, then close. A file that is not open is left alone (true).
