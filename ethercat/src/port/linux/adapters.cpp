@@ -5,10 +5,7 @@
 // would answer for the namespace that mounted /sys, which in a container (or
 // after `unshare -n` without a new sysfs mount) is another one: adapters of
 // our own namespace would be missing there, and foreign ones present.
-#include "adapter_check.h"
-#include "port/platform.h"
-
-#include <pcap/pcap.h>
+#include "port/pcap_common.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -73,16 +70,8 @@ bool listAdapters(std::vector<AdapterEntry> *out, std::string *why)
         *why = errbuf[0] ? errbuf : "pcap_findalldevs failed";
         return false;
     }
-    for (pcap_if_t *d = all; d; d = d->next) {
-        if (!d->name || (d->flags & PCAP_IF_LOOPBACK))
-            continue;
-        std::string skip;
-        if (!checkEthernetAdapter(d->name, &skip))
-            continue;
-        // Linux adapters have no description: the name stands for it.
-        const bool hasDesc = d->description && *d->description;
-        out->push_back({d->name, hasDesc ? d->description : d->name});
-    }
+    // Linux adapters have no description: the name stands for it.
+    *out = ethernetAdapters(all);
     pcap_freealldevs(all);
     // libpcap's order follows the kernel's and may change between calls:
     // sorted, the list stays put.

@@ -2,6 +2,7 @@
 
 #include "adapter_check.h"
 #include "clock.h"
+#include "port/pcap_common.h"
 #include "port/platform.h"
 
 #include <pcap/pcap.h>
@@ -131,10 +132,9 @@ int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
         const u_char *data = nullptr;
         int rc = pcap_next_ex(handle_, &hdr, &data);
         if (rc == 1) {
-            size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
+            const size_t n = copyFrame(hdr, data, buf, capacity);
             if (n == 0)
                 continue;
-            std::memcpy(buf, data, n);
             return int(n);
         }
         if (rc < 0)

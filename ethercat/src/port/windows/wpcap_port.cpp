@@ -2,9 +2,9 @@
 
 #include "adapter_check.h"
 #include "clock.h"
+#include "port/pcap_common.h"
 #include "port/platform.h"
 
-#include <cstring>
 
 namespace ecmaster {
 
@@ -88,10 +88,9 @@ int WpcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
         const u_char *data = nullptr;
         const int rc = api_->next_ex(handle_, &hdr, &data);
         if (rc == 1) {
-            const size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
+            const size_t n = copyFrame(hdr, data, buf, capacity);
             if (n == 0)
                 continue;
-            std::memcpy(buf, data, n);
             return int(n);
         }
         if (rc < 0)
