@@ -2,8 +2,6 @@
 
 #include "adapter_check.h"
 
-#include <cstring>
-
 namespace ecmaster {
 
 std::vector<AdapterEntry> ethernetAdapters(const pcap_if_t *all)
@@ -19,13 +17,6 @@ std::vector<AdapterEntry> ethernetAdapters(const pcap_if_t *all)
         out.push_back({d->name, hasDesc ? d->description : d->name});
     }
     return out;
-}
-
-size_t copyFrame(const pcap_pkthdr *hdr, const u_char *data, uint8_t *buf, size_t capacity)
-{
-    const size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
-    std::memcpy(buf, data, n);
-    return n;
 }
 
 } // namespace ecmaster

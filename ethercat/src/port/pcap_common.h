@@ -3,12 +3,14 @@
 #ifndef ECMASTER_PORT_PCAP_COMMON_H
 #define ECMASTER_PORT_PCAP_COMMON_H
 
+#include "clock.h"
 #include "port/platform.h"
 
 #include <pcap/pcap.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace ecmaster {
@@ -18,9 +20,35 @@ namespace ecmaster {
 // adapter without a description is described by its name.
 std::vector<AdapterEntry> ethernetAdapters(const pcap_if_t *all);
 
-// Copies a captured frame into `buf`, at most `capacity` bytes of it, and
-// returns how many bytes it copied.
-size_t copyFrame(const pcap_pkthdr *hdr, const u_char *data, uint8_t *buf, size_t capacity);
+// Transport::receive for both ports: a frame that waits is taken at once
+// (copied into `buf`, at most `capacity` bytes); otherwise the port's wait
+// runs, for at most the time left, until a frame may have come or the time
+// is up. nextEx(hdr, data) is pcap_next_ex on the port's handle in
+// non-blocking mode; wait(leftUs) returns false when the adapter failed.
+template <typename NextEx, typename Wait>
+int receiveFrame(uint8_t *buf, size_t capacity, int timeoutUs, NextEx nextEx, Wait wait)
+{
+    const int64_t deadline = nowUs() + (timeoutUs > 0 ? timeoutUs : 0);
+    for (;;) {
+        pcap_pkthdr *hdr = nullptr;
+        const u_char *data = nullptr;
+        const int rc = nextEx(&hdr, &data);
+        if (rc == 1) {
+            const size_t n = hdr->caplen < capacity ? hdr->caplen : capacity;
+            if (n == 0)
+                continue;
+            std::memcpy(buf, data, n);
+            return int(n);
+        }
+        if (rc < 0)
+            return -1;
+        const int64_t left = deadline - nowUs();
+        if (left <= 0)
+            return 0;
+        if (!wait(left))
+            return -1;
+    }
+}
 
 } // namespace ecmaster
 

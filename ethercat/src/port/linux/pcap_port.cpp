@@ -126,32 +126,18 @@ bool PcapPort::send(const uint8_t *frame, size_t len)
 
 int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 {
-    const int64_t deadline = nowUs() + (timeoutUs > 0 ? timeoutUs : 0);
-    for (;;) {
-        pcap_pkthdr *hdr = nullptr;
-        const u_char *data = nullptr;
-        int rc = pcap_next_ex(handle_, &hdr, &data);
-        if (rc == 1) {
-            const size_t n = copyFrame(hdr, data, buf, capacity);
-            if (n == 0)
-                continue;
-            return int(n);
-        }
-        if (rc < 0)
-            return -1;
-        const int64_t left = deadline - nowUs();
-        if (left <= 0)
-            return 0;
+    auto nextEx = [this](pcap_pkthdr **hdr, const u_char **data) { return pcap_next_ex(handle_, hdr, data); };
+    auto wait = [this](int64_t leftUs) {
         pollfd pfd{fd_, POLLIN, 0};
         timespec ts{};
-        ts.tv_sec = time_t(left / 1000000);
-        ts.tv_nsec = long(left % 1000000) * 1000;
-        int pr = ppoll(&pfd, 1, &ts, nullptr);
+        ts.tv_sec = time_t(leftUs / 1000000);
+        ts.tv_nsec = long(leftUs % 1000000) * 1000;
+        const int pr = ppoll(&pfd, 1, &ts, nullptr);
         if (pr < 0 && errno != EINTR)
-            return -1;
-        if (pr > 0 && (pfd.revents & (POLLERR | POLLNVAL)))
-            return -1;
-    }
+            return false;
+        return !(pr > 0 && (pfd.revents & (POLLERR | POLLNVAL)));
+    };
+    return receiveFrame(buf, capacity, timeoutUs, nextEx, wait);
 }
 
 Transport *openAdapter(const char *ifname, std::string *why)

@@ -80,30 +80,16 @@ bool WpcapPort::send(const uint8_t *frame, size_t len)
 
 int WpcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 {
-    const int64_t deadline = nowUs() + (timeoutUs > 0 ? timeoutUs : 0);
-    for (;;) {
-        // Frames read from the driver in one go wait in wpcap's buffer and
-        // do not signal the event again: read until none is left, then wait.
-        pcap_pkthdr *hdr = nullptr;
-        const u_char *data = nullptr;
-        const int rc = api_->next_ex(handle_, &hdr, &data);
-        if (rc == 1) {
-            const size_t n = copyFrame(hdr, data, buf, capacity);
-            if (n == 0)
-                continue;
-            return int(n);
-        }
-        if (rc < 0)
-            return -1;
-        const int64_t left = deadline - nowUs();
-        if (left <= 0)
-            return 0;
-        if (!timer_.arm(left))
-            return -1;
+    // Frames read from the driver in one go wait in wpcap's buffer and do
+    // not signal the event again: receiveFrame takes those before it waits.
+    auto nextEx = [this](pcap_pkthdr **hdr, const u_char **data) { return api_->next_ex(handle_, hdr, data); };
+    auto wait = [this](int64_t leftUs) {
+        if (!timer_.arm(leftUs))
+            return false;
         HANDLE waitOn[2] = {readEvent_, timer_.handle()};
-        if (WaitForMultipleObjects(2, waitOn, FALSE, boundMs(left)) == WAIT_FAILED)
-            return -1;
-    }
+        return WaitForMultipleObjects(2, waitOn, FALSE, boundMs(leftUs)) != WAIT_FAILED;
+    };
+    return receiveFrame(buf, capacity, timeoutUs, nextEx, wait);
 }
 
 Transport *openAdapter(const char *ifname, std::string *why)
