@@ -5,16 +5,16 @@
 #include "port/pcap_common.h"
 #include "port/platform.h"
 
-
 namespace ecmaster {
 
 namespace {
 
 constexpr int kSnapLen = 65536;
-// Promiscuous; frames this handle sends are not captured by it (Npcap drops
-// them in the driver: PCAP_OPENFLAG_NOCAPTURE_LOCAL, Windows only, see
-// pcap/pcap.h), which on Linux pcap_setdirection(PCAP_D_IN) does; every
-// frame handed over as soon as it arrives (the same as immediate mode).
+// Promiscuous. The frames this handle sends are not captured by it: Npcap's
+// driver drops them (PCAP_OPENFLAG_NOCAPTURE_LOCAL, "supported only on
+// Windows", pcap/pcap.h), as pcap_setdirection(PCAP_D_IN) keeps them out on
+// Linux; else the master would read its own frames as replies. Every frame
+// is handed over as soon as it arrives (the same as immediate mode).
 constexpr int kOpenFlags =
     PCAP_OPENFLAG_PROMISCUOUS | PCAP_OPENFLAG_NOCAPTURE_LOCAL | PCAP_OPENFLAG_MAX_RESPONSIVENESS;
 // Reads do not block (pcap_setnonblock below); waits are on the read event.
