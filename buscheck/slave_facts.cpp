@@ -1,0 +1,47 @@
+#include "slave_facts.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace buscheck {
+
+namespace {
+
+SlaveFacts factsOf(const ec_slavet &s, int position)
+{
+    SlaveFacts f;
+    f.position = position;
+    f.station = s.configadr;
+    f.vendor = s.eep_man;
+    f.product = s.eep_id;
+    f.revision = s.eep_rev;
+    f.serial = s.eep_ser;
+    f.name = QString::fromUtf8(s.name, int(strnlen(s.name, sizeof s.name)));
+    f.dc = s.hasdc != 0;
+    f.mailboxProtocols = s.mbx_proto;
+    f.outputBytes = s.Obytes;
+    f.inputBytes = s.Ibytes;
+    f.hasInputs = s.inputs != nullptr;
+    f.state = s.state;
+    f.alStatusCode = s.ALstatuscode;
+#ifdef ECMASTER_BUNDLED
+    // Kept by the bundled master only; an installed SOEM leaves them unknown.
+    f.escType = s.esc_type;
+    f.coeDetails = s.coe_details;
+    f.mappingFromCoe = s.pdo_from_coe != 0;
+#endif
+    return f;
+}
+
+} // namespace
+
+std::vector<SlaveFacts> slaveFacts(const ecx_contextt &bus)
+{
+    std::vector<SlaveFacts> out;
+    const int count = std::min(bus.slavecount, EC_MAXSLAVE - 1);
+    for (int i = 1; i <= count; ++i)
+        out.push_back(factsOf(bus.slavelist[i], i));
+    return out;
+}
+
+} // namespace buscheck

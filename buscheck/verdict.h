@@ -1,0 +1,21 @@
+// What the bus check concludes from its report: the exit status, the
+// problem in one sentence and what to do next.
+#pragma once
+
+#include "bus_report.h"
+
+#include <cstddef>
+
+namespace buscheck {
+
+Verdict judge(const BusReport &report);
+
+// For the adapter list: 1 when there is none, 3 when this process may not
+// open adapters for raw frames, else 0.
+Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access);
+
+// Whether slave 1 can be the pressure sensor: its inputs carry the flag
+// byte and the raw pressure.
+bool qualifiesAsSensor(const SlaveFacts &slave);
+
+} // namespace buscheck

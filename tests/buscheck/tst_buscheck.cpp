@@ -1,0 +1,465 @@
+// pressure-bus-check against the simulated sensor, inside the private
+// namespace of scripts/netns-run: what it reports for a good bus and for
+// each way a bus fails, its exit statuses, and that it always leaves the
+// slaves out of OP.
+#include "sim_process.h"
+
+#include <ecwire/al_status.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <csignal>
+
+using testsupport::SimProcess;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+    QJsonObject json; // with --json
+
+    QString lastLine() const { return out.trimmed().split(QLatin1Char('\n')).last(); }
+    QString lastErrLine() const { return err.trimmed().split(QLatin1Char('\n')).last(); }
+};
+
+QString program() { return QStringLiteral(BUSCHECK_EXE); }
+
+// Runs the bus check to its end; `prefix` runs it through another program
+// (setpriv).
+Run runCheck(const QStringList &args, const QStringList &prefix = {})
+{
+    QProcess p;
+    if (prefix.isEmpty()) {
+        p.start(program(), args);
+    } else {
+        p.start(prefix.front(), prefix.mid(1) + QStringList{program()} + args);
+    }
+    Run r;
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    if (args.contains(QLatin1String("--json")))
+        r.json = QJsonDocument::fromJson(r.out.toUtf8()).object();
+    return r;
+}
+
+// The text block of slave N: from its heading to the next blank line or slave.
+QString slaveBlock(const QString &text, int n)
+{
+    const int from = text.indexOf(QStringLiteral("  slave %1, station address").arg(n));
+    if (from < 0)
+        return QString();
+    int to = text.indexOf(QRegularExpression(QStringLiteral("\\n(\\n|  slave )")), from + 1);
+    return text.mid(from, to < 0 ? -1 : to - from);
+}
+
+QString hex32(double v)
+{
+    return QStringLiteral("0x") + QString::number(quint32(v), 16).toUpper().rightJustified(8, QLatin1Char('0'));
+}
+
+// Each slave's AL state as the simulator holds it ("INIT", "SAFE-OP+ERR", ...).
+QStringList simStates(SimProcess &sim)
+{
+    const QString stats = sim.command(QStringLiteral("stats"));
+    QStringList states;
+    static const QRegularExpression re(QStringLiteral("slave\\d+=[^:\\s]+:([A-Z+-]+):"));
+    for (auto it = re.globalMatch(stats); it.hasNext();)
+        states << it.next().captured(1);
+    return states;
+}
+
+// Waits (briefly) until the simulator has handled the INIT request that the
+// bus check sent as it ended.
+bool awaitAllInInit(SimProcess &sim)
+{
+    QDeadlineTimer deadline(2000);
+    for (;;) {
+        const QStringList states = simStates(sim);
+        if (!states.isEmpty() && states.count(QStringLiteral("INIT")) == states.size())
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(20);
+    }
+}
+
+// Reads the child's stdout into *seen until a line matches `re`.
+bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs = 10000)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        *seen += QString::fromUtf8(p.readAllStandardOutput());
+        for (const QString &line : seen->split(QLatin1Char('\n')))
+            if (re.match(line).hasMatch())
+                return true;
+        if (p.state() == QProcess::NotRunning)
+            return false;
+        p.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return false;
+}
+
+} // namespace
+
+class TestBusCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void badUsage_data();
+    void badUsage();
+    void helpForTheTechnician();
+    void adapterListFollowsTheKernel();
+    void goodBusFullReportAndSameFactsInJson();
+    void noSlave_data();
+    void noSlave();
+    void shortInputImage();
+    void slaveRefusesOp_data();
+    void slaveRefusesOp();
+    void safeOpHold();
+    void invalidReadings();
+    void stopDuringConnectLeavesNoSlaveInOp();
+    void missingPermission();
+    void unknownAdapter();
+    void watchEndsOnSignalWithSlavesInInit_data();
+    void watchEndsOnSignalWithSlavesInInit();
+    void watchShowsASilentBus();
+
+private:
+    void startSim(const QStringList &args);
+
+    SimProcess sim;
+    QString master;
+};
+
+void TestBusCheck::initTestCase()
+{
+    master = testsupport::masterInterface();
+    if (master.isEmpty() || testsupport::simulatorInterface().isEmpty())
+        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
+}
+
+void TestBusCheck::cleanup()
+{
+    sim.stop();
+}
+
+void TestBusCheck::startSim(const QStringList &args)
+{
+    QString error;
+    QVERIFY2(sim.start(args, &error), qPrintable(error));
+}
+
+void TestBusCheck::badUsage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::newRow("unknown option") << QStringList{"--bogus"};
+    QTest::newRow("two adapters") << QStringList{"ecm0", "ecs0"};
+    QTest::newRow("empty adapter name") << QStringList{""};
+    QTest::newRow("watch without adapter") << QStringList{"--watch"};
+    QTest::newRow("watch with json") << QStringList{"--watch", "--json", "ecm0"};
+}
+
+void TestBusCheck::badUsage()
+{
+    QFETCH(QStringList, args);
+    const Run r = runCheck(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.lastErrLine().startsWith("Next: "), qPrintable(r.err));
+}
+
+void TestBusCheck::helpForTheTechnician()
+{
+    const Run r = runCheck({"--help"});
+    QCOMPARE(r.exitCode, 0);
+    for (const char *needed : {"--json", "--watch", "ADAPTER", "Exit status", "setcap cap_net_raw,cap_net_admin+ep"})
+        QVERIFY2(r.out.contains(QLatin1String(needed)), needed);
+}
+
+// Link state comes from the kernel of this namespace: a peer taken down
+// takes the carrier away from ecm0.
+void TestBusCheck::adapterListFollowsTheKernel()
+{
+    Run r = runCheck({});
+    QCOMPARE(r.exitCode, 0);
+    const int m = r.out.indexOf("  ecm0\n"), s = r.out.indexOf("  ecs0\n");
+    QVERIFY2(m >= 0 && s > m, qPrintable(r.out)); // the master's order: by name
+    QCOMPARE(r.out.count("link: up, carrier yes"), 2);
+    QVERIFY(r.out.contains("raw EtherCAT frames: yes (root)"));
+
+    QCOMPARE(QProcess::execute("ip", {"link", "set", "ecs0", "down"}), 0);
+    r = runCheck({"--json"});
+    QCOMPARE(QProcess::execute("ip", {"link", "set", "ecs0", "up"}), 0);
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject j = r.json;
+    const QJsonArray list = j["adapters"].toArray();
+    QCOMPARE(list.size(), 2);
+    QCOMPARE(list[0]["name"].toString(), QString("ecm0"));
+    QCOMPARE(list[0]["link"]["up"].toBool(), true);
+    QCOMPARE(list[0]["link"]["carrier"].toBool(), false);
+    QCOMPARE(list[1]["link"]["up"].toBool(), false);
+    QCOMPARE(j["rawAccess"]["allowed"].toBool(), true);
+}
+
+void TestBusCheck::goodBusFullReportAndSameFactsInJson()
+{
+    startSim({"--slaves", "sensor,dig-out", "--pressure", "1013.25"});
+    const Run text = runCheck({master});
+    QCOMPARE(text.exitCode, 0);
+    QVERIFY2(awaitAllInInit(sim), qPrintable(simStates(sim).join(' ')));
+    const Run json = runCheck({"--json", master});
+    QCOMPARE(json.exitCode, 0);
+    const QJsonObject &j = json.json;
+
+    // Every step of the connect, in the window's order, each with its time.
+    const QStringList steps{"open the adapter", "find the slaves", "map the process data",
+                            "set up distributed clocks", "wait for SAFE-OP", "first process-data exchange",
+                            "request OP", "wait for OP"};
+    int at = 0;
+    for (const QString &step : steps) {
+        const int found = text.out.indexOf(QRegularExpression("  " + QRegularExpression::escape(step)
+                                                              + ".* \\d+\\.\\d+ ms "), at);
+        QVERIFY2(found >= at, qPrintable(step));
+        at = found;
+    }
+    QCOMPARE(j["steps"].toArray().size(), steps.size());
+    QCOMPARE(j["steps"][7]["result"].toInt(), 8); // the bus reported OP
+
+    // The slaves: the same facts in both reports.
+    const QJsonArray slaves = j["slaves"].toArray();
+    QCOMPARE(slaves.size(), 2);
+    for (int i = 0; i < slaves.size(); ++i) {
+        const QJsonObject s = slaves[i].toObject();
+        const QString block = slaveBlock(text.out, i + 1);
+        QVERIFY2(!block.isEmpty(), qPrintable(text.out));
+        for (const char *key : {"vendorId", "productCode", "revision", "serial"})
+            QVERIFY2(block.contains(hex32(s[key].toDouble())), key);
+        QVERIFY(block.contains(s["name"].toString()));
+        QVERIFY(block.contains("ESC type            0x" + QString::number(s["escType"].toInt(), 16).toUpper().rightJustified(2, '0')));
+        QVERIFY(block.contains(QString("output bytes        %1").arg(s["outputBytes"].toInt())));
+        QVERIFY(block.contains(QString("input bytes         %1").arg(s["inputBytes"].toInt())));
+        QVERIFY(block.contains("mapping from        " + s["mappingFrom"].toString()));
+        QCOMPARE(s["state"].toInt(), 8);
+        QVERIFY(block.contains("state               OP"));
+    }
+    // The sensor offers CoE, the digital output module has its PDOs in the SII only.
+    QCOMPARE(slaves[0]["mailboxProtocols"].toArray(), QJsonArray{"CoE"});
+    QCOMPARE(slaves[0]["mappingFrom"].toString(), QString("CoE"));
+    QCOMPARE(slaves[0]["inputBytes"].toInt(), 5);
+    QCOMPARE(slaves[1]["mappingFrom"].toString(), QString("SII"));
+    QCOMPARE(slaves[1]["outputBytes"].toInt(), 1);
+    QCOMPARE(j["sensor"]["qualifies"].toBool(), true);
+    QVERIFY(text.out.contains("slave 1 (Pressure sensor) qualifies"));
+
+    // Ten readings: the flags, the raw value, mbar and the working counter
+    // the master expects (2 for the outputs plus 1 for the inputs).
+    const QJsonArray readings = j["readings"].toArray();
+    QCOMPARE(readings.size(), 10);
+    QCOMPARE(j["expectedWkc"].toInt(), 3);
+    for (const QJsonValue &x : readings) {
+        QCOMPARE(x["valid"].toBool(), true);
+        QCOMPARE(x["raw"].toDouble(), 101325.0);
+        QCOMPARE(x["mbar"].toDouble(), 1013.25);
+    }
+    QCOMPARE(text.out.count(QRegularExpression("\\n +\\d+  valid +101325\\.00 +1013\\.250 +3  OP, healthy")), 10);
+
+    QCOMPARE(j["broughtDown"].toBool(), true);
+    QVERIFY(text.out.contains("Bus brought down"));
+    QCOMPARE(j["verdict"]["exitStatus"].toInt(), 0);
+    QVERIFY(text.lastLine().startsWith("Result: slave 1 is a working pressure sensor in OP"));
+}
+
+void TestBusCheck::noSlave_data()
+{
+    QTest::addColumn<bool>("simulatorRuns");
+    QTest::newRow("nothing on the cable") << false;
+    QTest::newRow("a silent simulator") << true;
+}
+
+void TestBusCheck::noSlave()
+{
+    QFETCH(bool, simulatorRuns);
+    if (simulatorRuns)
+        startSim({"--silence", "60"});
+    const Run r = runCheck({master});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY(r.out.contains("find the slaves"));
+    QVERIFY(r.out.contains("no slave answered"));
+    QVERIFY2(r.lastLine().startsWith("Next: "), qPrintable(r.out));
+    QVERIFY(!r.out.contains("Slaves ("));
+}
+
+void TestBusCheck::shortInputImage()
+{
+    startSim({"--slaves", "short-sensor"});
+    const Run r = runCheck({"--json", master});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.json["connected"].toBool(), false);
+    QCOMPARE(r.json["steps"].toArray().last()["step"].toString(), QString("map-process-data"));
+    QCOMPARE(r.json["slaves"][0]["inputBytes"].toInt(), 4);
+    QCOMPARE(r.json["sensor"]["qualifies"].toBool(), false);
+    QVERIFY(r.json["readings"].toArray().isEmpty());
+    QVERIFY(r.lastErrLine().startsWith("Next: "));
+}
+
+// A slave that refuses OP stays in SAFE-OP with the error indication and
+// says why in its AL status code (ETG.1000.6, AL status codes).
+void TestBusCheck::slaveRefusesOp_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::newRow("0x0011 invalid requested state change") << 0x0011;
+    QTest::newRow("0x001B sync manager watchdog") << 0x001B;
+}
+
+void TestBusCheck::slaveRefusesOp()
+{
+    QFETCH(int, code);
+    const QString hex = QString("0x%1").arg(code, 4, 16, QChar('0')).toUpper().replace("0X", "0x");
+    startSim({"--refuse-op", "on", hex});
+    const Run r = runCheck({master});
+    QCOMPARE(r.exitCode, 1);
+    const QString meaning = QString::fromUtf8(ecwire::al::statusCodeText(uint16_t(code)));
+    QVERIFY(slaveBlock(r.out, 1).contains(QString("SAFE-OP + ERROR, short of OP: AL status %1 (%2)").arg(hex, meaning)));
+    QVERIFY(r.out.contains(QRegularExpression("Result: .*SAFE-OP \\+ ERROR.*" + hex)));
+    QVERIFY2(r.lastLine().startsWith("Next: ") && r.lastLine().contains(hex), qPrintable(r.out));
+    QVERIFY(!simStates(sim).contains("OP"));
+}
+
+void TestBusCheck::safeOpHold()
+{
+    startSim({"--refuse-op", "hold"});
+    const Run r = runCheck({"--json", master});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.json["connected"].toBool(), true); // Connect succeeds: OP was requested
+    QCOMPARE(r.json["slaves"][0]["state"].toInt(), 4);
+    QCOMPARE(r.json["slaves"][0]["alStatusCode"].toInt(), 0);
+    QCOMPARE(r.json["readings"].toArray().size(), 10);
+    QCOMPARE(r.json["readings"][0]["healthy"].toBool(), false);
+    QCOMPARE(r.json["verdict"]["exitStatus"].toInt(), 1);
+}
+
+void TestBusCheck::invalidReadings()
+{
+    startSim({"--invalid", "on", "--flags", "over"});
+    const Run r = runCheck({"--json", master});
+    QCOMPARE(r.exitCode, 1);
+    const QJsonArray readings = r.json["readings"].toArray();
+    QCOMPARE(readings.size(), 10);
+    for (const QJsonValue &x : readings) {
+        QCOMPARE(x["valid"].toBool(), false);
+        QCOMPARE(x["over"].toBool(), true);
+        QCOMPARE(x["healthy"].toBool(), true); // the bus is fine, the sensor is not
+    }
+    QVERIFY(!r.json["verdict"]["next"].toString().isEmpty());
+}
+
+// A stop while the connect waits for OP (slave 2 holds SAFE-OP, slave 1 is
+// already in OP): the connect ends its wait, then the bus goes down before
+// any reading.
+void TestBusCheck::stopDuringConnectLeavesNoSlaveInOp()
+{
+    startSim({"--slaves", "sensor,dig-in", "--slave", "2", "refuse-op", "hold"});
+    QProcess p;
+    p.start(program(), {master});
+    QString seen;
+    QVERIFY2(awaitLine(p, &seen, QRegularExpression("^  request OP ")), qPrintable(seen));
+    QCOMPARE(simStates(sim), QStringList({"OP", "SAFE-OP"}));
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(10000));
+    seen += QString::fromUtf8(p.readAllStandardOutput());
+    QCOMPARE(p.exitCode(), 128 + SIGTERM);
+    QVERIFY(!seen.contains("Readings"));
+    QVERIFY(seen.contains("Bus brought down"));
+    QVERIFY2(awaitAllInInit(sim), qPrintable(simStates(sim).join(' ')));
+    QCOMPARE(simStates(sim).size(), 2);
+}
+
+// Without root and capabilities the adapter cannot be opened: exit 3 and
+// the command that grants the capability to this very binary.
+void TestBusCheck::missingPermission()
+{
+    const QStringList nobody{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                             "--inh-caps=-all", "--bounding-set=-all"};
+    const QString grant = "sudo setcap cap_net_raw,cap_net_admin+ep " + program();
+    Run r = runCheck({master}, nobody);
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY2(r.lastLine().startsWith("Next: ") && r.lastLine().endsWith(grant), qPrintable(r.out + r.err));
+
+    r = runCheck({}, nobody);
+    QCOMPARE(r.exitCode, 3);
+    QVERIFY(r.out.contains("raw EtherCAT frames: no"));
+    QVERIFY(r.lastLine().endsWith(grant));
+}
+
+void TestBusCheck::unknownAdapter()
+{
+    const Run r = runCheck({"--json", "nosuch0"});
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.json["link"]["known"].toBool(), false);
+    QCOMPARE(r.json["steps"].toArray().size(), 1);
+    QVERIFY(r.lastErrLine().startsWith("Next: "));
+}
+
+void TestBusCheck::watchEndsOnSignalWithSlavesInInit_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+void TestBusCheck::watchEndsOnSignalWithSlavesInInit()
+{
+    QFETCH(int, signalNumber);
+    startSim({"--slaves", "sensor,dig-out", "--pressure", "500"});
+    QProcess p;
+    p.start(program(), {"--watch", master});
+    QString seen;
+    QVERIFY2(awaitLine(p, &seen, QRegularExpression("^ +1 s +500\\.000 mbar  valid .*OP.*: healthy$")),
+             qPrintable(seen));
+    QCOMPARE(simStates(sim), QStringList({"OP", "OP"}));
+    ::kill(pid_t(p.processId()), signalNumber);
+    QVERIFY(p.waitForFinished(5000));
+    seen += QString::fromUtf8(p.readAllStandardOutput());
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(seen.contains("Bus brought down"));
+    QVERIFY2(awaitAllInInit(sim), qPrintable(simStates(sim).join(' ')));
+    QCOMPARE(simStates(sim).size(), 2);
+}
+
+// A bus that goes silent while watched (a pulled cable): no reading, the
+// working counter of the lost exchange, and not healthy.
+void TestBusCheck::watchShowsASilentBus()
+{
+    startSim({"--pressure", "500"});
+    QProcess p;
+    p.start(program(), {"--watch", master});
+    QString seen;
+    QVERIFY2(awaitLine(p, &seen, QRegularExpression(": healthy$")), qPrintable(seen));
+    QVERIFY(sim.command("silence 30").startsWith("ok"));
+    QVERIFY2(awaitLine(p, &seen, QRegularExpression("no reading .*working counter -1: not healthy$")),
+             qPrintable(seen));
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(5000));
+    seen += QString::fromUtf8(p.readAllStandardOutput());
+    QCOMPARE(p.exitCode(), 1);
+    QVERIFY(seen.trimmed().split('\n').last().startsWith("Next: "));
+}
+
+QTEST_GUILESS_MAIN(TestBusCheck)
+#include "tst_buscheck.moc"
