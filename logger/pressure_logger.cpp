@@ -13,7 +13,7 @@ QString baseName(const QString &path)
     return QFileInfo(path).fileName();
 }
 
-QString records(int n)
+QString recordCount(int n)
 {
     return n == 1 ? QStringLiteral("1 record") : QStringLiteral("%1 records").arg(n);
 }
@@ -105,7 +105,7 @@ void PressureLogger::displayPeriod()
     const QString pressure = link.readOk ? QStringLiteral("%1 mbar").arg(link.mbar, 0, 'f', 3)
                                          : QStringLiteral("no reading");
     const QString run = m_log.runOpen()
-        ? QStringLiteral("%1: %2").arg(baseName(m_log.runPath()), records(m_runRecords))
+        ? QStringLiteral("%1: %2").arg(baseName(m_log.runPath()), recordCount(m_runRecords))
         : QStringLiteral("no run file");
     m_status(QStringLiteral("%1 | %2 | %3%4 | %5")
                  .arg(m_clock.now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), pressure, link.status,
@@ -123,7 +123,7 @@ void PressureLogger::writeRecord(double mbar)
     if (result.runWritten) {
         ++m_runRecords;
         if (m_runWriteFailing)
-            m_events(QStringLiteral("run CSV written again (%1 not written)").arg(records(m_recordsLostRun)));
+            m_events(QStringLiteral("run CSV written again (%1 not written)").arg(recordCount(m_recordsLostRun)));
         m_runWriteFailing = false;
         m_recordsLostRun = 0;
     } else {
@@ -136,7 +136,7 @@ void PressureLogger::writeRecord(double mbar)
         return;
     if (result.dailyWritten) {
         if (m_dailyWriteFailing)
-            m_events(QStringLiteral("daily CSV written again (%1 not written)").arg(records(m_recordsLostDaily)));
+            m_events(QStringLiteral("daily CSV written again (%1 not written)").arg(recordCount(m_recordsLostDaily)));
         m_dailyWriteFailing = false;
         m_recordsLostDaily = 0;
     } else {
@@ -191,7 +191,7 @@ void PressureLogger::newRun()
     if (!m_log.closeRun(&error))
         m_events(QStringLiteral("run CSV not synced to the disk: %1").arg(error));
     if (!old.isEmpty())
-        m_events(QStringLiteral("run %1 closed with %2").arg(baseName(old), records(m_runRecords)));
+        m_events(QStringLiteral("run %1 closed with %2").arg(baseName(old), recordCount(m_runRecords)));
     m_runRecords = 0;
     m_runWriteFailing = false;
     m_recordsLostRun = 0;
@@ -228,7 +228,7 @@ int PressureLogger::finish()
     }
     m_link.shutdown();
     m_events(QStringLiteral("stopped (%1): %2 in %3, %4")
-                 .arg(m_stopReason.isEmpty() ? QStringLiteral("finished") : m_stopReason, records(m_runRecords),
+                 .arg(m_stopReason.isEmpty() ? QStringLiteral("finished") : m_stopReason, recordCount(m_runRecords),
                       baseName(run),
                       synced ? QStringLiteral("files synced to the disk") : QStringLiteral("files NOT synced")));
     return synced ? 0 : 1;

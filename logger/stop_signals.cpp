@@ -40,6 +40,9 @@ void install()
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
+    // A reader of the status lines that goes away (a closed pipe) must not
+    // end the logging: the lines are dropped instead.
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
 

@@ -6,7 +6,7 @@
 namespace logger::stop_signals {
 
 // Installs the handlers: SIGTERM and SIGINT ask to stop, SIGHUP (where the
-// system has it) asks for a new run.
+// system has it) asks for a new run. SIGPIPE is ignored.
 void install();
 
 // The signal that asked to stop, or 0; a request is taken once.
