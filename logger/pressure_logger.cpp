@@ -119,32 +119,27 @@ void PressureLogger::writeRecord(double mbar)
         return;
     const bool daily = m_log.dailyOpen();
     const records::RunLog::WriteResult result = m_log.write(now, mbar);
-
-    if (result.runWritten) {
+    if (result.runWritten)
         ++m_runRecords;
-        if (m_runWriteFailing)
-            m_events(QStringLiteral("run CSV written again (%1 not written)").arg(recordCount(m_recordsLostRun)));
-        m_runWriteFailing = false;
-        m_recordsLostRun = 0;
-    } else {
-        ++m_recordsLostRun;
-        if (!m_runWriteFailing)
-            m_events(QStringLiteral("Could not write run CSV %1: %2").arg(m_log.runPath(), result.runError));
-        m_runWriteFailing = true;
-    }
-    if (!daily)
+    noteWrite(result.runWritten, m_runWrites, QStringLiteral("run CSV"), m_log.runPath(), result.runError);
+    if (daily)
+        noteWrite(result.dailyWritten, m_dailyWrites, QStringLiteral("daily CSV"), m_log.dailyPath(),
+                  result.dailyError);
+}
+
+void PressureLogger::noteWrite(bool written, WriteHealth &health, const QString &what, const QString &path,
+                               const QString &error)
+{
+    if (written) {
+        if (health.failing)
+            m_events(QStringLiteral("%1 written again (%2 not written)").arg(what, recordCount(health.lost)));
+        health = WriteHealth();
         return;
-    if (result.dailyWritten) {
-        if (m_dailyWriteFailing)
-            m_events(QStringLiteral("daily CSV written again (%1 not written)").arg(recordCount(m_recordsLostDaily)));
-        m_dailyWriteFailing = false;
-        m_recordsLostDaily = 0;
-    } else {
-        ++m_recordsLostDaily;
-        if (!m_dailyWriteFailing)
-            m_events(QStringLiteral("Could not write daily CSV %1: %2").arg(m_log.dailyPath(), result.dailyError));
-        m_dailyWriteFailing = true;
     }
+    ++health.lost;
+    if (!health.failing)
+        m_events(QStringLiteral("Could not write %1 %2: %3").arg(what, path, error));
+    health.failing = true;
 }
 
 // A run CSV that could not be opened (after a new run was asked for) and the
@@ -167,8 +162,7 @@ bool PressureLogger::ensureFiles(const QDateTime &now)
         if (m_log.dailyOpen()) {
             if (!m_log.closeDaily(&error))
                 m_events(QStringLiteral("daily CSV not synced to the disk: %1").arg(error));
-            m_dailyWriteFailing = false;
-            m_recordsLostDaily = 0;
+            m_dailyWrites = WriteHealth();
         }
         if (m_log.openDaily(now.date(), &error)) {
             if (m_dailyOpenFailing)
@@ -193,8 +187,7 @@ void PressureLogger::newRun()
     if (!old.isEmpty())
         m_events(QStringLiteral("run %1 closed with %2").arg(baseName(old), recordCount(m_runRecords)));
     m_runRecords = 0;
-    m_runWriteFailing = false;
-    m_recordsLostRun = 0;
+    m_runWrites = WriteHealth();
     m_runOpenFailing = false;
     ensureFiles(m_clock.now());
 }
@@ -204,11 +197,11 @@ QString PressureLogger::fileProblems() const
     QStringList problems;
     if (!m_log.runOpen())
         problems << QStringLiteral("Could not open run CSV");
-    else if (m_runWriteFailing)
+    else if (m_runWrites.failing)
         problems << QStringLiteral("Could not write run CSV");
     if (!m_log.dailyOpen())
         problems << QStringLiteral("Could not open daily CSV");
-    else if (m_dailyWriteFailing)
+    else if (m_dailyWrites.failing)
         problems << QStringLiteral("Could not write daily CSV");
     return problems.isEmpty() ? QString() : QStringLiteral("; ") + problems.join(QStringLiteral("; "));
 }

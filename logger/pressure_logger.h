@@ -83,12 +83,19 @@ private:
     bool m_newRunRequested = false;
     QString m_stopReason;
 
+    // A run of failed writes to one file: reported when it starts and ends.
+    struct WriteHealth
+    {
+        bool failing = false;
+        int lost = 0;   // records not written since it started
+    };
+    void noteWrite(bool written, WriteHealth &health, const QString &what, const QString &path,
+                   const QString &error);
+
     bool m_runOpenFailing = false;
     bool m_dailyOpenFailing = false;
-    bool m_runWriteFailing = false;
-    bool m_dailyWriteFailing = false;
-    int m_recordsLostRun = 0;
-    int m_recordsLostDaily = 0;
+    WriteHealth m_runWrites;
+    WriteHealth m_dailyWrites;
 };
 
 } // namespace logger

@@ -21,6 +21,16 @@ bool closeLogFile(QFile &file, QTextStream &stream, QString *error)
     return false;
 }
 
+bool openLogFile(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
+{
+    file.setFileName(path);
+    if (file.open(mode))
+        return true;
+    if (error)
+        *error = path + QStringLiteral(": ") + file.errorString();
+    return false;
+}
+
 } // namespace
 
 RunLog::RunLog(const QDir &dir) : m_dir(dir) {}
@@ -36,13 +46,7 @@ bool RunLog::startRun(const QDateTime &start, QString *error)
     closeRun(nullptr);
     m_runBaseName = freeRunBaseName(runStamp(start), m_dir);
     m_runStart = start;
-    m_run.setFileName(m_dir.filePath(runCsvName(m_runBaseName)));
-    if (!m_run.open(kRunCsvOpenMode)) {
-        if (error)
-            *error = m_run.fileName() + QStringLiteral(": ") + m_run.errorString();
-        return false;
-    }
-    return true;
+    return openLogFile(m_run, m_dir.filePath(runCsvName(m_runBaseName)), kRunCsvOpenMode, error);
 }
 
 bool RunLog::openDaily(const QDate &day, QString *error)
@@ -51,12 +55,8 @@ bool RunLog::openDaily(const QDate &day, QString *error)
         return true;
     closeDaily(nullptr);
     m_dailyDay = day;
-    m_daily.setFileName(m_dir.filePath(dailyCsvName(day)));
-    if (!m_daily.open(kDailyCsvOpenMode)) {
-        if (error)
-            *error = m_daily.fileName() + QStringLiteral(": ") + m_daily.errorString();
+    if (!openLogFile(m_daily, m_dir.filePath(dailyCsvName(day)), kDailyCsvOpenMode, error))
         return false;
-    }
     QString why;
     if (!terminateLastLine(m_daily, &why)) {
         m_daily.close();

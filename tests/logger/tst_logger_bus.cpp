@@ -79,6 +79,41 @@ class TestLoggerBus : public QObject
         return answer.startsWith(QLatin1String("ok"));
     }
 
+    // The simulator with `simArgs`, the logger on it writing into `dir`, and
+    // the logger's first two records; the run CSV's path goes to `run`.
+    bool startLogging(const QStringList &simArgs, LoggerProcess &logger, const QString &dir, QString *run,
+                      QString *why)
+    {
+        if (!m_sim.start(simArgs, why) || !startLogger(logger, dir, why))
+            return false;
+        *run = logger.runPath();
+        const QDeadlineTimer deadline(10000);
+        while (lineCount(*run) < 2) {
+            if (deadline.hasExpired()) {
+                *why = QStringLiteral("no two records in %1: %2").arg(*run, logger.eventText());
+                return false;
+            }
+            QTest::qWait(50);
+        }
+        return true;
+    }
+    // Stops the logger with `signalNumber`: it must exit 0, leaving one run
+    // CSV in `dir` that holds whole records only.
+    bool stopAndRead(LoggerProcess &logger, int signalNumber, const QString &dir, const QString &run,
+                     RecordFile *records, QString *why)
+    {
+        logger.signal(signalNumber);
+        const int status = logger.waitForExit(10000);
+        *records = readRecords(run);
+        if (status != 0 || runFiles(dir).size() != 1 || !records->ok()) {
+            *why = QStringLiteral("exit %1, %2 run files; %3; %4")
+                       .arg(status).arg(runFiles(dir).size())
+                       .arg(records->problems.join('\n'), logger.eventText());
+            return false;
+        }
+        return true;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -97,14 +132,10 @@ private slots:
 void TestLoggerBus::recordsLikeTheWindowsAndANewRunOnHangup()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(startSim({"--profile", "sine", "1000", "400", "7"}));
     LoggerProcess logger;
-    QString why;
-    QVERIFY2(startLogger(logger, dir.path(), &why), qPrintable(why));
-    const QString first = logger.runPath();
-    QVERIFY(!first.isEmpty());
-    QTRY_VERIFY_WITH_TIMEOUT(lineCount(first) >= 2, 10000);
+    QString first, why;
+    QVERIFY2(startLogging({"--profile", "sine", "1000", "400", "7"}, logger, dir.path(), &first, &why),
+             qPrintable(why));
 
     logger.signal(SIGHUP);
     const QString newRun = logger.waitForEvent(QStringLiteral("new run: "), 5000);
@@ -123,7 +154,7 @@ void TestLoggerBus::recordsLikeTheWindowsAndANewRunOnHangup()
     const RecordFile b = readRecords(second);
     QVERIFY2(a.ok() && b.ok(), qPrintable((a.problems + b.problems).join('\n')));
     QVERIFY(a.lines.size() >= 2);
-    QCOMPARE(b.elapsed.first() < 1.5, true);   // a new run counts from its own start
+    QVERIFY(b.elapsed.first() < 1.5);   // a new run counts from its own start
     const QStringList daily = QDir(dir.path()).entryList({QStringLiteral("????????.csv")});
     QCOMPARE(daily.size(), 1);
     const RecordFile d = readRecords(dir.filePath(daily.first()));
@@ -142,13 +173,9 @@ void TestLoggerBus::recordsLikeTheWindowsAndANewRunOnHangup()
 void TestLoggerBus::oneRunThroughSilenceAndInvalidReadings()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(startSim({"--pressure", "1013.25"}));
     LoggerProcess logger;
-    QString why;
-    QVERIFY2(startLogger(logger, dir.path(), &why), qPrintable(why));
-    const QString run = logger.runPath();
-    QTRY_VERIFY_WITH_TIMEOUT(lineCount(run) >= 2, 10000);
+    QString run, why;
+    QVERIFY2(startLogging({"--pressure", "1013.25"}, logger, dir.path(), &run, &why), qPrintable(why));
 
     const int beforeSilence = lineCount(run);
     QVERIFY(command(QStringLiteral("silence 3")));
@@ -162,11 +189,8 @@ void TestLoggerBus::oneRunThroughSilenceAndInvalidReadings()
              qPrintable(logger.eventText()));
     QTRY_VERIFY_WITH_TIMEOUT(lineCount(run) >= beforeInvalid + 1, 20000);
 
-    logger.signal(SIGINT);
-    QCOMPARE(logger.waitForExit(10000), 0);
-    QCOMPARE(runFiles(dir.path()).size(), 1);
-    const RecordFile r = readRecords(run);
-    QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
+    RecordFile r;
+    QVERIFY2(stopAndRead(logger, SIGINT, dir.path(), run, &r, &why), qPrintable(why));
     const double silenceGap = gapAfter(r, beforeSilence);
     QVERIFY2(silenceGap >= 3.0 && silenceGap < 15.0, qPrintable(QString::number(silenceGap)));
     QVERIFY2(gapAfter(r, beforeInvalid) >= 1.5, qPrintable(QString::number(gapAfter(r, beforeInvalid))));
@@ -177,13 +201,9 @@ void TestLoggerBus::oneRunThroughSilenceAndInvalidReadings()
 void TestLoggerBus::oneRunThroughTwoSecondsOfSafeOp()
 {
     QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(startSim({"--pressure", "1013.25"}));
     LoggerProcess logger;
-    QString why;
-    QVERIFY2(startLogger(logger, dir.path(), &why), qPrintable(why));
-    const QString run = logger.runPath();
-    QTRY_VERIFY_WITH_TIMEOUT(lineCount(run) >= 2, 10000);
+    QString run, why;
+    QVERIFY2(startLogging({"--pressure", "1013.25"}, logger, dir.path(), &run, &why), qPrintable(why));
 
     const int before = lineCount(run);
     QVERIFY(command(QStringLiteral("error-state 0x14 0x001B")));
@@ -192,11 +212,8 @@ void TestLoggerBus::oneRunThroughTwoSecondsOfSafeOp()
     QTRY_VERIFY_WITH_TIMEOUT(lineCount(run) >= before + 2, 40000);
     QVERIFY(logger.waitForEvent(QStringLiteral("(EtherCAT issue: state=0x14 "), 0).contains(QStringLiteral("link lost")));
 
-    logger.signal(SIGTERM);
-    QCOMPARE(logger.waitForExit(10000), 0);
-    QCOMPARE(runFiles(dir.path()).size(), 1);
-    const RecordFile r = readRecords(run);
-    QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
+    RecordFile r;
+    QVERIFY2(stopAndRead(logger, SIGTERM, dir.path(), run, &r, &why), qPrintable(why));
     const double gap = gapAfter(r, before);
     QVERIFY2(gap >= 2.0, qPrintable(QString::number(gap)));
     std::printf("gap: 2 s in SAFE-OP -> %.3f s\n", gap);
