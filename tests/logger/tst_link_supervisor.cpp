@@ -84,16 +84,6 @@ class TestLinkSupervisor : public QObject
 private slots:
     void init() { fakelink::reset(); }
 
-    void firstConnectUsesTheAdapter()
-    {
-        Rig rig;
-        fakelink::queueConnectResults({0});
-        QVERIFY(!rig.link.connectFirst());
-        QVERIFY(!rig.link.up());
-        QVERIFY(rig.link.connectFirst());
-        QCOMPARE(fakelink::connectNames(), (std::vector<std::string>{"eth0", "eth0"}));
-    }
-
     // The window's rule: the display tick whose reading is the fifth invalid
     // one in a row reconnects; the fourth does not.
     void fiveInvalidReadingsInARowReconnect()

@@ -1,8 +1,7 @@
 // The logger's files and lines against the scripted link and a clock the
 // test moves: the window's record line in the run CSV and the daily CSV,
-// a run that crosses midnight, a new run on request (with the "_2" rule), a
-// link gap that leaves missing seconds in the one run, the duration, the
-// status line, and the exits at start.
+// a run that crosses midnight, a new run on request (with the "_2" rule),
+// the duration, the status line, and the exits at start.
 #include "fake_clock.h"
 #include "fakelink.h"
 #include "pressure_logger.h"
@@ -12,7 +11,6 @@
 #include <QtTest>
 #include <QTemporaryDir>
 
-using fakelink::failedRead;
 using fakelink::validReading;
 using logger::PressureLogger;
 
@@ -159,27 +157,6 @@ private slots:
         QCOMPARE(fileBytes(twice.path("2024-03-05_14-07-09_pressure.csv")), QByteArray());
     }
 
-    // No frames for 3 s: the same run goes on, the gap is missing seconds.
-    void aLinkGapLeavesMissingSecondsInTheSameRun()
-    {
-        QTemporaryDir dir;
-        Rig rig(dir.path());
-        QCOMPARE(rig.log->start(), 0);
-        QVERIFY(rig.run(2000));
-        fakelink::queueReads(std::vector<fakelink::Read>(300, failedRead()));
-        fakelink::queueConnectResults({0});
-        QVERIFY(rig.run(8000));
-        QCOMPARE(rig.log->finish(), 0);
-        const records::RunParseResult parsed = records::parseRunFile(rig.path("2024-03-05_14-07-09_pressure.csv"));
-        QList<qreal> seconds;
-        for (const QPointF &p : parsed.points)
-            seconds << p.x();
-        QCOMPARE(seconds.first(), 1.0);
-        QCOMPARE(seconds.last(), 10.0);
-        QVERIFY2(seconds.size() >= 5 && seconds.size() <= 7, qPrintable(QString::number(seconds.size())));
-        QCOMPARE(QDir(dir.path()).entryList({"*_pressure.csv"}).size(), 1);
-    }
-
     void aDurationEndsTheLogger()
     {
         QTemporaryDir dir;
@@ -190,20 +167,6 @@ private slots:
         QCOMPARE(rig.log->finish(), 0);
         QCOMPARE(rig.log->runRecords(), 2);
         QVERIFY(rig.events.last().startsWith(QStringLiteral("stopped (duration reached): 2 records")));
-    }
-
-    void aStopRequestEndsAtTheNextTick()
-    {
-        QTemporaryDir dir;
-        Rig rig(dir.path());
-        QCOMPARE(rig.log->start(), 0);
-        QVERIFY(rig.run(1500));
-        rig.log->requestStop(QStringLiteral("SIGTERM"));
-        rig.log->requestStop(QStringLiteral("SIGINT"));   // the first reason stays
-        QVERIFY(!rig.run(10));
-        QCOMPARE(rig.log->finish(), 0);
-        QVERIFY(rig.events.last().startsWith(QStringLiteral("stopped (SIGTERM): 1 record")));
-        QCOMPARE(fakelink::linkUp(), false);
     }
 
     void startFailsWhenTheBusDoesNotComeUp()
