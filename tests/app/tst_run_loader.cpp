@@ -1,7 +1,7 @@
 // Load Graph: the file dialog, and loadRun's outcomes on the chart.
-#include "logging_fixture.h"
+#include "record_check.h"
+#include "window_fixture.h"
 #include "record_line.h"
-#include "ui_mainwindow.h"
 
 #include <QtTest>
 #include <QApplication>
@@ -11,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QValueAxis>
 
-using namespace logtest;
+using namespace testsupport;
 
 class TestRunLoader : public QObject
 {
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(QDir::setCurrent(m_dir.path()));
         fakelink::reset();
         w = new MainWindow;
-        stopTimer(*w);
+        stopTimers(*w);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
     }

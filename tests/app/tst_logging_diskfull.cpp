@@ -2,19 +2,15 @@
 // write-error text, the tool keeps running, and "Logging ON" returns once
 // space is free again; the files never hold a partial line. Needs a private
 // mount namespace (scripts/netns-run) for its tiny tmpfs.
-#include "logging_fixture.h"
+#include "netns.h"
 #include "record_check.h"
-#include "ui_mainwindow.h"
+#include "tmpfs.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QTemporaryDir>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
-
-using namespace logtest;
+using namespace testsupport;
 
 class TestLoggingDiskFull : public QObject
 {
@@ -22,51 +18,31 @@ class TestLoggingDiskFull : public QObject
 
     QTemporaryDir m_dir;
     QString m_oldCwd;
-    bool m_mounted = false;
-
-    // Fills the file system with one file; returns its path.
-    QString fill()
-    {
-        const QString filler = m_dir.filePath(QStringLiteral("filler"));
-        const QByteArray native = QFile::encodeName(filler);
-        const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-        if (fd < 0)
-            return QString();
-        char block[512] = {};
-        while (::write(fd, block, sizeof block) > 0) {
-        }
-        while (::write(fd, block, 1) > 0) {
-        }
-        ::close(fd);
-        return filler;
-    }
+    Tmpfs m_tmpfs;
 
 private slots:
     void initTestCase()
     {
-        if (qEnvironmentVariableIsEmpty("ECAT_MASTER_IF"))
+        if (!insideNamespace())
             QSKIP("needs the private mount namespace of scripts/netns-run");
         QVERIFY(m_dir.isValid());
-        const QByteArray where = QFile::encodeName(m_dir.path());
-        if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k") != 0)
-            QSKIP(qPrintable(QStringLiteral("cannot mount a tmpfs: %1").arg(QString::fromLocal8Bit(strerror(errno)))));
-        m_mounted = true;
+        QString why;
+        if (!m_tmpfs.mount(m_dir.path(), QStringLiteral("64k"), &why))
+            QSKIP(qPrintable(why));
         m_oldCwd = QDir::currentPath();
         QVERIFY(QDir::setCurrent(m_dir.path()));
     }
     void cleanupTestCase()
     {
-        if (!m_mounted)
-            return;
-        QDir::setCurrent(m_oldCwd);
-        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        if (!m_oldCwd.isEmpty())
+            QDir::setCurrent(m_oldCwd);
     }
 
     void fullDiskReportsAndRecovers()
     {
-        fakelink::reset();
+        resetAppState();
         MainWindow w;
-        stopTimer(w);
+        stopTimers(w);
         connectLink(w);
         w.onStartClicked();
         QCOMPARE(w.ui->loggingStatusLabel->text(), QStringLiteral("Logging ON"));
@@ -75,8 +51,8 @@ private slots:
         displayTick(w);
         QCOMPARE(w.ui->loggingStatusLabel->text(), QStringLiteral("Logging ON"));
 
-        const QString filler = fill();
-        QVERIFY(!filler.isEmpty());
+        const QString filler = m_dir.filePath(QStringLiteral("filler"));
+        QVERIFY(fillFileSystem(filler) >= 0);
         // Records go on filling the last pages of the two files; then both fail.
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Could not write (run|daily) CSV")));
         bool runFailed = false;
@@ -89,12 +65,10 @@ private slots:
         displayTick(w); // still full: still the error, still running
         QCOMPARE(w.ui->loggingStatusLabel->text(), QStringLiteral("Could not write run CSV"));
 
-        bool ok = false;
-        QByteArray bad;
-        const int runLinesFull = wholeRecords(fileBytes(runPath), ok, bad).size();
-        QVERIFY2(ok, bad.constData());
-        wholeRecords(fileBytes(dailyPath), ok, bad);
-        QVERIFY2(ok, bad.constData());
+        const CsvCheck runFull = checkCsvFile(runPath);
+        QVERIFY2(runFull.ok(), qPrintable(runFull.problems.join('\n')));
+        const CsvCheck dailyFull = checkCsvFile(dailyPath);
+        QVERIFY2(dailyFull.ok(), qPrintable(dailyFull.problems.join('\n')));
 
         QVERIFY(QFile::remove(filler));
         displayTick(w);
@@ -103,11 +77,11 @@ private slots:
         QVERIFY(w.sampleIndex > pointsWhenFull);
         w.onStopClicked();
 
-        const QList<QByteArray> run = wholeRecords(fileBytes(runPath), ok, bad);
-        QVERIFY2(ok, bad.constData());
-        QCOMPARE(run.size(), runLinesFull + 2);
-        wholeRecords(fileBytes(dailyPath), ok, bad);
-        QVERIFY2(ok, bad.constData());
+        const CsvCheck run = checkCsvFile(runPath);
+        QVERIFY2(run.ok(), qPrintable(run.problems.join('\n')));
+        QCOMPARE(run.records.size(), runFull.records.size() + 2);
+        const CsvCheck daily = checkCsvFile(dailyPath);
+        QVERIFY2(daily.ok(), qPrintable(daily.problems.join('\n')));
     }
 };
 

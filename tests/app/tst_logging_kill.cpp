@@ -5,8 +5,8 @@
 // at a 4 KiB page boundary (the system stops a write there for a fatal
 // signal); the next Start Logging ends such a tail in the daily file with a
 // line end before appending, which the last case checks.
-#include "logging_fixture.h"
 #include "record_check.h"
+#include "window_fixture.h"
 
 #include <QtTest>
 #include <QProcess>
@@ -42,17 +42,17 @@ private slots:
 
             // Let some records through, then kill at a random moment.
             const int wanted = int(rng.bounded(5, 60));
-            QTRY_VERIFY_WITH_TIMEOUT(logtest::fileBytes(runPath).count('\n') >= wanted, 20000);
+            QTRY_VERIFY_WITH_TIMEOUT(testsupport::lineCount(runPath) >= wanted, 20000);
             QTest::qWait(int(rng.bounded(0, 40)));
             driver.kill();
             QVERIFY(driver.waitForFinished());
 
-            bool okRun = false, okDaily = false;
-            QByteArray badRun, badDaily;
-            const QList<QByteArray> run = logtest::wholeRecords(logtest::fileBytes(runPath), okRun, badRun, true);
-            const QList<QByteArray> daily = logtest::wholeRecords(logtest::fileBytes(dailyPath), okDaily, badDaily, true);
-            QVERIFY2(okRun, badRun.constData());
-            QVERIFY2(okDaily, badDaily.constData());
+            const testsupport::CsvCheck runCheck = testsupport::checkCsvFile(runPath, true);
+            const testsupport::CsvCheck dailyCheck = testsupport::checkCsvFile(dailyPath, true);
+            QVERIFY2(runCheck.ok(), qPrintable(runCheck.problems.join('\n')));
+            QVERIFY2(dailyCheck.ok(), qPrintable(dailyCheck.problems.join('\n')));
+            const QStringList run = runCheck.lines();
+            const QStringList daily = dailyCheck.lines();
             QVERIFY(run.size() >= wanted);
             QVERIFY2(daily == run || (daily.size() + 1 == run.size() && daily == run.mid(0, daily.size())),
                      qPrintable(QStringLiteral("run %1 lines, daily %2").arg(run.size()).arg(daily.size())));
@@ -65,19 +65,19 @@ private slots:
         QVERIFY(dir.isValid());
         const QString old = QDir::currentPath();
         QVERIFY(QDir::setCurrent(dir.path()));
-        fakelink::reset();
+        testsupport::resetAppState();
         {
             MainWindow w;
-            logtest::stopTimer(w);
+            testsupport::stopTimers(w);
             QFile cut(dailyFile.fileName());
             QVERIFY(cut.open(QIODevice::WriteOnly));
             cut.write("2024-03-05;14:07:09;1.000;1013.25\n2024-03-05;14:07:1");
             cut.close();
-            logtest::connectLink(w);
+            testsupport::connectLink(w);
             w.onStartClicked();
-            logtest::displayTick(w);
+            testsupport::displayTick(w);
             w.onStopClicked();
-            const QList<QByteArray> lines = logtest::fileBytes(dailyFile.fileName()).split('\n');
+            const QList<QByteArray> lines = testsupport::fileBytes(dailyFile.fileName()).split('\n');
             QCOMPARE(lines.size(), 4);
             QCOMPARE(lines[1], QByteArray("2024-03-05;14:07:1")); // kept, on its own line
             QVERIFY(lines[2].endsWith(";1013.25"));

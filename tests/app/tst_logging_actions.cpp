@@ -1,8 +1,8 @@
 // Start and Stop Logging, the live chart through the tick, and the chart
 // snapshot, on the offscreen platform with the scripted link.
-#include "logging_fixture.h"
+#include "record_check.h"
+#include "window_fixture.h"
 #include "run_naming.h"
-#include "ui_mainwindow.h"
 
 #include <QtTest>
 #include <QChartView>
@@ -14,7 +14,7 @@
 
 #include <cmath>
 
-using namespace logtest;
+using namespace testsupport;
 
 class TestLoggingActions : public QObject
 {
@@ -61,7 +61,7 @@ private slots:
         const QDate before = QDate::currentDate();
         w = new MainWindow;
         const QDate after = QDate::currentDate();
-        stopTimer(*w);
+        stopTimers(*w);
         w->resize(800, 600);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
