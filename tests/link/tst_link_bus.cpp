@@ -2,10 +2,14 @@
 // private namespace of scripts/netns-run.
 #include "pressure_link.h"
 #include "sim_process.h"
+#include "stderr_capture.h"
 
 #include <QtTest>
 
 #include <cmath>
+
+using testsupport::SimProcess;
+using testsupport::StderrCapture;
 
 namespace {
 
@@ -81,9 +85,9 @@ private:
 
 void TestLinkBus::initTestCase()
 {
-    master = SimProcess::masterIf();
-    if (master.isEmpty() || SimProcess::simIf().isEmpty())
-        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
+    if (!testsupport::insideNamespace())
+        QSKIP(testsupport::kNeedsNamespace);
+    master = testsupport::masterInterface().toLocal8Bit();
 }
 
 void TestLinkBus::cleanup()

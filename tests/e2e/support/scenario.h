@@ -1,5 +1,5 @@
 // Pieces shared by the scenarios that run the window against the simulator:
-// bringing the link up, tallying display ticks against records, capturing stderr.
+// bringing the link up and tallying display ticks against records.
 #pragma once
 
 #include "sim_process.h"
@@ -7,7 +7,6 @@
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryFile>
 
 namespace e2e {
 
@@ -16,7 +15,7 @@ extern const QString kValid;     // "Connected, valid pressure"
 // Starts the simulator with `simArgs`, builds the window in a fresh working
 // directory, selects the master's adapter and presses Connect.
 // False with *error when any step fails or the status is not "Connected".
-bool bringUp(SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error);
+bool bringUp(testsupport::SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error);
 
 // Presses Start Logging and waits until the run CSV holds `records` lines.
 bool startLogging(WindowRig &rig, int records, QString *error);
@@ -35,16 +34,4 @@ Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qi
 
 // Prints the display ticks as a timeline relative to `originMs` (for the log of a run).
 void printTimeline(const QVector<DisplayTick> &ticks, qint64 originMs);
-
-// Collects what is written to file descriptor 2 between start() and stop().
-class StderrCapture {
-public:
-    bool start();
-    QString stop();
-
-private:
-    QTemporaryFile file_;
-    int saved_ = -1;
-};
-
 }  // namespace e2e

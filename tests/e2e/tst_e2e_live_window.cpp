@@ -20,13 +20,13 @@ private slots:
     void connectToSimulatorEndFails();
 
 private:
-    SimProcess sim;
+    testsupport::SimProcess sim;
 };
 
 void TestLiveWindow::initTestCase()
 {
-    if (SimProcess::masterIf().isEmpty() || SimProcess::simIf().isEmpty())
-        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
+    if (!testsupport::insideNamespace())
+        QSKIP(testsupport::kNeedsNamespace);
     QString error;
     QVERIFY2(sim.start({"--pressure", "1013.25"}, &error), qPrintable(error));
 }
@@ -38,7 +38,7 @@ void TestLiveWindow::connectShowsPressureAndReconnects()
     QComboBox *box = w.ui->adapterComboBox;
     // Only the namespace's two adapters are listed.
     QCOMPARE(box->count(), 2);
-    const int index = box->findData(QString::fromLocal8Bit(SimProcess::masterIf()), Qt::UserRole);
+    const int index = box->findData(testsupport::masterInterface(), Qt::UserRole);
     QVERIFY(index >= 0);
     box->setCurrentIndex(index);
 
@@ -67,7 +67,7 @@ void TestLiveWindow::connectToSimulatorEndFails()
     // The simulator holds the other end; picking it finds no slave behind it.
     MainWindow w;
     QComboBox *box = w.ui->adapterComboBox;
-    const int index = box->findData(QString::fromLocal8Bit(SimProcess::simIf()), Qt::UserRole);
+    const int index = box->findData(testsupport::simulatorInterface(), Qt::UserRole);
     QVERIFY(index >= 0);
     box->setCurrentIndex(index);
     w.ui->connectButton->click();
@@ -76,4 +76,4 @@ void TestLiveWindow::connectToSimulatorEndFails()
 }
 
 QTEST_MAIN(TestLiveWindow)
-#include "tst_live_window.moc"
+#include "tst_e2e_live_window.moc"

@@ -2,13 +2,16 @@
 // misbehaves: labels, debug messages and records for each fault, and the tool
 // still running afterwards. Each case is its own CTest test (its own namespace
 // and process), so the process-wide state starts fresh.
-#include "support/records.h"
+#include "message_capture.h"
+#include "record_check.h"
+#include "stderr_capture.h"
 #include "support/scenario.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
 using namespace e2e;
+using namespace testsupport;
 
 namespace {
 
@@ -73,7 +76,7 @@ void printTally(const QString &fault, const Tally &t)
 {
     std::printf("%s: %d display ticks, %d records, %d unavailable during the fault, statuses: %s\n",
                 qPrintable(fault), t.displayTicks, t.records, t.duringFault, qPrintable(t.statuses.join(" | ")));
-    printFigure(fault + QStringLiteral(" records lost beyond the fault"), t.lostOutside, QStringLiteral("records"));
+    printFigure(fault + QStringLiteral(" records lost beyond the fault"), t.lostOutside, QStringLiteral("records"), "0");
 }
 
 }  // namespace
@@ -84,8 +87,8 @@ class FaultsTest : public QObject {
 private slots:
     void initTestCase()
     {
-        if (simulatorInterface().isEmpty() || masterInterface().isEmpty())
-            QSKIP("needs the private network namespace: run through scripts/netns-run");
+        if (!insideNamespace())
+            QSKIP(kNeedsNamespace);
     }
 
     void invalidReadings();
@@ -391,10 +394,12 @@ void FaultsTest::refusedBus()
     QVERIFY2(sim.start({"--slaves", slaves}, &why), qPrintable(why));
     QVERIFY2(rig.build(&why), qPrintable(why));
     QVERIFY(rig.selectAdapter(masterInterface()));
-    StderrCapture err;
-    QVERIFY(err.start());
-    rig.clickConnect();
-    const QString printed = err.stop();
+    QString printed;
+    {
+        StderrCapture err;
+        rig.clickConnect();
+        printed = err.text();
+    }
     std::printf("stderr of the refused connect: %s", qPrintable(printed));
     QCOMPARE(rig.status(), QStringLiteral("Connection failed"));
     const QStringList lines = printed.split('\n', Qt::SkipEmptyParts);
@@ -410,4 +415,4 @@ void FaultsTest::refusedBus()
 }
 
 QTEST_MAIN(FaultsTest)
-#include "tst_faults.moc"
+#include "tst_e2e_faults.moc"

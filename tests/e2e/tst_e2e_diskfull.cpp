@@ -2,39 +2,15 @@
 // the file that could not be written, the tool keeps running, and records
 // resume once space returns. The directory is a tiny tmpfs mounted inside the
 // test's private mount namespace, so nothing outside sees it.
-#include "support/records.h"
+#include "message_capture.h"
+#include "record_check.h"
 #include "support/scenario.h"
+#include "tmpfs.h"
 
 #include <QtTest>
 
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
-
 using namespace e2e;
-
-namespace {
-
-// Writes zeros to `path` until the file system refuses; returns the bytes written.
-qint64 fillUp(const QString &path)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0)
-        return -1;
-    static const char block[4096] = {};
-    qint64 total = 0;
-    for (;;) {
-        const ssize_t n = ::write(fd, block, sizeof block);
-        if (n <= 0)
-            break;
-        total += n;
-    }
-    ::close(fd);
-    return total;
-}
-
-}  // namespace
+using namespace testsupport;
 
 class DiskFullTest : public QObject {
     Q_OBJECT
@@ -42,23 +18,17 @@ class DiskFullTest : public QObject {
 private slots:
     void initTestCase()
     {
-        if (simulatorInterface().isEmpty() || masterInterface().isEmpty())
-            QSKIP("needs the private network namespace: run through scripts/netns-run");
+        if (!insideNamespace())
+            QSKIP(kNeedsNamespace);
         QVERIFY(mountDir_.isValid());
-        const int rc = ::mount("tmpfs", QFile::encodeName(mountDir_.path()).constData(), "tmpfs", 0, "size=256k,mode=0700");
-        QVERIFY2(rc == 0, qPrintable(QStringLiteral("mount tmpfs: %1").arg(qt_error_string(errno))));
-        mounted_ = true;
-    }
-    void cleanupTestCase()
-    {
-        if (mounted_)
-            ::umount2(QFile::encodeName(mountDir_.path()).constData(), MNT_DETACH);
+        QString why;
+        QVERIFY2(tmpfs_.mount(mountDir_.path(), QStringLiteral("256k"), &why), qPrintable(why));
     }
     void fillsUpDuringARun();
 
 private:
     QTemporaryDir mountDir_;
-    bool mounted_ = false;
+    Tmpfs tmpfs_;
 };
 
 void DiskFullTest::fillsUpDuringARun()
@@ -86,7 +56,7 @@ void DiskFullTest::fillsUpDuringARun()
     QCOMPARE(newRuns.size(), 1);
     const QString run = rig.dir().filePath(newRuns.first());
     const QString filler = rig.dir().filePath("filler.bin");
-    const qint64 filled = fillUp(filler);
+    const qint64 filled = fillFileSystem(filler);
     QVERIFY2(filled > 0, "could not fill the tmpfs");
     std::printf("filled %lld bytes\n", static_cast<long long>(filled));
 
@@ -121,4 +91,4 @@ void DiskFullTest::fillsUpDuringARun()
 }
 
 QTEST_MAIN(DiskFullTest)
-#include "tst_diskfull.moc"
+#include "tst_e2e_diskfull.moc"

@@ -2,9 +2,9 @@
 // simulated sensor on the namespace's pair, and the operator's clicks and keys
 // sent through the X server. The labels are read from the screen: a copy of the
 // window in this process, given the expected texts, shows how they must look.
+#include "record_check.h"
+#include "sim_process.h"
 #include "support/layout_probe.h"
-#include "support/records.h"
-#include "support/sim_process.h"
 #include "support/xserver.h"
 
 #include "mainwindow.h"
@@ -20,6 +20,7 @@
 #include <cstdio>
 
 using namespace e2e;
+using namespace testsupport;
 
 namespace {
 
@@ -340,8 +341,8 @@ void WindowTest::closingTheWindowEndsWithZero()
 
 int main(int argc, char **argv)
 {
-    if (simulatorInterface().isEmpty() || masterInterface().isEmpty()) {
-        std::fprintf(stderr, "SKIP: needs the private network namespace: run through scripts/netns-run\n");
+    if (!insideNamespace()) {
+        std::fprintf(stderr, "SKIP: %s\n", kNeedsNamespace);
         return 77;
     }
     Xvfb x;
@@ -361,4 +362,4 @@ int main(int argc, char **argv)
     return rc;
 }
 
-#include "tst_window.moc"
+#include "tst_e2e_window.moc"

@@ -1,8 +1,8 @@
 // Data safety against a hard stop: a logging run is killed with SIGKILL at
 // random moments; afterwards every line of the run CSVs and of the daily CSV
 // is a complete record and every run file loads in the window.
-#include "support/records.h"
-#include "support/sim_process.h"
+#include "record_check.h"
+#include "sim_process.h"
 
 #include "mainwindow.h"
 #include "run_parser.h"
@@ -15,7 +15,7 @@
 
 #include <csignal>
 
-using namespace e2e;
+using namespace testsupport;
 
 class KillTest : public QObject {
     Q_OBJECT
@@ -23,8 +23,8 @@ class KillTest : public QObject {
 private slots:
     void initTestCase()
     {
-        if (simulatorInterface().isEmpty() || masterInterface().isEmpty())
-            QSKIP("needs the private network namespace: run through scripts/netns-run");
+        if (!insideNamespace())
+            QSKIP(kNeedsNamespace);
     }
     void sigkillDuringLogging();
 };
@@ -115,4 +115,4 @@ void KillTest::sigkillDuringLogging()
 }
 
 QTEST_MAIN(KillTest)
-#include "tst_kill.moc"
+#include "tst_e2e_kill.moc"

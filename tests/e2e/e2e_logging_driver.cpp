@@ -2,6 +2,7 @@
 // directory, connects to the adapter named by ECAT_MASTER_IF, starts logging,
 // prints "logging" and runs until it is killed. The data-safety test kills it.
 #include "mainwindow.h"
+#include "netns.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -24,9 +25,9 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "logging driver: the window lacks a named widget\n");
         return 2;
     }
-    const int index = adapters->findData(qEnvironmentVariable("ECAT_MASTER_IF"), Qt::UserRole);
+    const int index = adapters->findData(testsupport::masterInterface(), Qt::UserRole);
     if (index < 0) {
-        std::fprintf(stderr, "logging driver: adapter \"%s\" not listed\n", qPrintable(qEnvironmentVariable("ECAT_MASTER_IF")));
+        std::fprintf(stderr, "logging driver: adapter \"%s\" not listed\n", qPrintable(testsupport::masterInterface()));
         return 2;
     }
     adapters->setCurrentIndex(index);
