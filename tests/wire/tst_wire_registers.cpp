@@ -91,4 +91,4 @@ private:
 };
 
 QTEST_APPLESS_MAIN(TestRegisters)
-#include "tst_registers.moc"
+#include "tst_wire_registers.moc"

@@ -39,4 +39,4 @@ void TestAlStatus::meaning()
 }
 
 QTEST_APPLESS_MAIN(TestAlStatus)
-#include "tst_al_status.moc"
+#include "tst_wire_al_status.moc"

@@ -80,4 +80,4 @@ void TestSensorImage::encodeIsWhatDecodeReads()
 }
 
 QTEST_APPLESS_MAIN(TestSensorImage)
-#include "tst_sensor_image.moc"
+#include "tst_wire_sensor_image.moc"

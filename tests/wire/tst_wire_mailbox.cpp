@@ -220,4 +220,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(TestMailbox)
-#include "tst_mailbox.moc"
+#include "tst_wire_mailbox.moc"

@@ -162,4 +162,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(TestFrame)
-#include "tst_frame.moc"
+#include "tst_wire_frame.moc"

@@ -206,4 +206,4 @@ private slots:
 };
 
 QTEST_APPLESS_MAIN(TestSii)
-#include "tst_sii.moc"
+#include "tst_wire_sii.moc"
