@@ -26,25 +26,8 @@ constexpr int kDefaultTicks = 20000;
 constexpr int64_t kRoundTripTimeoutUs = 100000;
 constexpr uint16_t kImageBytes = 5;  // the sensor's input image
 
-struct Figures {
-    double medianUs = 0;
-    double p99Us = 0;
-    size_t samples = 0;
-    size_t failures = 0;
-};
-
-Figures summarize(std::vector<int64_t> ns, size_t failures)
-{
-    Figures f;
-    f.failures = failures;
-    f.samples = ns.size();
-    if (ns.empty())
-        return f;
-    std::sort(ns.begin(), ns.end());
-    f.medianUs = double(ns[ns.size() / 2]) / 1000.0;
-    f.p99Us = double(ns[std::min(ns.size() - 1, ns.size() * 99 / 100)]) / 1000.0;
-    return f;
-}
+using Figures = bench::Timings;
+using bench::summarize;
 
 bool bareRoundTrips(const char *masterIf, int count, Figures &out, std::string &error)
 {
@@ -112,7 +95,7 @@ void print(const std::string &what, const Figures &f, const Figures *base, const
 {
     bench::line("tick", what + ", median", f.medianUs, "us", base ? base->medianUs : 0, goal);
     bench::line("tick", what + ", p99", f.p99Us, "us", base ? base->p99Us : 0);
-    std::printf("%s: n=%zu, unhealthy or lost %zu\n", what.c_str(), f.samples, f.failures);
+    std::printf("%s: n=%zu, unhealthy or lost %zu\n", what.c_str(), f.samples, f.lost);
 }
 
 }  // namespace

@@ -25,12 +25,7 @@ class TestRunLoader : public QObject
     QString status() const { return w->ui->statusLabel->text(); }
     QString writeFile(const QByteArray &content)
     {
-        const QString path = m_dir.filePath(QStringLiteral("load%1.csv").arg(++m_fileNo));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(content);
-        return path;
+        return testsupport::writeFile(m_dir.filePath(QStringLiteral("load%1.csv").arg(++m_fileNo)), content);
     }
     void setChart()
     {

@@ -104,38 +104,34 @@ private slots:
 
 void FaultsTest::invalidReadings()
 {
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
-    REQUIRE_OK(startLogging(rig, 2, WHY));
-    const int firstTick = rig.ticks().size();
-    const int before = lineCount(rig.runCsv());
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(s.startLogging(2, WHY));
 
-    QCOMPARE(commandOk(sim, "invalid on"), QString());
-    const qint64 faultFrom = rig.nowMs();
-    QVERIFY2(rig.waitUntil([&] { return !rig.ticks().isEmpty() && rig.ticks().last().status == "Reconnected"; }, 20000),
-             qPrintable(rig.status()));
-    const qint64 reconnectedAt = rig.ticks().last().atMs;
+    QCOMPARE(commandOk(s.sim, "invalid on"), QString());
+    const qint64 faultFrom = s.rig.nowMs();
+    QVERIFY2(s.rig.waitUntil([&] { return !s.rig.ticks().isEmpty() && s.rig.ticks().last().status == "Reconnected"; }, 20000),
+             qPrintable(s.rig.status()));
+    const qint64 reconnectedAt = s.rig.ticks().last().atMs;
     printFigure("first invalid reading to Reconnected", reconnectedAt - faultFrom, "ms");
-    QCOMPARE(lineCount(rig.runCsv()), before);
+    QCOMPARE(lineCount(s.rig.runCsv()), s.before);
 
     // Still invalid: the next display tick reconnects again.
-    QVERIFY(rig.waitDisplayTicks(1, 20000));
-    QCOMPARE(rig.ticks().last().status, QStringLiteral("Reconnected"));
-    QCOMPARE(lineCount(rig.runCsv()), before);
+    QVERIFY(s.rig.waitDisplayTicks(1, 20000));
+    QCOMPARE(s.rig.ticks().last().status, QStringLiteral("Reconnected"));
+    QCOMPARE(lineCount(s.rig.runCsv()), s.before);
 
-    QCOMPARE(commandOk(sim, "invalid off"), QString());
-    const qint64 faultTo = rig.nowMs();
-    QVERIFY2(rig.waitUntil([&] { return lineCount(rig.runCsv()) > before; }, 10000), qPrintable(rig.status()));
-    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
-    QCOMPARE(rig.pressure(), QStringLiteral("1013.250 mbar"));
+    QCOMPARE(commandOk(s.sim, "invalid off"), QString());
+    const qint64 faultTo = s.rig.nowMs();
+    QVERIFY2(s.rig.waitUntil([&] { return lineCount(s.rig.runCsv()) > s.before; }, 10000), qPrintable(s.rig.status()));
+    QVERIFY2(backToValid(s.rig), qPrintable(s.rig.status()));
+    QCOMPARE(s.rig.pressure(), QStringLiteral("1013.250 mbar"));
 
     // While invalid: "Connected, pressure invalid" (fewer than five so far), a reconnect, or
     // what a read or state read that timed out gives; never a valid pressure.
     const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
     int invalidShown = 0;
-    for (const DisplayTick &t : rig.ticks()) {
+    for (const DisplayTick &t : s.rig.ticks()) {
         if (t.atMs <= faultFrom || t.atMs > faultTo)
             continue;
         QVERIFY2(t.status == "Reconnected" || t.status == "Connected, pressure invalid"
@@ -144,40 +140,36 @@ void FaultsTest::invalidReadings()
         if (t.status == "Connected, pressure invalid")
             ++invalidShown;
     }
-    QCOMPARE(messages.count("INVALID PRESSURE"), invalidShown);
+    QCOMPARE(s.messages.count("INVALID PRESSURE"), invalidShown);
     const QRegularExpression invalidMessage("^INVALID PRESSURE pressure= \\S+ valid= 0 over= [01] under= [01]$");
-    for (const QString &m : messages.messages())
+    for (const QString &m : s.messages.messages())
         if (m.startsWith("INVALID PRESSURE"))
             QVERIFY2(invalidMessage.match(m).hasMatch(), qPrintable(m));
 
     std::printf("timeline (0 = first invalid reading):\n");
-    printTimeline(rig.ticks(), faultFrom);
-    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTimeline(s.rig.ticks(), faultFrom);
+    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
     printTally("invalid readings", t);
     verifyTally(t);
-    verifyFiles(rig, true);
+    verifyFiles(s.rig, true);
 }
 
 void FaultsTest::silence()
 {
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
-    REQUIRE_OK(startLogging(rig, 2, WHY));
-    const int firstTick = rig.ticks().size();
-    const int before = lineCount(rig.runCsv());
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(s.startLogging(2, WHY));
 
     // Mid-way between display ticks, so that the end of the silence does not coincide
     // with one (the ack comes right after a record, and 3 s are about three periods).
-    rig.runFor(450);
-    QCOMPARE(commandOk(sim, "silence 3"), QString());
-    const qint64 faultFrom = rig.nowMs();
+    s.rig.runFor(450);
+    QCOMPARE(commandOk(s.sim, "silence 3"), QString());
+    const qint64 faultFrom = s.rig.nowMs();
     const qint64 faultTo = faultFrom + 3000;
-    rig.runFor(2900);
-    QCOMPARE(lineCount(rig.runCsv()), before);
+    s.rig.runFor(2900);
+    QCOMPARE(lineCount(s.rig.runCsv()), s.before);
     int silentTicks = 0;
-    for (const DisplayTick &t : rig.ticks()) {
+    for (const DisplayTick &t : s.rig.ticks()) {
         if (t.atMs <= faultFrom)
             continue;
         ++silentTicks;
@@ -185,22 +177,22 @@ void FaultsTest::silence()
     }
     QVERIFY2(silentTicks >= 1, "no display tick while the sensor was silent");
 
-    QVERIFY2(rig.waitUntil([&] { return lineCount(rig.runCsv()) > before; }, 15000), qPrintable(rig.status()));
+    QVERIFY2(s.rig.waitUntil([&] { return lineCount(s.rig.runCsv()) > s.before; }, 15000), qPrintable(s.rig.status()));
     qint64 firstRecordAt = -1;
-    for (const DisplayTick &t : rig.ticks())
-        if (t.runLines > before) {
+    for (const DisplayTick &t : s.rig.ticks())
+        if (t.runLines > s.before) {
             firstRecordAt = t.atMs;
             break;
         }
     QVERIFY(firstRecordAt >= faultTo);
     printFigure("end of silence to first valid record", firstRecordAt - faultTo, "ms");
-    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
+    QVERIFY2(backToValid(s.rig), qPrintable(s.rig.status()));
 
     // After the silence, before the first record: what the outcome table gives for
     // a failed read or a check that saw the failed exchange.
     const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
     int issues = 0;
-    for (const DisplayTick &t : rig.ticks()) {
+    for (const DisplayTick &t : s.rig.ticks()) {
         if (t.atMs <= faultTo || t.atMs >= firstRecordAt)
             continue;
         const bool allowed = t.status == "EtherCAT read failed" || issue.match(t.status).hasMatch();
@@ -208,14 +200,14 @@ void FaultsTest::silence()
         if (t.status.startsWith("EtherCAT issue"))
             ++issues;
     }
-    QCOMPARE(messages.count("ETHERCAT ISSUE"), issues);
+    QCOMPARE(s.messages.count("ETHERCAT ISSUE"), issues);
 
     std::printf("timeline (0 = end of the silence):\n");
-    printTimeline(rig.ticks(), faultTo);
-    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    printTimeline(s.rig.ticks(), faultTo);
+    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
     printTally("silence of 3 s", t);
     verifyTally(t);
-    verifyFiles(rig, true);
+    verifyFiles(s.rig, true);
 }
 
 // Every display tick's status must be a link issue; returns the states it showed (hex).
@@ -252,22 +244,20 @@ static QStringList issueStates(const QVector<DisplayTick> &ticks, int first, con
 
 void FaultsTest::refuseOp()
 {
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--refuse-op", "hold"}, WHY));
-    rig.clickStart();
-    QCOMPARE(rig.logging(), QStringLiteral("Logging ON"));
-    QVERIFY(rig.waitDisplayTicks(5, 15000));
-    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
-    printTimeline(rig.ticks(), 0);
-    const QStringList states = issueStates(rig.ticks(), 0, messages);
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure, "--refuse-op", "hold"}, WHY));
+    s.rig.clickStart();
+    QCOMPARE(s.rig.logging(), QStringLiteral("Logging ON"));
+    QVERIFY(s.rig.waitDisplayTicks(5, 15000));
+    std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
+    printTimeline(s.rig.ticks(), 0);
+    const QStringList states = issueStates(s.rig.ticks(), 0, s.messages);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(lineCount(rig.runCsv()), 0);
-    QCOMPARE(lineCount(rig.dailyCsv()), 0);
-    QCOMPARE(messages.count("INVALID PRESSURE"), 0);
-    QCOMPARE(rig.pressure(), QStringLiteral("1013.250 mbar"));
+    QCOMPARE(lineCount(s.rig.runCsv()), 0);
+    QCOMPARE(lineCount(s.rig.dailyCsv()), 0);
+    QCOMPARE(s.messages.count("INVALID PRESSURE"), 0);
+    QCOMPARE(s.rig.pressure(), QStringLiteral("1013.250 mbar"));
     // A state read that timed out shows state 0 (no state known); every other tick shows
     // the slave's state, and most ticks must know it.
     const QStringList known = states.filter(QRegularExpression("^[^0]"));
@@ -279,22 +269,19 @@ void FaultsTest::refuseOp()
 
 void FaultsTest::errorState()
 {
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure}, WHY));
-    REQUIRE_OK(startLogging(rig, 2, WHY));
-    const int before = lineCount(rig.runCsv());
-    QCOMPARE(commandOk(sim, "error-state 0x18 0x001B"), QString());
-    const int firstTick = rig.ticks().size();
-    QVERIFY(rig.waitDisplayTicks(5, 15000));
-    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
-    printTimeline(rig.ticks(), 0);
-    const QStringList states = issueStates(rig.ticks(), firstTick, messages);
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure}, WHY));
+    REQUIRE_OK(s.startLogging(2, WHY));
+    QCOMPARE(commandOk(s.sim, "error-state 0x18 0x001B"), QString());
+    const int firstTick = s.rig.ticks().size();
+    QVERIFY(s.rig.waitDisplayTicks(5, 15000));
+    std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
+    printTimeline(s.rig.ticks(), 0);
+    const QStringList states = issueStates(s.rig.ticks(), firstTick, s.messages);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(lineCount(rig.runCsv()), before);
-    verifyFiles(rig, true);
+    QCOMPARE(lineCount(s.rig.runCsv()), s.before);
+    verifyFiles(s.rig, true);
     // OP with the error bit on every tick whose state read came back (0: it timed out).
     const QStringList known = states.filter(QRegularExpression("^[^0]"));
     printFigure("error state: display ticks whose state read timed out", states.size() - known.size(), "ticks");
@@ -305,74 +292,68 @@ void FaultsTest::errorState()
 
 void FaultsTest::dropsForAMinute()
 {
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--seed", "11"}, WHY));
-    REQUIRE_OK(startLogging(rig, 1, WHY));
-    const int firstTick = rig.ticks().size();
-    QCOMPARE(commandOk(sim, "drop 0.05"), QString());
-    const qint64 faultFrom = rig.nowMs();
-    rig.runFor(60000);
-    const qint64 faultTo = rig.nowMs();
-    QCOMPARE(commandOk(sim, "drop 0"), QString());
-    QVERIFY2(backToValid(rig), qPrintable(rig.status()));
-    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure, "--seed", "11"}, WHY));
+    REQUIRE_OK(s.startLogging(1, WHY));
+    QCOMPARE(commandOk(s.sim, "drop 0.05"), QString());
+    const qint64 faultFrom = s.rig.nowMs();
+    s.rig.runFor(60000);
+    const qint64 faultTo = s.rig.nowMs();
+    QCOMPARE(commandOk(s.sim, "drop 0"), QString());
+    QVERIFY2(backToValid(s.rig), qPrintable(s.rig.status()));
+    std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
 
-    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
     printTally("5% frames dropped", t);
     verifyTally(t);
     const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
     for (const QString &s : t.statuses)
         QVERIFY2(s == kValid || s == "EtherCAT read failed" || issue.match(s).hasMatch(), qPrintable(s));
-    verifyFiles(rig, true);
+    verifyFiles(s.rig, true);
     QVERIFY(t.records > 0);
 }
 
 void FaultsTest::corruptAndTruncatedForAMinute()
 {
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--pressure", kSimPressure, "--seed", "12"}, WHY));
-    REQUIRE_OK(startLogging(rig, 1, WHY));
-    const int firstTick = rig.ticks().size();
-    QCOMPARE(commandOk(sim, "corrupt 0.05"), QString());
-    QCOMPARE(commandOk(sim, "truncate 0.05"), QString());
-    const qint64 faultFrom = rig.nowMs();
-    rig.runFor(60000);
-    const qint64 faultTo = rig.nowMs();
-    QCOMPARE(commandOk(sim, "corrupt 0"), QString());
-    QCOMPARE(commandOk(sim, "truncate 0"), QString());
-    QVERIFY(rig.waitDisplayTicks(2, 10000));
-    std::printf("simulator: %s\n", qPrintable(sim.command("stats")));
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--pressure", kSimPressure, "--seed", "12"}, WHY));
+    REQUIRE_OK(s.startLogging(1, WHY));
+    QCOMPARE(commandOk(s.sim, "corrupt 0.05"), QString());
+    QCOMPARE(commandOk(s.sim, "truncate 0.05"), QString());
+    const qint64 faultFrom = s.rig.nowMs();
+    s.rig.runFor(60000);
+    const qint64 faultTo = s.rig.nowMs();
+    QCOMPARE(commandOk(s.sim, "corrupt 0"), QString());
+    QCOMPARE(commandOk(s.sim, "truncate 0"), QString());
+    QVERIFY(s.rig.waitDisplayTicks(2, 10000));
+    std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
 
-    const Tally t = tally(rig.ticks(), firstTick, faultFrom, faultTo);
+    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
     printTally("5% replies corrupted and 5% truncated", t);
     verifyTally(t);
     int altered = 0;
-    verifyFiles(rig, false, &altered);
+    verifyFiles(s.rig, false, &altered);
     // A reply whose bytes were changed inside the process data but nowhere the
     // master can see (no frame check sequence reaches it) reads as a plausible
     // value: count them, they are the fault's own and not the tool's.
     printFigure("records with a pressure altered by corruption", altered, "records");
     QVERIFY(t.records > 0);
     // The tool is still running and healthy once the faults stop.
-    QVERIFY(rig.waitUntil([&] { return rig.status() == kValid || rig.status() == "Reconnected"; }, 10000));
+    QVERIFY(s.rig.waitUntil([&] { return s.rig.status() == kValid || s.rig.status() == "Reconnected"; }, 10000));
 }
 
 void FaultsTest::extraSlavesIgnored()
 {
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
-    REQUIRE_OK(bringUp(sim, rig, {"--slaves", "sensor,dig-out,dig-in", "--pressure", "987.5"}, WHY));
-    QVERIFY2(rig.waitUntil([&] { return rig.status() == kValid; }, 5000), qPrintable(rig.status()));
-    QCOMPARE(rig.pressure(), QStringLiteral("987.500 mbar"));
-    REQUIRE_OK(startLogging(rig, 2, WHY));
-    const CsvCheck run = checkCsvFile(rig.runCsv());
+    Scenario s;
+    REQUIRE_OK(s.bringUp({"--slaves", "sensor,dig-out,dig-in", "--pressure", "987.5"}, WHY));
+    QVERIFY2(s.rig.waitUntil([&] { return s.rig.status() == kValid; }, 5000), qPrintable(s.rig.status()));
+    QCOMPARE(s.rig.pressure(), QStringLiteral("987.500 mbar"));
+    REQUIRE_OK(s.startLogging(2, WHY));
+    const CsvCheck run = checkCsvFile(s.rig.runCsv());
     QVERIFY2(run.ok(), qPrintable(run.problems.join('\n')));
     for (const Record &r : run.records)
         QCOMPARE(r.pressure, 987.5);
-    QCOMPARE(messages.count("INVALID PRESSURE"), 0);
+    QCOMPARE(s.messages.count("INVALID PRESSURE"), 0);
 }
 
 void FaultsTest::refusedBus_data()
@@ -387,31 +368,29 @@ void FaultsTest::refusedBus()
 {
     QFETCH(QString, slaves);
     QFETCH(QString, cause);
-    MessageCapture messages;
-    SimProcess sim;
-    WindowRig rig;
+    Scenario s;
     QString why;
-    QVERIFY2(sim.start({"--slaves", slaves}, &why), qPrintable(why));
-    QVERIFY2(rig.build(&why), qPrintable(why));
-    QVERIFY(rig.selectAdapter(masterInterface()));
+    QVERIFY2(s.sim.start({"--slaves", slaves}, &why), qPrintable(why));
+    QVERIFY2(s.rig.build(&why), qPrintable(why));
+    QVERIFY(s.rig.selectAdapter(masterInterface()));
     QString printed;
     {
         StderrCapture err;
-        rig.clickConnect();
+        s.rig.clickConnect();
         printed = err.text();
     }
     std::printf("stderr of the refused connect: %s", qPrintable(printed));
-    QCOMPARE(rig.status(), QStringLiteral("Connection failed"));
+    QCOMPARE(s.rig.status(), QStringLiteral("Connection failed"));
     const QStringList lines = printed.split('\n', Qt::SkipEmptyParts);
     QVERIFY2(lines.size() == 1, qPrintable(printed));
     QVERIFY2(lines.first().contains(cause, Qt::CaseInsensitive), qPrintable(lines.first()));
     // Not connected: the ticks leave the labels alone and nothing is logged.
-    rig.clickStart();
-    QVERIFY(rig.waitDisplayTicks(2, 10000));
-    QCOMPARE(rig.status(), QStringLiteral("Connection failed"));
-    QCOMPARE(rig.pressure(), QStringLiteral("---- mbar"));
-    QCOMPARE(lineCount(rig.runCsv()), 0);
-    QCOMPARE(messages.count("ETHERCAT ISSUE"), 0);
+    s.rig.clickStart();
+    QVERIFY(s.rig.waitDisplayTicks(2, 10000));
+    QCOMPARE(s.rig.status(), QStringLiteral("Connection failed"));
+    QCOMPARE(s.rig.pressure(), QStringLiteral("---- mbar"));
+    QCOMPARE(lineCount(s.rig.runCsv()), 0);
+    QCOMPARE(s.messages.count("ETHERCAT ISSUE"), 0);
 }
 
 QTEST_MAIN(FaultsTest)

@@ -67,12 +67,7 @@ private:
 void WindowTest::initTestCase()
 {
     QVERIFY(work_.isValid());
-    QTemporaryDir profileDir;
-    const QString profile = work_.filePath("profile.txt");
-    QFile f(profile);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write(profileValues().join('\n').toUtf8() + '\n');
-    f.close();
+    const QString profile = writeFile(work_.filePath("profile.txt"), profileValues().join('\n').toUtf8() + '\n');
     QString why;
     QVERIFY2(sim_.start({"--profile", "file", profile}, &why), qPrintable(why));
     probe_ = std::make_unique<LayoutProbe>();

@@ -38,6 +38,9 @@ CsvCheck checkCsvFile(const QString &path, bool allowCutAtPage = false);
 
 // A file's bytes; empty when it cannot be read.
 QByteArray fileBytes(const QString &path);
+// Writes `content` to `path`, replacing the file; returns `path`. A test that
+// cannot write its own input stops there (qFatal).
+QString writeFile(const QString &path, const QByteArray &content);
 // Number of complete lines in a file (0 when it does not exist).
 int lineCount(const QString &path);
 

@@ -8,7 +8,7 @@ namespace e2e {
 
 const QString kValid = QStringLiteral("Connected, valid pressure");
 
-bool bringUp(testsupport::SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error)
+bool Scenario::bringUp(const QStringList &simArgs, QString *error)
 {
     if (!sim.start(simArgs, error))
         return false;
@@ -42,6 +42,15 @@ bool startLogging(WindowRig &rig, int records, QString *error)
     if (!ok)
         *error = QStringLiteral("no %1 records within time; status \"%2\"").arg(records).arg(rig.status());
     return ok;
+}
+
+bool Scenario::startLogging(int records, QString *error)
+{
+    if (!e2e::startLogging(rig, records, error))
+        return false;
+    firstTick = rig.ticks().size();
+    before = testsupport::lineCount(rig.runCsv());
+    return true;
 }
 
 Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qint64 faultToMs)

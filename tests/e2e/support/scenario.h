@@ -2,6 +2,7 @@
 // bringing the link up and tallying display ticks against records.
 #pragma once
 
+#include "message_capture.h"
 #include "sim_process.h"
 #include "window_rig.h"
 
@@ -12,13 +13,25 @@ namespace e2e {
 
 extern const QString kValid;     // "Connected, valid pressure"
 
-// Starts the simulator with `simArgs`, builds the window in a fresh working
-// directory, selects the master's adapter and presses Connect.
-// False with *error when any step fails or the status is not "Connected".
-bool bringUp(testsupport::SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error);
-
 // Presses Start Logging and waits until the run CSV holds `records` lines.
 bool startLogging(WindowRig &rig, int records, QString *error);
+
+// One scenario: the simulator, the window on the real link, and the
+// process's debug output.
+struct Scenario {
+    testsupport::MessageCapture messages;
+    testsupport::SimProcess sim;
+    WindowRig rig;
+    int firstTick = 0;   // after startLogging(): the display ticks taken until then
+    int before = 0;      // after startLogging(): the run CSV's lines by then
+
+    // Starts the simulator with `simArgs`, builds the window in a fresh working
+    // directory, selects the master's adapter and presses Connect.
+    // False with *error when any step fails or the status is not "Connected".
+    bool bringUp(const QStringList &simArgs, QString *error);
+    // e2e::startLogging, then notes firstTick and before.
+    bool startLogging(int records, QString *error);
+};
 
 // How the display ticks of a logging run went, from tick `first` on (the first
 // tick that follows a tick already taken while logging).
