@@ -67,16 +67,17 @@ bool backToValid(WindowRig &rig)
     return rig.waitUntil([&] { return rig.status() == kValid; }, 10000);
 }
 
-void verifyTally(const Tally &t)
+// Tallies the display ticks of the run from the scenario's first tick on,
+// prints the tally and checks that every tick's record matches its status.
+void verifyTally(const QString &fault, const Scenario &s, qint64 faultFromMs, qint64 faultToMs, Tally *out = nullptr)
 {
-    QVERIFY2(t.inconsistencies.isEmpty(), qPrintable(t.inconsistencies.join('\n')));
-}
-
-void printTally(const QString &fault, const Tally &t)
-{
+    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFromMs, faultToMs);
     std::printf("%s: %d display ticks, %d records, %d unavailable during the fault, statuses: %s\n",
                 qPrintable(fault), t.displayTicks, t.records, t.duringFault, qPrintable(t.statuses.join(" | ")));
     printFigure(fault + QStringLiteral(" records lost beyond the fault"), t.lostOutside, QStringLiteral("records"), "0");
+    if (out)
+        *out = t;
+    QVERIFY2(t.inconsistencies.isEmpty(), qPrintable(t.inconsistencies.join('\n')));
 }
 
 }  // namespace
@@ -148,9 +149,7 @@ void FaultsTest::invalidReadings()
 
     std::printf("timeline (0 = first invalid reading):\n");
     printTimeline(s.rig.ticks(), faultFrom);
-    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
-    printTally("invalid readings", t);
-    verifyTally(t);
+    verifyTally("invalid readings", s, faultFrom, faultTo);
     verifyFiles(s.rig, true);
 }
 
@@ -204,9 +203,7 @@ void FaultsTest::silence()
 
     std::printf("timeline (0 = end of the silence):\n");
     printTimeline(s.rig.ticks(), faultTo);
-    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
-    printTally("silence of 3 s", t);
-    verifyTally(t);
+    verifyTally("silence of 3 s", s, faultFrom, faultTo);
     verifyFiles(s.rig, true);
 }
 
@@ -303,12 +300,12 @@ void FaultsTest::dropsForAMinute()
     QVERIFY2(backToValid(s.rig), qPrintable(s.rig.status()));
     std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
 
-    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
-    printTally("5% frames dropped", t);
-    verifyTally(t);
+    Tally t;
+    verifyTally("5% frames dropped", s, faultFrom, faultTo, &t);
     const QRegularExpression issue("^EtherCAT issue: state=0x[0-9a-f]+ WKC=-?\\d+$");
-    for (const QString &s : t.statuses)
-        QVERIFY2(s == kValid || s == "EtherCAT read failed" || issue.match(s).hasMatch(), qPrintable(s));
+    for (const QString &status : t.statuses)
+        QVERIFY2(status == kValid || status == "EtherCAT read failed" || issue.match(status).hasMatch(),
+                 qPrintable(status));
     verifyFiles(s.rig, true);
     QVERIFY(t.records > 0);
 }
@@ -328,9 +325,8 @@ void FaultsTest::corruptAndTruncatedForAMinute()
     QVERIFY(s.rig.waitDisplayTicks(2, 10000));
     std::printf("simulator: %s\n", qPrintable(s.sim.command("stats")));
 
-    const Tally t = tally(s.rig.ticks(), s.firstTick, faultFrom, faultTo);
-    printTally("5% replies corrupted and 5% truncated", t);
-    verifyTally(t);
+    Tally t;
+    verifyTally("5% replies corrupted and 5% truncated", s, faultFrom, faultTo, &t);
     int altered = 0;
     verifyFiles(s.rig, false, &altered);
     // A reply whose bytes were changed inside the process data but nowhere the
