@@ -7,6 +7,7 @@
 #include "chart_rendering.h"
 #include "mainwindow.h"
 #include "mainwindow_ui.h"
+#include "proc_usage.h"
 #include "record_line.h"
 #include "run_parser.h"
 
@@ -31,26 +32,6 @@ namespace {
 
 constexpr int kRecords = 1000000;
 constexpr int kRepeats = 7;
-
-long procStatusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 void generate(const QString &path)
 {
@@ -132,8 +113,8 @@ int main(int argc, char **argv)
     MainWindow w;
     w.show();
     QCoreApplication::processEvents();
-    resetPeakRss();
-    const long rssBefore = procStatusKb("VmRSS");
+    bench::resetPeakRss();
+    const long rssBefore = bench::readUsage().rssKiB;
     QElapsedTimer t;
     t.start();
     w.loadRun(path);
@@ -141,8 +122,9 @@ int main(int argc, char **argv)
     w.repaint();
     QCoreApplication::processEvents();
     const double loadPaintMs = double(t.nsecsElapsed()) / 1e6;
-    const long hwm = procStatusKb("VmHWM");
-    const long rssAfter = procStatusKb("VmRSS");
+    const bench::Usage after = bench::readUsage();
+    const long hwm = after.peakRssKiB;
+    const long rssAfter = after.rssKiB;
     const bool loaded = w.ui->statusLabel->text() == QLatin1String("Run loaded") && w.series->count() == kRecords;
 
     // The same load with the default drawing, for comparison.

@@ -7,10 +7,9 @@
 // $ECAT_MASTER_IF, the simulator $ECAT_SIM_IF.
 //
 //   bench-soak [--cycles N] [--ticks N]
-#include "proc_usage.h"
-
 #include "bench_line.h"
 #include "pressure_link.h"
+#include "proc_usage.h"
 #include "sim_process.h"
 
 #include <QCoreApplication>
@@ -53,7 +52,7 @@ bool parseArgs(int argc, char **argv, Options &o)
 double secondsSince(int64_t t0Ns) { return double(bench::nowNs() - t0Ns) / 1e9; }
 
 // Prints before/after/growth of one process and says whether it grew beyond noise.
-bool report(const char *phase, const char *who, const soak::Usage &before, const soak::Usage &after,
+bool report(const char *phase, const char *who, const bench::Usage &before, const bench::Usage &after,
             long rssNoiseKiB)
 {
     const long dFd = after.fds - before.fds;
@@ -99,8 +98,8 @@ int main(int argc, char **argv)
     bool clean = true;
 
     // Phase 1: connect/disconnect cycles.
-    const soak::Usage c0 = soak::readUsage();
-    const soak::Usage s0 = soak::readUsage(pid_t(sim.pid()));
+    const bench::Usage c0 = bench::readUsage();
+    const bench::Usage s0 = bench::readUsage(pid_t(sim.pid()));
     long failedConnects = 0;
     int64_t t0 = bench::nowNs();
     for (long i = 0; i < o.cycles; ++i) {
@@ -109,8 +108,8 @@ int main(int argc, char **argv)
         ecat_disconnect();
     }
     const double cycleSeconds = secondsSince(t0);
-    const soak::Usage c1 = soak::readUsage();
-    const soak::Usage s1 = soak::readUsage(pid_t(sim.pid()));
+    const bench::Usage c1 = bench::readUsage();
+    const bench::Usage s1 = bench::readUsage(pid_t(sim.pid()));
     std::printf("connect/disconnect: %ld cycles in %.2f s (%.2f ms per cycle), %ld connects failed\n",
                 o.cycles, cycleSeconds, o.cycles ? 1000.0 * cycleSeconds / o.cycles : 0.0,
                 failedConnects);
@@ -132,8 +131,8 @@ int main(int argc, char **argv)
         ecat_check(&state, &wkc);
         ecat_read(&pressure, &valid, &over, &under);
     }
-    const soak::Usage t0u = soak::readUsage();
-    const soak::Usage t0s = soak::readUsage(pid_t(sim.pid()));
+    const bench::Usage t0u = bench::readUsage();
+    const bench::Usage t0s = bench::readUsage(pid_t(sim.pid()));
     long readFailures = 0, unhealthy = 0, invalid = 0;
     t0 = bench::nowNs();
     for (long i = 0; i < o.ticks; ++i) {
@@ -145,8 +144,8 @@ int main(int argc, char **argv)
             ++invalid;
     }
     const double tickSeconds = secondsSince(t0);
-    const soak::Usage t1u = soak::readUsage();
-    const soak::Usage t1s = soak::readUsage(pid_t(sim.pid()));
+    const bench::Usage t1u = bench::readUsage();
+    const bench::Usage t1s = bench::readUsage(pid_t(sim.pid()));
     ecat_disconnect();
     const double usPerTick = o.ticks ? 1e6 * tickSeconds / o.ticks : 0.0;
     std::printf("ticks: %ld in %.2f s (%.1f us per tick: ecat_check + ecat_read), %ld reads failed,"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace soak {
+namespace bench {
 
 namespace {
 
@@ -49,9 +49,19 @@ Usage readUsage(pid_t pid)
             u.threads = std::strtol(line + 8, nullptr, 10);
         else if (std::strncmp(line, "VmRSS:", 6) == 0)
             u.rssKiB = std::strtol(line + 6, nullptr, 10);
+        else if (std::strncmp(line, "VmHWM:", 6) == 0)
+            u.peakRssKiB = std::strtol(line + 6, nullptr, 10);
     }
     std::fclose(f);
     return u;
 }
 
-} // namespace soak
+void resetPeakRss()
+{
+    if (FILE *f = std::fopen("/proc/self/clear_refs", "w")) {
+        std::fputs("5", f);
+        std::fclose(f);
+    }
+}
+
+} // namespace bench
