@@ -9,6 +9,8 @@
 // usual. The series gets exactly the same points either way.
 #include "live_chart.h"
 
+#include "chart_axes.h"
+
 #include <QLineSeries>
 #include <QSignalBlocker>
 #include <QValueAxis>
@@ -19,8 +21,8 @@
 
 namespace {
 
-// Points the live x axis shows before it starts to scroll.
-constexpr int kVisiblePoints = 60;
+using chart_axes::kXSpan;
+using chart_axes::kYHeadroom;
 
 // Whether the axis and the chart will certainly see a change from a to b.
 // Qt compares ranges exactly or fuzzily (to about 1e-12 relative) depending
@@ -44,8 +46,8 @@ void appendLivePoint(QLineSeries *series, QValueAxis *axisX, QValueAxis *axisY, 
 {
     // A loaded run can leave sampleIndex at INT_MAX; later points stay there.
     const int next = sampleIndex < INT_MAX ? sampleIndex + 1 : INT_MAX;
-    const bool scroll = next > kVisiblePoints;
-    const bool xChanges = scroll && rangeChanges(axisX, next - kVisiblePoints, next);
+    const bool scroll = next > kXSpan;
+    const bool xChanges = scroll && rangeChanges(axisX, next - kXSpan, next);
     const bool raise = mbar > axisY->max();
     const bool yChanges = raise && clearlyDiffers(axisY->max(), mbar + kYHeadroom);
 
@@ -58,7 +60,7 @@ void appendLivePoint(QLineSeries *series, QValueAxis *axisX, QValueAxis *axisY, 
     sampleIndex = next;
 
     if (scroll)
-        axisX->setRange(next - kVisiblePoints, next);
+        axisX->setRange(next - kXSpan, next);
     if (raise)
         axisY->setMax(mbar + kYHeadroom);
 }

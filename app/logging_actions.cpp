@@ -10,6 +10,7 @@
 #include "ui_mainwindow.h"
 
 #include "appstate.h"
+#include "chart_axes.h"
 #include "durable_file.h"
 #include "run_naming.h"
 
@@ -27,9 +28,6 @@ constexpr QIODevice::OpenMode kRunOpenMode =
     QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered | QIODevice::NewOnly;
 constexpr QIODevice::OpenMode kDailyOpenMode =
     QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered;
-
-constexpr double kResetXMax = 60.0;
-constexpr double kResetYMax = 1200.0;
 
 void closeLogFile(QFile &file, QTextStream &stream, const char *what)
 {
@@ -74,8 +72,8 @@ void MainWindow::onStartClicked()
 
     series->clear();
     sampleIndex = 0;
-    axisX->setRange(0, kResetXMax);
-    axisY->setRange(0, kResetYMax);
+    axisX->setRange(0, chart_axes::kXSpan);
+    axisY->setRange(0, chart_axes::kYMaxAtStart);
 
     if (!runFile.open(kRunOpenMode)) {
         qWarning().noquote() << "Could not open run CSV" << runFile.fileName() << ":" << runFile.errorString();

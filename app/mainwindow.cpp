@@ -4,9 +4,11 @@
 #include "ui_mainwindow.h"
 
 #include "appstate.h"
+#include "chart_axes.h"
 #include "chart_rendering.h"
 #include "durable_file.h"
 #include "pressure_link.h"
+#include "run_naming.h"
 
 #include <soem/soem.h>
 
@@ -49,8 +51,7 @@ MainWindow::MainWindow(QWidget *parent)
 {
     // The daily log is named after the day the program started; it is only
     // opened when logging starts.
-    dailyFile.setFileName(QDate::currentDate().toString(QStringLiteral("yyyyMMdd"))
-                          + QStringLiteral(".csv"));
+    dailyFile.setFileName(records::dailyCsvName(QDate::currentDate()));
 
     ui->setupUi(this);
 
@@ -63,10 +64,10 @@ MainWindow::MainWindow(QWidget *parent)
 
     axisX = new QValueAxis;
     axisX->setTitleText(tr("Time (s)"));
-    axisX->setRange(0, 60);
+    axisX->setRange(0, chart_axes::kXSpan);
     axisY = new QValueAxis;
     axisY->setTitleText(tr("Pressure (mbar)"));
-    axisY->setRange(0, 1200);
+    axisY->setRange(0, chart_axes::kYMaxAtStart);
     chart->addAxis(axisX, Qt::AlignBottom);
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisX);

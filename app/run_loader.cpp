@@ -4,7 +4,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
-#include "live_chart.h"
+#include "chart_axes.h"
 #include "run_parser.h"
 
 #include <QApplication>
@@ -71,7 +71,7 @@ void MainWindow::loadRun(const QString &path)
     sampleIndex = records::truncatedX(run.points.constLast().x());
     series->clear();
     axisX->setRange(0, sampleIndex);
-    axisY->setRange(0, run.maxY + kYHeadroom);
+    axisY->setRange(0, run.maxY + chart_axes::kYHeadroom);
     series->replace(run.points);
     ui->statusLabel->setText(tr("Run loaded"));
 }

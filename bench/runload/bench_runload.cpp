@@ -3,11 +3,13 @@
 //   (mmap + memchr + from_chars, no checks), the whole load (loadRun with
 //   the series filled, then one repaint), and the peak memory the load adds
 //   (VmHWM after the load minus VmRSS before it, peak reset first).
+#include "bench_line.h"
 #include "chart_rendering.h"
 #include "mainwindow.h"
+#include "mainwindow_ui.h"
+#include "proc_usage.h"
 #include "record_line.h"
 #include "run_parser.h"
-#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,26 +32,6 @@ namespace {
 
 constexpr int kRecords = 1000000;
 constexpr int kRepeats = 7;
-
-long procStatusKb(const char *field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray &line : f.readAll().split('\n')) {
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeakRss()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
 
 void generate(const QString &path)
 {
@@ -125,13 +107,14 @@ int main(int argc, char **argv)
     generate(path);
     const qint64 bytes = QFileInfo(path).size();
     std::printf("run CSV: %d records, %.1f MB\n", kRecords, double(bytes) / 1e6);
+    std::fflush(stdout);
 
     // Whole load first, on a fresh window, for the memory figure.
     MainWindow w;
     w.show();
     QCoreApplication::processEvents();
-    resetPeakRss();
-    const long rssBefore = procStatusKb("VmRSS");
+    bench::resetPeakRss();
+    const long rssBefore = bench::readUsage().rssKiB;
     QElapsedTimer t;
     t.start();
     w.loadRun(path);
@@ -139,8 +122,9 @@ int main(int argc, char **argv)
     w.repaint();
     QCoreApplication::processEvents();
     const double loadPaintMs = double(t.nsecsElapsed()) / 1e6;
-    const long hwm = procStatusKb("VmHWM");
-    const long rssAfter = procStatusKb("VmRSS");
+    const bench::Usage after = bench::readUsage();
+    const long hwm = after.peakRssKiB;
+    const long rssAfter = after.rssKiB;
     const bool loaded = w.ui->statusLabel->text() == QLatin1String("Run loaded") && w.series->count() == kRecords;
 
     // The same load with the default drawing, for comparison.
@@ -165,9 +149,6 @@ int main(int argc, char **argv)
         bareMs = std::min(bareMs, bestMs([&] { bareParse(native.constData(), bareCount); }));
         parseMs = std::min(parseMs, bestMs([&] { parsedCount = records::parseRunFile(path).points.size(); }));
     }
-    std::printf("bare parse (mmap+memchr+from_chars): %8.1f ms  (%zu points)\n", bareMs, bareCount);
-    std::printf("parse (parseRunFile):                %8.1f ms  (%lld points)  ratio %.2fx bare (goal <= 2x)\n",
-                parseMs, (long long)parsedCount, parseMs / bareMs);
     QByteArray inMemory;
     {
         QFile f(path);
@@ -177,21 +158,21 @@ int main(int argc, char **argv)
     double memoryMs = 1e300;
     for (int i = 0; i < kRepeats; ++i)
         memoryMs = std::min(memoryMs, bestMs([&] { parsedCount = records::parseRunBytes(inMemory).points.size(); }));
-    std::printf("parse from memory (parseRunBytes):   %8.1f ms  ratio %.2fx bare\n", memoryMs, memoryMs / bareMs);
-    std::printf("whole load (loadRun, series filled): %8.1f ms  (goal < 1000 ms)%s\n", loadMs,
-                loaded ? "" : "  [LOAD FAILED]");
+    std::printf("points: %lld parsed, %zu by the bare parse\n", (long long)parsedCount, bareCount);
+    if (!loaded)
+        std::printf("the whole load FAILED: %s, %lld points\n", qPrintable(w.ui->statusLabel->text()),
+                    (long long)w.series->count());
+    bench::line("runload", "bare parse 1M records (mmap+memchr+from_chars)", bareMs, "ms");
+    bench::line("runload", "parse 1M records (parseRunFile)", parseMs, "ms", bareMs, "<= 2x bare");
+    bench::line("runload", "parse 1M records from memory (parseRunBytes)", memoryMs, "ms", bareMs);
+    bench::line("runload", "whole load 1M records (loadRun, series filled)", loadMs, "ms", 0, "< 1000 ms");
     if (rasterLoadMs >= 0)
-        std::printf("whole load, default raster drawing:  %8.1f ms\n", rasterLoadMs);
-    std::printf("whole load + first repaint:          %8.1f ms\n", loadPaintMs);
-    std::printf("peak memory added: %.1f MB (VmHWM %ld kB - VmRSS before %ld kB; goal < 64 MB); "
-                "points alone %.1f MB; RSS after %.1f MB added\n",
-                double(hwm - rssBefore) / 1024.0, hwm, rssBefore, kRecords * 16.0 / 1048576.0,
-                double(rssAfter - rssBefore) / 1024.0);
-    // Machine-readable lines for scripts/bench-all.
-    std::printf("BENCH\trunload\tbare parse 1M records\t%.1f\tms\t-\t-\t-\n", bareMs);
-    std::printf("BENCH\trunload\tparse 1M records\t%.1f\tms\t%.1f\t%.2f\t<= 2x bare\n", parseMs, bareMs,
-                parseMs / bareMs);
-    std::printf("BENCH\trunload\twhole load 1M records\t%.1f\tms\t-\t-\t< 1000 ms\n", loadMs);
-    std::printf("BENCH\trunload\tpeak memory added\t%.1f\tMB\t-\t-\t< 64 MB\n", double(hwm - rssBefore) / 1024.0);
+        bench::line("runload", "whole load 1M records, default raster drawing", rasterLoadMs, "ms");
+    bench::line("runload", "whole load 1M records + first repaint", loadPaintMs, "ms");
+    // Peak memory the load adds: VmHWM after it minus VmRSS before it; the
+    // points alone take 16 bytes each.
+    bench::line("runload", "peak memory added by the load", double(hwm - rssBefore) / 1024.0, "MB",
+                kRecords * 16.0 / 1048576.0, "< 64 MB");
+    bench::line("runload", "memory still added after the load", double(rssAfter - rssBefore) / 1024.0, "MB");
     return loaded ? 0 : 1;
 }

@@ -13,6 +13,4 @@ if [ ! -f "$builddir/CMakeCache.txt" ]; then
 fi
 cmake --build "$builddir" -j2 --target bench-soak ethercat-sensor-sim >/dev/null
 builddir="$(cd "$builddir" && pwd)"
-exe=$(find "$builddir" -type f -name bench-soak -perm -u+x | head -n 1)
-sim=$(find "$builddir" -type f -name ethercat-sensor-sim -perm -u+x | head -n 1)
-exec scripts/netns-run -- "$exe" --sim "$sim" "$@"
+exec scripts/netns-run -- "$builddir/bench/soak/bench-soak" "$@"

@@ -6,62 +6,40 @@
 // Runs inside scripts/netns-run (see run.sh): the master uses
 // $ECAT_MASTER_IF, the simulator $ECAT_SIM_IF.
 //
-// Output: human-readable lines, and for scripts/bench-all one line per figure:
-//   BENCH<TAB>soak<TAB>figure<TAB>value<TAB>unit<TAB>baseline<TAB>ratio<TAB>goal
+//   bench-soak [--cycles N] [--ticks N]
+#include "bench_line.h"
+#include "pressure_link.h"
 #include "proc_usage.h"
 #include "sim_process.h"
 
-#include "pressure_link.h"
+#include <QCoreApplication>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <vector>
 
 namespace {
 
 struct Options {
-    std::string masterIf;
-    std::string simIf;
-    std::string simExe;
     long cycles = 1000;
     long ticks = 360000;
     long rssNoiseKiB = 1024; // growth below this is allocator noise
 };
 
-const char *envOr(const char *name, const char *fallback)
-{
-    const char *v = std::getenv(name);
-    return (v && *v) ? v : fallback;
-}
-
 bool parseArgs(int argc, char **argv, Options &o)
 {
-    o.masterIf = envOr("ECAT_MASTER_IF", "");
-    o.simIf = envOr("ECAT_SIM_IF", "");
-#ifdef SOAK_SIM_EXE
-    o.simExe = SOAK_SIM_EXE;
-#endif
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (a == "--master-if" && hasValue) o.masterIf = argv[++i];
-        else if (a == "--sim-if" && hasValue) o.simIf = argv[++i];
-        else if (a == "--sim" && hasValue) o.simExe = argv[++i];
-        else if (a == "--cycles" && hasValue) o.cycles = std::atol(argv[++i]);
+        if (a == "--cycles" && hasValue) o.cycles = std::atol(argv[++i]);
         else if (a == "--ticks" && hasValue) o.ticks = std::atol(argv[++i]);
         else {
-            std::fprintf(stderr,
-                         "usage: bench-soak [--master-if IF] [--sim-if IF] [--sim PATH]"
-                         " [--cycles N] [--ticks N]\n");
+            std::fprintf(stderr, "usage: bench-soak [--cycles N] [--ticks N]\n");
             return false;
         }
     }
-    if (o.masterIf.empty() || o.simIf.empty() || o.simExe.empty()) {
-        std::fprintf(stderr, "bench-soak: needs the master and simulator interfaces"
-                             " (run it through scripts/netns-run) and the simulator program\n");
+    if (!testsupport::insideNamespace()) {
+        std::fprintf(stderr, "bench-soak: %s\n", testsupport::kNeedsNamespace);
         return false;
     }
     if (o.cycles < 0 || o.ticks < 0) {
@@ -71,26 +49,10 @@ bool parseArgs(int argc, char **argv, Options &o)
     return true;
 }
 
-double secondsSince(std::chrono::steady_clock::time_point t0)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-void benchLine(const std::string &figure, double value, const char *unit, double baseline,
-               const char *goal)
-{
-    // A baseline of 0 or less means "none": printed as "-", like its ratio.
-    char base[32] = "-", ratio[32] = "-";
-    if (baseline > 0) {
-        std::snprintf(base, sizeof base, "%.6g", baseline);
-        std::snprintf(ratio, sizeof ratio, "%.3f", value / baseline);
-    }
-    std::printf("BENCH\tsoak\t%s\t%.6g\t%s\t%s\t%s\t%s\n", figure.c_str(), value, unit, base, ratio,
-                goal);
-}
+double secondsSince(int64_t t0Ns) { return double(bench::nowNs() - t0Ns) / 1e9; }
 
 // Prints before/after/growth of one process and says whether it grew beyond noise.
-bool report(const char *phase, const char *who, const soak::Usage &before, const soak::Usage &after,
+bool report(const char *phase, const char *who, const bench::Usage &before, const bench::Usage &after,
             long rssNoiseKiB)
 {
     const long dFd = after.fds - before.fds;
@@ -100,9 +62,9 @@ bool report(const char *phase, const char *who, const soak::Usage &before, const
                 phase, who, before.fds, after.fds, dFd, before.threads, after.threads, dThr,
                 before.rssKiB, after.rssKiB, dRss);
     const std::string prefix = std::string(phase) + " " + who + " ";
-    benchLine(prefix + "fds after", after.fds, "fds", before.fds, "no growth");
-    benchLine(prefix + "threads after", after.threads, "threads", before.threads, "no growth");
-    benchLine(prefix + "VmRSS after", after.rssKiB, "KiB", before.rssKiB, "growth < 1 MiB");
+    bench::line("soak", prefix + "fds after", after.fds, "fds", before.fds, "no growth");
+    bench::line("soak", prefix + "threads after", after.threads, "threads", before.threads, "no growth");
+    bench::line("soak", prefix + "VmRSS after", after.rssKiB, "KiB", before.rssKiB, "growth < 1 MiB");
     return dFd <= 0 && dThr <= 0 && dRss < rssNoiseKiB;
 }
 
@@ -110,22 +72,25 @@ bool report(const char *phase, const char *who, const soak::Usage &before, const
 
 int main(int argc, char **argv)
 {
+    QCoreApplication app(argc, argv);  // for the simulator's QProcess
     Options o;
     if (!parseArgs(argc, argv, o))
         return 2;
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    const QByteArray masterIfName = testsupport::masterInterface().toLocal8Bit();
+    const char *masterIf = masterIfName.constData();
 
-    soak::SimProcess sim;
-    std::string error;
-    if (!sim.start(o.simExe, o.simIf, {}, 10000, &error)) {
-        std::fprintf(stderr, "bench-soak: %s\n", error.c_str());
+    testsupport::SimProcess sim;
+    QString error;
+    if (!sim.start({}, &error, 10000)) {
+        std::fprintf(stderr, "bench-soak: %s\n", qPrintable(error));
         return 1;
     }
 
     // One warm-up cycle first: the first connect loads and caches what the
     // capture library keeps for the process's lifetime, which is not a leak.
-    if (!ecat_connect(o.masterIf.c_str())) {
-        std::fprintf(stderr, "bench-soak: the first connect on %s failed\n", o.masterIf.c_str());
+    if (!ecat_connect(masterIf)) {
+        std::fprintf(stderr, "bench-soak: the first connect on %s failed\n", masterIf);
         return 1;
     }
     ecat_disconnect();
@@ -133,29 +98,28 @@ int main(int argc, char **argv)
     bool clean = true;
 
     // Phase 1: connect/disconnect cycles.
-    const soak::Usage c0 = soak::readUsage();
-    const soak::Usage s0 = soak::readUsage(sim.pid());
+    const bench::Usage c0 = bench::readUsage();
+    const bench::Usage s0 = bench::readUsage(pid_t(sim.pid()));
     long failedConnects = 0;
-    auto t0 = std::chrono::steady_clock::now();
+    int64_t t0 = bench::nowNs();
     for (long i = 0; i < o.cycles; ++i) {
-        if (!ecat_connect(o.masterIf.c_str()))
+        if (!ecat_connect(masterIf))
             ++failedConnects;
         ecat_disconnect();
     }
     const double cycleSeconds = secondsSince(t0);
-    const soak::Usage c1 = soak::readUsage();
-    const soak::Usage s1 = soak::readUsage(sim.pid());
+    const bench::Usage c1 = bench::readUsage();
+    const bench::Usage s1 = bench::readUsage(pid_t(sim.pid()));
     std::printf("connect/disconnect: %ld cycles in %.2f s (%.2f ms per cycle), %ld connects failed\n",
                 o.cycles, cycleSeconds, o.cycles ? 1000.0 * cycleSeconds / o.cycles : 0.0,
                 failedConnects);
     clean &= report("connect-cycles", "master", c0, c1, o.rssNoiseKiB);
     clean &= report("connect-cycles", "simulator", s0, s1, o.rssNoiseKiB);
-    benchLine("connect-cycles ms per cycle", o.cycles ? 1000.0 * cycleSeconds / o.cycles : 0.0, "ms",
-              0, "-");
-    benchLine("connect-cycles failed connects", failedConnects, "connects", 0, "0");
+    bench::line("soak", "connect-cycles ms per cycle", o.cycles ? 1000.0 * cycleSeconds / o.cycles : 0.0, "ms");
+    bench::line("soak", "connect-cycles failed connects", failedConnects, "connects", 0, "0");
 
     // Phase 2: ticks (ecat_check then ecat_read, as the window's tick does).
-    if (!ecat_connect(o.masterIf.c_str())) {
+    if (!ecat_connect(masterIf)) {
         std::fprintf(stderr, "bench-soak: connect before the ticks failed\n");
         return 1;
     }
@@ -167,10 +131,10 @@ int main(int argc, char **argv)
         ecat_check(&state, &wkc);
         ecat_read(&pressure, &valid, &over, &under);
     }
-    const soak::Usage t0u = soak::readUsage();
-    const soak::Usage t0s = soak::readUsage(sim.pid());
+    const bench::Usage t0u = bench::readUsage();
+    const bench::Usage t0s = bench::readUsage(pid_t(sim.pid()));
     long readFailures = 0, unhealthy = 0, invalid = 0;
-    t0 = std::chrono::steady_clock::now();
+    t0 = bench::nowNs();
     for (long i = 0; i < o.ticks; ++i) {
         if (!ecat_check(&state, &wkc))
             ++unhealthy;
@@ -180,8 +144,8 @@ int main(int argc, char **argv)
             ++invalid;
     }
     const double tickSeconds = secondsSince(t0);
-    const soak::Usage t1u = soak::readUsage();
-    const soak::Usage t1s = soak::readUsage(sim.pid());
+    const bench::Usage t1u = bench::readUsage();
+    const bench::Usage t1s = bench::readUsage(pid_t(sim.pid()));
     ecat_disconnect();
     const double usPerTick = o.ticks ? 1e6 * tickSeconds / o.ticks : 0.0;
     std::printf("ticks: %ld in %.2f s (%.1f us per tick: ecat_check + ecat_read), %ld reads failed,"
@@ -191,12 +155,12 @@ int main(int argc, char **argv)
     clean &= report("ticks", "master", t0u, t1u, o.rssNoiseKiB);
     clean &= report("ticks", "simulator", t0s, t1s, o.rssNoiseKiB);
     // The tick's budget is the window's 10 ms period.
-    benchLine("ticks us per tick", usPerTick, "us", 10000, "well below the 10 ms tick");
-    benchLine("ticks failed reads", readFailures, "reads", 0, "0");
+    bench::line("soak", "ticks us per tick", usPerTick, "us", 10000, "well below the 10 ms tick");
+    bench::line("soak", "ticks failed reads", readFailures, "reads", 0, "0");
 
-    const int simStatus = sim.stop(5000);
+    const int simStatus = sim.stop();
     if (simStatus != 0)
-        std::printf("simulator ended with status %d\n", simStatus);
+        std::printf("simulator ended with exit code %d\n", simStatus);
 
     std::printf("soak: %s\n", clean ? "no growth beyond noise" : "GROWTH beyond noise (see above)");
     // Reads that found no frame within the link's 2 ms are counted and shown,

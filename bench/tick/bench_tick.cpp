@@ -4,11 +4,14 @@
 // straight back). Runs inside scripts/netns-run (see run.sh).
 //
 //   bench-tick [--ticks N]     (default 20000; at least 10000 for the figures)
-#include "child_process.h"
+#include "bench_line.h"
 #include "pressure_link.h"
+#include "sim_process.h"
 
 #include <ecbench/raw_client.h>
 #include <ecwire/frame.h>
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -23,25 +26,8 @@ constexpr int kDefaultTicks = 20000;
 constexpr int64_t kRoundTripTimeoutUs = 100000;
 constexpr uint16_t kImageBytes = 5;  // the sensor's input image
 
-struct Figures {
-    double medianUs = 0;
-    double p99Us = 0;
-    size_t samples = 0;
-    size_t failures = 0;
-};
-
-Figures summarize(std::vector<int64_t> ns, size_t failures)
-{
-    Figures f;
-    f.failures = failures;
-    f.samples = ns.size();
-    if (ns.empty())
-        return f;
-    std::sort(ns.begin(), ns.end());
-    f.medianUs = double(ns[ns.size() / 2]) / 1000.0;
-    f.p99Us = double(ns[std::min(ns.size() - 1, ns.size() * 99 / 100)]) / 1000.0;
-    return f;
-}
+using Figures = bench::Timings;
+using bench::summarize;
 
 bool bareRoundTrips(const char *masterIf, int count, Figures &out, std::string &error)
 {
@@ -84,11 +70,11 @@ bool connectedTicks(const char *masterIf, int count, Figures &check, Figures &re
     for (int i = 0; i < count + 200; ++i) {
         int state = 0, wkc = 0, valid = 0, over = 0, under = 0;
         float pressure = 0;
-        const int64_t t0 = ecbench::nowNs();
+        const int64_t t0 = bench::nowNs();
         const int healthy = ecat_check(&state, &wkc);
-        const int64_t t1 = ecbench::nowNs();
+        const int64_t t1 = bench::nowNs();
         const int ok = ecat_read(&pressure, &valid, &over, &under);
-        const int64_t t2 = ecbench::nowNs();
+        const int64_t t2 = bench::nowNs();
         if (i < 200)
             continue;
         failedChecks += healthy ? 0 : 1;
@@ -104,17 +90,19 @@ bool connectedTicks(const char *masterIf, int count, Figures &check, Figures &re
     return true;
 }
 
-void print(const char *what, const Figures &f, const Figures &base)
+// The median and the 99th percentile, against the baseline's when there is one.
+void print(const std::string &what, const Figures &f, const Figures *base, const char *goal = "-")
 {
-    std::printf("%-34s median %8.2f us  p99 %8.2f us  ratio %5.2fx (median) %5.2fx (p99)  n=%zu unhealthy/failed=%zu\n",
-                what, f.medianUs, f.p99Us, f.medianUs / base.medianUs, f.p99Us / base.p99Us, f.samples,
-                f.failures);
+    bench::line("tick", what + ", median", f.medianUs, "us", base ? base->medianUs : 0, goal);
+    bench::line("tick", what + ", p99", f.p99Us, "us", base ? base->p99Us : 0);
+    std::printf("%s: n=%zu, unhealthy or lost %zu\n", what.c_str(), f.samples, f.lost);
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    QCoreApplication app(argc, argv);  // for the helpers' QProcess
     int ticks = kDefaultTicks;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--ticks") == 0 && i + 1 < argc) {
@@ -128,19 +116,20 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "bench-tick: --ticks needs a positive number\n");
         return 2;
     }
-    const char *masterIf = std::getenv("ECAT_MASTER_IF");
-    const char *simIf = std::getenv("ECAT_SIM_IF");
-    if (!masterIf || !simIf) {
-        std::fprintf(stderr, "bench-tick: run it inside scripts/netns-run (bench/tick/run.sh)\n");
+    if (!testsupport::insideNamespace()) {
+        std::fprintf(stderr, "bench-tick: %s (bench/tick/run.sh)\n", testsupport::kNeedsNamespace);
         return 2;
     }
+    const QByteArray masterIfName = testsupport::masterInterface().toLocal8Bit();
+    const char *masterIf = masterIfName.constData();
 
+    QString why;
     std::string error;
     Figures bare;
     {
-        ChildProcess reflector;
-        if (!reflector.start({BARE_REFLECTOR_PATH, "--iface", simIf}, 10000, error)) {
-            std::fprintf(stderr, "bench-tick: %s\n", error.c_str());
+        testsupport::SimProcess reflector(QStringLiteral(BARE_REFLECTOR_PATH));
+        if (!reflector.start({}, &why, 10000)) {
+            std::fprintf(stderr, "bench-tick: bare reflector: %s\n", qPrintable(why));
             return 1;
         }
         if (!bareRoundTrips(masterIf, ticks, bare, error)) {
@@ -151,10 +140,9 @@ int main(int argc, char **argv)
 
     Figures simFloor, check, read, tick;
     {
-        ChildProcess sim;
-        if (!sim.start({SIM_PATH, "--iface", simIf, "--no-stdin", "--pressure", "1013.25"}, 10000,
-                       error)) {
-            std::fprintf(stderr, "bench-tick: %s\n", error.c_str());
+        testsupport::SimProcess sim;
+        if (!sim.start({"--pressure", "1013.25"}, &why, 10000)) {
+            std::fprintf(stderr, "bench-tick: %s\n", qPrintable(why));
             return 1;
         }
         // The same bare frame answered by the simulator instead of the
@@ -169,17 +157,14 @@ int main(int argc, char **argv)
         }
     }
 
-    std::printf("bench-tick: %d ticks over veth %s<->%s, after 200 warm-up ticks each\n", ticks,
-                masterIf, simIf);
-    std::printf("%-34s median %8.2f us  p99 %8.2f us  n=%zu lost=%zu\n",
-                "bare round trip (reflector)", bare.medianUs, bare.p99Us, bare.samples, bare.failures);
-    print("bare frame, simulator answering", simFloor, bare);
-    print("ecat_check (state read)", check, bare);
-    print("ecat_read (process data)", read, bare);
-    print("connected tick (check + read)", tick, bare);
-    std::printf("connected tick against two bare frames to the simulator: %.2fx (median)\n",
-                tick.medianUs / (2 * simFloor.medianUs));
-    std::printf("goal: connected tick <= 2.50x the bare round trip at the median: %s\n",
-                tick.medianUs / bare.medianUs <= 2.5 ? "met" : "NOT met");
+    std::printf("bench-tick: %d ticks over veth %s<->%s, after 200 warm-up ticks each\n", ticks, masterIf,
+                qPrintable(testsupport::simulatorInterface()));
+    print("bare round trip (reflector)", bare, nullptr);
+    print("bare frame, simulator answering", simFloor, &bare);
+    print("ecat_check (state read)", check, &bare);
+    print("ecat_read (process data)", read, &bare);
+    print("connected tick (check + read)", tick, &bare, "<= 2.5x the bare round trip");
+    bench::line("tick", "connected tick against two bare frames to the simulator, median", tick.medianUs, "us",
+                2 * simFloor.medianUs);
     return 0;
 }

@@ -40,17 +40,16 @@ sleep 2  # let start-up settle before measuring
 
 hz="$(getconf CLK_TCK)"
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$app/stat"; }
-measure() {  # prints the CPU share of one core over $seconds, in percent
-  local t0 t1 w0 w1
+measure() {  # prints a BENCH line: the CPU share of one core over $seconds, in percent
+  local what=$1 goal=$2 t0 t1 w0 w1
   t0="$(cpu_ticks)"; w0="$(date +%s.%N)"
   sleep "$seconds"
   t1="$(cpu_ticks)"; w1="$(date +%s.%N)"
-  awk -v a="$t0" -v b="$t1" -v hz="$hz" -v s="$w0" -v e="$w1" \
-    'BEGIN { printf "%.2f%% of one core (%d clock ticks of %d Hz in %.1f s)", 100 * (b - a) / hz / (e - s), b - a, hz, e - s }'
+  awk -v a="$t0" -v b="$t1" -v hz="$hz" -v s="$w0" -v e="$w1" -v what="$what" -v goal="$goal" \
+    'BEGIN { printf "BENCH\ttick\tCPU share of one core, %s\t%.2f\t%%\t-\t-\t%s\n", what, 100 * (b - a) / hz / (e - s), goal }'
 }
-
 echo "cpu_share: pressure-monitor (pid $app) under Xvfb; utime+stime from /proc/$app/stat over ${seconds} s each"
-echo "not connected: $(measure)  (goal < 0.5%)"
+measure "not connected" "< 0.5%"
 
 xdotool windowfocus --sync "$wid"
 xdotool key --window "$wid" Tab space
@@ -58,7 +57,7 @@ before="$(sim_frames)"
 sleep 3  # the connect brings the bus up (OP within about a second)
 after="$(sim_frames)"
 echo "connect: the simulator had answered $before frames just after Connect was pressed, $after three seconds later"
-echo "connected:     $(measure)  (goal < 3%)"
+measure "connected" "< 3%"
 echo "connected: the simulator has answered $(sim_frames) frames in all"
 
 xdotool key --window "$wid" Tab Tab Tab Tab space 2>/dev/null || true  # Exit (may be ignored)

@@ -1,5 +1,6 @@
 // The Connect action and the acquisition tick against the scripted link.
-#include "app_fixture.h"
+#include "message_capture.h"
+#include "window_fixture.h"
 #include "tick_counter.h"
 
 #include <QComboBox>
@@ -14,7 +15,7 @@
 #include <cmath>
 #include <limits>
 
-using namespace app_fixture;
+using namespace testsupport;
 using fakelink::failedRead;
 using fakelink::invalidReading;
 using fakelink::validReading;
@@ -87,7 +88,7 @@ private:
 
 void TestAcquisition::init()
 {
-    resetProcessState();
+    resetAppState();
     fakelink::setAdapters({{"eth0", "First adapter"}, {"eth1", "Second adapter"}});
     w = quietWindow();
     fakelink::clearCalls();
@@ -96,7 +97,7 @@ void TestAcquisition::init()
 void TestAcquisition::cleanup()
 {
     w.reset();
-    resetProcessState();
+    resetAppState();
     dir.reset();
 }
 
@@ -244,7 +245,7 @@ void TestAcquisition::firstConnectedTickSeesWkcZero()
 
 void TestAcquisition::rowReadFailed()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     openRunFile();
     tickTo(99);
@@ -253,7 +254,7 @@ void TestAcquisition::rowReadFailed()
     w->onTimerTick();
     QCOMPARE(w->ui->pressureLabel->text(), QStringLiteral("old"));
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("EtherCAT read failed"));
-    QVERIFY(capture.messages().isEmpty());
+    QVERIFY(capture.messages(QtDebugMsg).isEmpty());
     QCOMPARE(w->series->count(), 0);
     QCOMPARE(runFile.size(), 0);
     QVERIFY(connected);
@@ -262,7 +263,7 @@ void TestAcquisition::rowReadFailed()
 
 void TestAcquisition::rowReconnect()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     openRunFile();
     fakelink::clearCalls();
@@ -273,31 +274,31 @@ void TestAcquisition::rowReconnect()
     QCOMPARE(tail, (std::vector<std::string>{"check", "read", "disconnect", "connect:eth0"}));
     QVERIFY(connected);
     QCOMPARE(invalidCount, 0);
-    QVERIFY(capture.messages().isEmpty());
+    QVERIFY(capture.messages(QtDebugMsg).isEmpty());
     QCOMPARE(w->series->count(), 0);
     QCOMPARE(runFile.size(), 0);
 }
 
 void TestAcquisition::rowValid()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     runUpToDisplayTick({validReading(98765.0f)});
     QCOMPARE(w->ui->pressureLabel->text(), QStringLiteral("987.650 mbar"));
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("Connected, valid pressure"));
-    QVERIFY(capture.messages().isEmpty());
+    QVERIFY(capture.messages(QtDebugMsg).isEmpty());
     QCOMPARE(invalidCount, 0);
 }
 
 void TestAcquisition::rowInvalid()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     openRunFile();
     runUpToDisplayTick({invalidReading(1.5f, 1, 0)});
     QCOMPARE(w->ui->pressureLabel->text(), QStringLiteral("0.015 mbar"));
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("Connected, pressure invalid"));
-    QCOMPARE(capture.messages(),
+    QCOMPARE(capture.messages(QtDebugMsg),
              QStringList{"INVALID PRESSURE pressure= 1.5 valid= 0 over= 1 under= 0"});
     QCOMPARE(w->series->count(), 0);
     QCOMPARE(runFile.size(), 0);
@@ -305,7 +306,7 @@ void TestAcquisition::rowInvalid()
 
 void TestAcquisition::rowLinkIssue()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     openRunFile();
     tickTo(99);
@@ -313,7 +314,7 @@ void TestAcquisition::rowLinkIssue()
     w->onTimerTick();
     QCOMPARE(w->ui->pressureLabel->text(), QStringLiteral("1013.250 mbar"));
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("EtherCAT issue: state=0x4 WKC=1"));
-    QCOMPARE(capture.messages(), QStringList{"ETHERCAT ISSUE state= 4 wkc= 1"});
+    QCOMPARE(capture.messages(QtDebugMsg), QStringList{"ETHERCAT ISSUE state= 4 wkc= 1"});
     QCOMPARE(w->series->count(), 0);
     QCOMPARE(runFile.size(), 0);
     QVERIFY(connected);
@@ -321,7 +322,7 @@ void TestAcquisition::rowLinkIssue()
 
 void TestAcquisition::linkIssueWithNegativeWkc()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     fakelink::queueReads({failedRead(-1), failedRead(-1)});
     tickTo(98);  // the two failed reads, then defaults
@@ -330,7 +331,7 @@ void TestAcquisition::linkIssueWithNegativeWkc()
     fakelink::queueChecks({fakelink::Check{0x18, -1}});
     w->onTimerTick();  // 100: its check sees -1 and the error state
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("EtherCAT issue: state=0x18 WKC=-1"));
-    QCOMPARE(capture.messages(), QStringList{"ETHERCAT ISSUE state= 24 wkc= -1"});
+    QCOMPARE(capture.messages(QtDebugMsg), QStringList{"ETHERCAT ISSUE state= 24 wkc= -1"});
 }
 
 // ---- invalid run and reconnect ----
@@ -454,25 +455,25 @@ void TestAcquisition::pressureLabelFormat()
 
 void TestAcquisition::invalidDebugMessage()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     connectTo();
     runUpToDisplayTick({validReading(1.0f), invalidReading(-2.25f, 0, 1)});
-    QCOMPARE(capture.messages(),
+    QCOMPARE(capture.messages(QtDebugMsg),
              QStringList{"INVALID PRESSURE pressure= -2.25 valid= 0 over= 0 under= 1"});
     // Nothing on the ticks in between.
     tickTo(199);
-    QCOMPARE(capture.messages().size(), 1);
+    QCOMPARE(capture.messages(QtDebugMsg).size(), 1);
 }
 
 void TestAcquisition::issueDebugMessage()
 {
-    DebugCapture capture;
+    MessageCapture capture;
     tickTo(99);
     connectTo();
     fakelink::queueChecks({fakelink::Check{4, -1}});
     w->onTimerTick();
     QCOMPARE(w->ui->statusLabel->text(), QStringLiteral("EtherCAT issue: state=0x4 WKC=0"));
-    QCOMPARE(capture.messages(), QStringList{"ETHERCAT ISSUE state= 4 wkc= 0"});
+    QCOMPARE(capture.messages(QtDebugMsg), QStringList{"ETHERCAT ISSUE state= 4 wkc= 0"});
 }
 
 // ---- logged point ----

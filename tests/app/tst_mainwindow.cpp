@@ -1,6 +1,6 @@
 // The window as built: widget tree, texts, chart objects, adapter list, the
 // tick timer and shutdown.
-#include "app_fixture.h"
+#include "window_fixture.h"
 
 #include <QBoxLayout>
 #include <QChart>
@@ -17,14 +17,14 @@
 #include <QValueAxis>
 #include <QtTest>
 
-using namespace app_fixture;
+using namespace testsupport;
 
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void init() { resetProcessState(); }
+    void init() { resetAppState(); }
 
     void titleAndTopLevel();
     void widgetTreeOrderClassesAndTexts();
@@ -45,22 +45,13 @@ private slots:
 void TestMainWindow::titleAndTopLevel()
 {
     auto w = quietWindow();
-    QCOMPARE(w->objectName(), QStringLiteral("MainWindow"));
     QCOMPARE(w->windowTitle(), QStringLiteral("MainWindow"));
-    QCOMPARE(QString(w->metaObject()->className()), QStringLiteral("MainWindow"));
     QCOMPARE(w->size(), QSize(800, 600));
-    QCOMPARE(w->centralWidget(), w->ui->centralwidget);
-    QCOMPARE(w->centralWidget()->objectName(), QStringLiteral("centralwidget"));
-    // No signals, slots or properties of its own.
-    const QMetaObject *mo = w->metaObject();
-    QCOMPARE(mo->methodCount(), mo->superClass()->methodCount());
-    QCOMPARE(mo->propertyCount(), mo->superClass()->propertyCount());
 }
 
 namespace {
 
 struct Expected {
-    const char *name;
     const char *className;
     const char *text;  // nullptr: no text to check
 };
@@ -76,51 +67,34 @@ QString textOf(QWidget *w)
 
 }  // namespace
 
+// What the operator sees: three rows of four widgets, left to right, with
+// their start-up texts, and the chart below them.
 void TestMainWindow::widgetTreeOrderClassesAndTexts()
 {
     auto w = quietWindow();
-    auto *vbox = qobject_cast<QVBoxLayout *>(w->ui->centralwidget->layout());
-    QVERIFY(vbox);
-    QCOMPARE(vbox->objectName(), QStringLiteral("verticalLayout"));
-    QCOMPARE(vbox->count(), 4);
+    QLayout *column = w->centralWidget()->layout();
+    QVERIFY(column);
+    QCOMPARE(column->count(), 4);
 
-    const char *rowNames[] = {"horizontalLayout", "horizontalLayout_2", "horizontalLayout_3"};
     const Expected rows[3][4] = {
-        {{"label", "QLabel", "Pressure"},
-         {"pressureLabel", "QLabel", "---- mbar"},
-         {"adapterComboBox", "QComboBox", nullptr},
-         {"connectButton", "QPushButton", "Connect"}},
-        {{"label_2", "QLabel", "Status"},
-         {"statusLabel", "QLabel", "Disconnected"},
-         {"startButton", "QPushButton", "Start Logging"},
-         {"stopButton", "QPushButton", "Stop Logging"}},
-        {{"label_3", "QLabel", "Logging"},
-         {"loggingStatusLabel", "QLabel", "Logging OFF"},
-         {"loadRunButton", "QPushButton", "Load Graph"},
-         {"exitButton", "QPushButton", "Exit"}},
+        {{"QLabel", "Pressure"}, {"QLabel", "---- mbar"}, {"QComboBox", nullptr}, {"QPushButton", "Connect"}},
+        {{"QLabel", "Status"}, {"QLabel", "Disconnected"}, {"QPushButton", "Start Logging"},
+         {"QPushButton", "Stop Logging"}},
+        {{"QLabel", "Logging"}, {"QLabel", "Logging OFF"}, {"QPushButton", "Load Graph"}, {"QPushButton", "Exit"}},
     };
     for (int r = 0; r < 3; ++r) {
-        auto *row = qobject_cast<QHBoxLayout *>(vbox->itemAt(r)->layout());
-        QVERIFY2(row, rowNames[r]);
-        QCOMPARE(row->objectName(), QString(rowNames[r]));
-        QCOMPARE(vbox->stretch(r), 0);
+        auto *row = qobject_cast<QHBoxLayout *>(column->itemAt(r)->layout());
+        QVERIFY(row);
         QCOMPARE(row->count(), 4);
         for (int c = 0; c < 4; ++c) {
             QWidget *cell = row->itemAt(c)->widget();
             QVERIFY(cell);
-            QCOMPARE(cell->objectName(), QString(rows[r][c].name));
             QCOMPARE(QString(cell->metaObject()->className()), QString(rows[r][c].className));
-            QCOMPARE(cell->parentWidget(), w->ui->centralwidget);
-            QCOMPARE(row->stretch(c), 0);
-            QCOMPARE(row->itemAt(c)->alignment(), Qt::Alignment());
             if (rows[r][c].text)
                 QCOMPARE(textOf(cell), QString(rows[r][c].text));
         }
     }
-    QWidget *chartWidget = vbox->itemAt(3)->widget();
-    QCOMPARE(chartWidget, w->ui->chartWidget);
-    QCOMPARE(chartWidget->objectName(), QStringLiteral("chartWidget"));
-    QCOMPARE(QString(chartWidget->metaObject()->className()), QStringLiteral("QWidget"));
+    QCOMPARE(column->itemAt(3)->widget(), w->ui->chartWidget);
     QCOMPARE(w->ui->adapterComboBox->count(), 0);  // no adapters scripted
 }
 
@@ -128,17 +102,10 @@ void TestMainWindow::sizePoliciesAndMenuBar()
 {
     auto w = quietWindow();
     const QSizePolicy expanding(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    QCOMPARE(w->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(w->sizePolicy().verticalPolicy(), QSizePolicy::Expanding);
-    QCOMPARE(w->sizePolicy().horizontalStretch(), 0);
-    QCOMPARE(w->sizePolicy().verticalStretch(), 0);
+    QCOMPARE(w->sizePolicy(), expanding);
     QCOMPARE(w->ui->chartWidget->sizePolicy(), expanding);
-    QCOMPARE(w->menuBar(), w->ui->menubar);
-    QCOMPARE(w->ui->menubar->objectName(), QStringLiteral("menubar"));
-    QVERIFY(w->ui->menubar->actions().isEmpty());
-    QCOMPARE(w->statusBar(), w->ui->statusbar);
-    QCOMPARE(w->ui->statusbar->objectName(), QStringLiteral("statusbar"));
-    QVERIFY(w->ui->statusbar->currentMessage().isEmpty());
+    QVERIFY(w->menuBar()->actions().isEmpty());
+    QVERIFY(w->statusBar()->currentMessage().isEmpty());
 }
 
 void TestMainWindow::chartObjects()

@@ -2,10 +2,14 @@
 // private namespace of scripts/netns-run.
 #include "pressure_link.h"
 #include "sim_process.h"
+#include "stderr_capture.h"
 
 #include <QtTest>
 
 #include <cmath>
+
+using testsupport::SimProcess;
+using testsupport::StderrCapture;
 
 namespace {
 
@@ -13,7 +17,20 @@ struct Reading {
     int result = -7;
     float pressure = -7.0f;
     int valid = -7, over = -7, under = -7;
+
+    bool operator==(const Reading &o) const
+    {
+        return result == o.result && pressure == o.pressure && valid == o.valid && over == o.over
+               && under == o.under;
+    }
 };
+
+// How QCOMPARE shows a reading that differs.
+char *toString(const Reading &r)
+{
+    return QTest::toString(QStringLiteral("result %1, pressure %2, valid %3, over %4, under %5")
+                               .arg(r.result).arg(double(r.pressure)).arg(r.valid).arg(r.over).arg(r.under));
+}
 
 Reading readOnce()
 {
@@ -81,9 +98,9 @@ private:
 
 void TestLinkBus::initTestCase()
 {
-    master = SimProcess::masterIf();
-    if (master.isEmpty() || SimProcess::simIf().isEmpty())
-        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
+    if (!testsupport::insideNamespace())
+        QSKIP(testsupport::kNeedsNamespace);
+    master = testsupport::masterInterface().toLocal8Bit();
 }
 
 void TestLinkBus::cleanup()
@@ -122,42 +139,24 @@ void TestLinkBus::readDecodesImage()
 {
     startSim({"--image", "050000C842"});
     connectUp();
-    const Reading r = readGood();
-    QCOMPARE(r.result, 1);
-    QCOMPARE(r.valid, 1);
-    QCOMPARE(r.over, 0);
-    QCOMPARE(r.under, 1);
-    QCOMPARE(r.pressure, 100.0f);
+    QCOMPARE(readGood(), (Reading{1, 100.0f, 1, 0, 1}));
 }
 
 void TestLinkBus::flagBitsAboveTwoIgnored()
 {
     startSim({"--image", "F80000C842"});
     connectUp();
-    const Reading r = readGood();
-    QCOMPARE(r.result, 1);
-    QCOMPARE(r.valid, 0);
-    QCOMPARE(r.over, 0);
-    QCOMPARE(r.under, 0);
-    QCOMPARE(r.pressure, 100.0f);
+    QCOMPARE(readGood(), (Reading{1, 100.0f, 0, 0, 0}));
 
     QVERIFY(sim.command("image 0366E6F642").startsWith("ok"));  // valid + over, 123.45
-    Reading next = readGood();
-    QCOMPARE(next.result, 1);
-    QCOMPARE(next.valid, 1);
-    QCOMPARE(next.over, 1);
-    QCOMPARE(next.under, 0);
-    QCOMPARE(next.pressure, 123.45f);
+    QCOMPARE(readGood(), (Reading{1, 123.45f, 1, 1, 0}));
 }
 
 void TestLinkBus::checkHealthyAfterRead()
 {
     startSim({"--pressure", "1013.25"});
     connectUp();
-    const Reading r = readGood();
-    QCOMPARE(r.result, 1);
-    QCOMPARE(r.valid, 1);
-    QCOMPARE(r.pressure, 101325.0f);
+    QCOMPARE(readGood(), (Reading{1, 101325.0f, 1, 0, 0}));
     int state = 0, wkc = 0;
     QCOMPARE(readThenCheck(&state, &wkc), 1);
     QCOMPARE(state, 8);
@@ -222,10 +221,7 @@ void TestLinkBus::silenceGivesMinusOne()
     connectUp();
     QCOMPARE(readGood().result, 1);
     QVERIFY(sim.command("silence 30").startsWith("ok"));
-    const Reading r = readOnce();
-    QCOMPARE(r.result, 0);
-    QCOMPARE(r.valid, -7);  // outputs untouched
-    QCOMPARE(r.pressure, -7.0f);
+    QCOMPARE(readOnce(), Reading{0});  // outputs untouched
     int state = -7, wkc = -7;
     QCOMPARE(ecat_check(&state, &wkc), 0);
     QCOMPARE(wkc, -1);
@@ -273,9 +269,7 @@ void TestLinkBus::disconnectThenConnectAgain()
     QCOMPARE(ecat_check(&state, &wkc), 0);
     QCOMPARE(state, -7);
     connectUp();
-    const Reading r = readGood();
-    QCOMPARE(r.result, 1);
-    QCOMPARE(r.pressure, 50000.0f);
+    QCOMPARE(readGood(), (Reading{1, 50000.0f, 1, 0, 0}));
     QCOMPARE(readThenCheck(&state, &wkc), 1);
     QCOMPARE(state, 8);
 }

@@ -3,6 +3,7 @@
 // behind when the file cannot take a whole record.
 #include "durable_file.h"
 #include "record_appender.h"
+#include "record_check.h"
 #include "record_line.h"
 
 #include <QtTest>
@@ -13,27 +14,19 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<cannot open>");
-    return f.readAll();
-}
+using testsupport::fileBytes;
 
 constexpr QIODevice::OpenMode kRunMode = QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered;
 constexpr QIODevice::OpenMode kDailyMode = QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered;
 
-// Every line complete: ends with "\n" and has the record's four fields.
+// Every line a complete record of 1013.25 mbar.
 void verifyWholeRecords(const QByteArray &content, int expectedLines)
 {
-    QVERIFY2(content.isEmpty() || content.endsWith('\n'), content.right(60).constData());
-    const QList<QByteArray> lines = content.split('\n');
-    QCOMPARE(lines.size() - 1, expectedLines);
-    for (int i = 0; i < expectedLines; ++i) {
-        QCOMPARE(lines[i].count(';'), 3);
-        QVERIFY2(lines[i].endsWith(";1013.25"), lines[i].constData());
-    }
+    const testsupport::CsvCheck check = testsupport::checkCsvBytes(content);
+    QVERIFY2(check.ok(), qPrintable(check.problems.join('\n')));
+    QCOMPARE(check.records.size(), expectedLines);
+    for (const testsupport::Record &r : check.records)
+        QCOMPARE(r.pressure, 1013.25);
 }
 
 } // namespace
@@ -62,12 +55,12 @@ private slots:
             expected += line.toUtf8();
         }
         // Flushed at once: visible before the files are closed.
-        QCOMPARE(readAll(run.fileName()), expected);
-        QCOMPARE(readAll(daily.fileName()), expected);
+        QCOMPARE(fileBytes(run.fileName()), expected);
+        QCOMPARE(fileBytes(daily.fileName()), expected);
         QVERIFY(records::closeDurably(run));
         QVERIFY(records::closeDurably(daily));
         QVERIFY(!run.isOpen());
-        QCOMPARE(readAll(run.fileName()),
+        QCOMPARE(fileBytes(run.fileName()),
                  QByteArray("2024-03-05;14:07:09;0.007;1000\n"
                             "2024-03-05;14:07:10;1.007;1001\n"
                             "2024-03-05;14:07:11;2.007;1002\n"));
@@ -92,7 +85,7 @@ private slots:
             }
             QVERIFY(records::closeDurably(daily));
         }
-        QCOMPARE(readAll(dailyPath), expected);
+        QCOMPARE(fileBytes(dailyPath), expected);
         QVERIFY(expected.contains("11:00:00;0.500;1013.25\n"));
         QCOMPARE(expected.count('\n'), 4);
     }
@@ -144,7 +137,7 @@ private slots:
             if (appender.append(run, stream, line, &error))
                 ++written;
         }
-        const QByteArray limited = readAll(run.fileName());
+        const QByteArray limited = fileBytes(run.fileName());
 
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         std::signal(SIGXFSZ, oldHandler);
@@ -158,7 +151,7 @@ private slots:
         // Room again: the next record is written whole, right after the others.
         QVERIFY(appender.append(run, stream, line, &error));
         QVERIFY(records::closeDurably(run));
-        verifyWholeRecords(readAll(run.fileName()), 3);
+        verifyWholeRecords(fileBytes(run.fileName()), 3);
     }
 };
 

@@ -6,6 +6,8 @@
 #include "record_line.h"
 #include "run_parser.h"
 
+#include "record_check.h"
+
 #include <QtTest>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -49,12 +51,7 @@ class TestRunParser : public QObject
 
     QString writeFile(const QByteArray &content)
     {
-        const QString path = m_dir.filePath(QStringLiteral("run%1.csv").arg(++m_fileNo));
-        QFile f(path);
-        if (!f.open(QIODevice::WriteOnly))
-            qFatal("cannot write %s", qPrintable(path));
-        f.write(content);
-        return path;
+        return testsupport::writeFile(m_dir.filePath(QStringLiteral("run%1.csv").arg(++m_fileNo)), content);
     }
 
     // Parses `content` from a file and from memory; both must agree with

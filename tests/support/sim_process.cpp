@@ -4,13 +4,16 @@
 
 namespace testsupport {
 
-QString masterInterface() { return qEnvironmentVariable("ECAT_MASTER_IF"); }
-QString simulatorInterface() { return qEnvironmentVariable("ECAT_SIM_IF"); }
 QString simulatorProgram() { return QStringLiteral(TESTSUPPORT_SIM_EXE); }
 
 SimProcess::SimProcess()
 {
     proc_.setProgram(simulatorProgram());
+}
+
+SimProcess::SimProcess(const QString &program) : readsCommands_(false)
+{
+    proc_.setProgram(program);
 }
 
 SimProcess::~SimProcess()
@@ -101,7 +104,10 @@ int SimProcess::stop()
 {
     if (!running())
         return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
-    proc_.write("quit\n");
+    if (readsCommands_)
+        proc_.write("quit\n");
+    else
+        proc_.terminate();
     if (!proc_.waitForFinished(3000)) {
         proc_.terminate();
         if (!proc_.waitForFinished(3000)) {

@@ -4,6 +4,8 @@
 // line at a time, always with deadlines.
 #pragma once
 
+#include "netns.h"
+
 #include <QByteArray>
 #include <QProcess>
 #include <QString>
@@ -11,15 +13,16 @@
 
 namespace testsupport {
 
-// The interfaces made by scripts/netns-run; empty when not inside one.
-QString masterInterface();
-QString simulatorInterface();
 // The simulator program built with the tests.
 QString simulatorProgram();
 
 class SimProcess {
 public:
     SimProcess();
+    // Another program with the simulator's start-up contract (--iface IF,
+    // then a "ready" line) that reads no commands, such as the benchmarks'
+    // bare reflector: stop() ends it with SIGTERM at once.
+    explicit SimProcess(const QString &program);
     ~SimProcess();
     SimProcess(const SimProcess &) = delete;
     SimProcess &operator=(const SimProcess &) = delete;
@@ -49,6 +52,7 @@ private:
     QString nextLine(int timeoutMs);
 
     QProcess proc_;
+    bool readsCommands_ = true;
     QByteArray pending_;
     QByteArray stderr_;
 };

@@ -1,24 +1,21 @@
 #include "scenario.h"
 
-#include "records.h"
-
-#include <QFile>
+#include "record_check.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace e2e {
 
 const QString kValid = QStringLiteral("Connected, valid pressure");
 
-bool bringUp(SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error)
+bool Scenario::bringUp(const QStringList &simArgs, QString *error)
 {
     if (!sim.start(simArgs, error))
         return false;
     if (!rig.build(error))
         return false;
-    if (!rig.selectAdapter(masterInterface())) {
-        *error = QStringLiteral("adapter %1 is not in the list").arg(masterInterface());
+    if (!rig.selectAdapter(testsupport::masterInterface())) {
+        *error = QStringLiteral("adapter %1 is not in the list").arg(testsupport::masterInterface());
         return false;
     }
     const qint64 t0 = rig.nowMs();
@@ -40,11 +37,20 @@ bool startLogging(WindowRig &rig, int records, QString *error)
         return false;
     }
     const bool ok = rig.waitUntil(
-            [&] { return !rig.runCsv().isEmpty() && lineCount(rig.runCsv()) >= records; },
+            [&] { return !rig.runCsv().isEmpty() && testsupport::lineCount(rig.runCsv()) >= records; },
             records * 1500 + 5000);
     if (!ok)
         *error = QStringLiteral("no %1 records within time; status \"%2\"").arg(records).arg(rig.status());
     return ok;
+}
+
+bool Scenario::startLogging(int records, QString *error)
+{
+    if (!e2e::startLogging(rig, records, error))
+        return false;
+    firstTick = rig.ticks().size();
+    before = testsupport::lineCount(rig.runCsv());
+    return true;
 }
 
 Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qint64 faultToMs)
@@ -82,29 +88,6 @@ void printTimeline(const QVector<DisplayTick> &ticks, qint64 originMs)
                     static_cast<long long>(t.atMs - originMs), t.tick, t.runLines, t.dailyLines,
                     qPrintable(t.pressure), qPrintable(t.status), qPrintable(t.logging));
     std::fflush(stdout);
-}
-
-bool StderrCapture::start()
-{
-    if (!file_.open())
-        return false;
-    std::fflush(stderr);
-    saved_ = dup(2);
-    return saved_ >= 0 && dup2(file_.handle(), 2) >= 0;
-}
-
-QString StderrCapture::stop()
-{
-    std::fflush(stderr);
-    if (saved_ >= 0) {
-        dup2(saved_, 2);
-        close(saved_);
-        saved_ = -1;
-    }
-    QFile f(file_.fileName());
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromUtf8(f.readAll());
 }
 
 }  // namespace e2e

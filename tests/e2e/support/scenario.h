@@ -1,25 +1,37 @@
 // Pieces shared by the scenarios that run the window against the simulator:
-// bringing the link up, tallying display ticks against records, capturing stderr.
+// bringing the link up and tallying display ticks against records.
 #pragma once
 
+#include "message_capture.h"
 #include "sim_process.h"
 #include "window_rig.h"
 
 #include <QString>
 #include <QStringList>
-#include <QTemporaryFile>
 
 namespace e2e {
 
 extern const QString kValid;     // "Connected, valid pressure"
 
-// Starts the simulator with `simArgs`, builds the window in a fresh working
-// directory, selects the master's adapter and presses Connect.
-// False with *error when any step fails or the status is not "Connected".
-bool bringUp(SimProcess &sim, WindowRig &rig, const QStringList &simArgs, QString *error);
-
 // Presses Start Logging and waits until the run CSV holds `records` lines.
 bool startLogging(WindowRig &rig, int records, QString *error);
+
+// One scenario: the simulator, the window on the real link, and the
+// process's debug output.
+struct Scenario {
+    testsupport::MessageCapture messages;
+    testsupport::SimProcess sim;
+    WindowRig rig;
+    int firstTick = 0;   // after startLogging(): the display ticks taken until then
+    int before = 0;      // after startLogging(): the run CSV's lines by then
+
+    // Starts the simulator with `simArgs`, builds the window in a fresh working
+    // directory, selects the master's adapter and presses Connect.
+    // False with *error when any step fails or the status is not "Connected".
+    bool bringUp(const QStringList &simArgs, QString *error);
+    // e2e::startLogging, then notes firstTick and before.
+    bool startLogging(int records, QString *error);
+};
 
 // How the display ticks of a logging run went, from tick `first` on (the first
 // tick that follows a tick already taken while logging).
@@ -35,16 +47,4 @@ Tally tally(const QVector<DisplayTick> &ticks, int first, qint64 faultFromMs, qi
 
 // Prints the display ticks as a timeline relative to `originMs` (for the log of a run).
 void printTimeline(const QVector<DisplayTick> &ticks, qint64 originMs);
-
-// Collects what is written to file descriptor 2 between start() and stop().
-class StderrCapture {
-public:
-    bool start();
-    QString stop();
-
-private:
-    QTemporaryFile file_;
-    int saved_ = -1;
-};
-
 }  // namespace e2e

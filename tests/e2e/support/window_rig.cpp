@@ -1,65 +1,17 @@
 #include "window_rig.h"
 
 #include "appstate.h"
+#include "bench_line.h"
 #include "mainwindow.h"
-#include "records.h"
+#include "record_check.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QMutex>
 #include <QPushButton>
 #include <QTimer>
 
-#include <cstdio>
-
 namespace e2e {
-
-namespace {
-
-QMutex g_messagesLock;
-QStringList g_messages;
-QtMessageHandler g_previousHandler = nullptr;
-
-void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
-{
-    {
-        QMutexLocker lock(&g_messagesLock);
-        g_messages << text;
-    }
-    if (g_previousHandler)
-        g_previousHandler(type, context, text);
-}
-
-}  // namespace
-
-MessageCapture::MessageCapture()
-{
-    QMutexLocker lock(&g_messagesLock);
-    g_messages.clear();
-    g_previousHandler = qInstallMessageHandler(captureMessage);
-}
-
-MessageCapture::~MessageCapture()
-{
-    qInstallMessageHandler(g_previousHandler);
-    g_previousHandler = nullptr;
-}
-
-QStringList MessageCapture::messages() const
-{
-    QMutexLocker lock(&g_messagesLock);
-    return g_messages;
-}
-
-int MessageCapture::count(const QString &prefix) const
-{
-    int n = 0;
-    for (const QString &m : messages())
-        if (m.startsWith(prefix))
-            ++n;
-    return n;
-}
 
 WindowRig::WindowRig() { clock_.start(); }
 
@@ -121,8 +73,8 @@ void WindowRig::onTimeout()
     const QString run = runCsv();
     const QString daily = dailyCsv();
     ticks_.push_back(DisplayTick{nowMs(), tickCount, status(), pressure(), logging(),
-                                 run.isEmpty() ? 0 : lineCount(run),
-                                 daily.isEmpty() ? 0 : lineCount(daily)});
+                                 run.isEmpty() ? 0 : testsupport::lineCount(run),
+                                 daily.isEmpty() ? 0 : testsupport::lineCount(daily)});
 }
 
 bool WindowRig::selectAdapter(const QString &name)
@@ -179,14 +131,13 @@ QString WindowRig::runCsv() const
 
 QString WindowRig::dailyCsv() const
 {
-    const QStringList daily = dailyCsvFiles(dir());
+    const QStringList daily = testsupport::dailyCsvFiles(dir());
     return daily.isEmpty() ? QString() : dir().filePath(daily.first());
 }
 
-void printFigure(const QString &name, double value, const QString &unit)
+void printFigure(const QString &name, double value, const QString &unit, const char *goal)
 {
-    std::printf("FIGURE %s = %.3f %s\n", qPrintable(name), value, qPrintable(unit));
-    std::fflush(stdout);
+    bench::line("e2e", name.toStdString(), value, unit.toUtf8().constData(), 0, goal);
 }
 
 }  // namespace e2e

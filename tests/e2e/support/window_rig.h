@@ -1,6 +1,6 @@
 // The tool's own window built in-process (offscreen), on the real link, with a
 // recorder that notes what every display tick left on the labels and in the
-// files, and a capture of the debug output.
+// files.
 #pragma once
 
 #include <QDir>
@@ -30,15 +30,6 @@ struct DisplayTick {
     QString logging;     // loggingStatusLabel
     int runLines;        // complete lines in the current run CSV
     int dailyLines;      // complete lines in the daily CSV
-};
-
-// Debug output of the process while a capture is installed (one at a time).
-class MessageCapture {
-public:
-    MessageCapture();
-    ~MessageCapture();
-    QStringList messages() const;
-    int count(const QString &prefix) const;
 };
 
 class WindowRig : public QObject {
@@ -93,7 +84,7 @@ private:
     QVector<DisplayTick> ticks_;
 };
 
-// Figures go to stdout in one form so that bench/e2e can collect them.
-void printFigure(const QString &name, double value, const QString &unit);
+// A figure for bench/e2e, as a BENCH line of the area "e2e".
+void printFigure(const QString &name, double value, const QString &unit, const char *goal = "-");
 
 }  // namespace e2e

@@ -1,0 +1,223 @@
+#include <QtTest>
+
+#include "ecwire/le.h"
+#include "ecwire/mailbox.h"
+
+using namespace ecwire;
+
+class TestMailbox : public QObject {
+    Q_OBJECT
+private slots:
+    void headerRoundTrip()
+    {
+        MailboxHeader h;
+        h.length = 10;
+        h.address = 0x1234;
+        h.channel = 5;
+        h.priority = 2;
+        h.type = mbx::TypeCoE;
+        h.counter = 6;
+        uint8_t raw[16] = {};
+        encodeMailboxHeader(raw, h);
+        QCOMPARE(getU16(raw), uint16_t(10));
+        QCOMPARE(raw[4], uint8_t(5 | (2 << 6)));
+        QCOMPARE(raw[5], uint8_t(3 | (6 << 4)));
+        MailboxHeader d;
+        QVERIFY(decodeMailboxHeader(raw, sizeof raw, d));
+        QCOMPARE(d.address, h.address);
+        QCOMPARE(d.channel, h.channel);
+        QCOMPARE(d.priority, h.priority);
+        QCOMPARE(d.type, h.type);
+        QCOMPARE(d.counter, h.counter);
+        std::string err;
+        QVERIFY(!decodeMailboxHeader(raw, 5, d, &err));
+        QVERIFY(!decodeMailboxHeader(raw, 15, d, &err)); // declares 10, 9 present
+        QVERIFY(err.find("10") != std::string::npos);
+        QCOMPARE(mbx::nextCounter(0), uint8_t(1));
+        QCOMPARE(mbx::nextCounter(7), uint8_t(1));
+    }
+
+    void uploadRequest()
+    {
+        const auto m = encodeSdoUploadRequest(0x1018, 2, false, 3);
+        QCOMPARE(m.size(), size_t(16));
+        QCOMPARE(getU16(m.data()), uint16_t(10));
+        QCOMPARE(m[5], uint8_t(0x33));
+        QCOMPARE(getU16(m.data() + 6), uint16_t(0x2000));
+        QCOMPARE(m[8], uint8_t(0x40));
+        QCOMPARE(getU16(m.data() + 9), uint16_t(0x1018));
+        QCOMPARE(m[11], uint8_t(2));
+        const auto ca = encodeSdoUploadRequest(0x1C12, 0, true, 1);
+        QCOMPARE(ca[8], uint8_t(0x50));
+
+        SdoRequest r;
+        uint16_t merr = 0;
+        QVERIFY(decodeSdoRequest(ca.data(), ca.size(), r, &merr));
+        QCOMPARE(r.kind, SdoRequest::Upload);
+        QVERIFY(r.completeAccess);
+        QCOMPARE(r.index, uint16_t(0x1C12));
+        QCOMPARE(r.counter, uint8_t(1));
+        const auto seg = encodeSdoSegmentRequest(true, 2);
+        QVERIFY(decodeSdoRequest(seg.data(), seg.size(), r, &merr));
+        QCOMPARE(r.kind, SdoRequest::UploadSegment);
+        QVERIFY(r.toggle);
+        QCOMPARE(seg[8], uint8_t(0x70));
+    }
+
+    void requestErrors()
+    {
+        auto m = encodeSdoUploadRequest(0x1000, 0, false, 1);
+        SdoRequest r;
+        uint16_t merr = 0;
+        std::string err;
+        QVERIFY(!decodeSdoRequest(m.data(), 4, r, &merr, &err));
+        QCOMPARE(merr, mbx::ErrSizeTooShort);
+        QVERIFY(!decodeSdoRequest(m.data(), 12, r, &merr, &err));
+        QCOMPARE(merr, mbx::ErrInvalidSize);
+        auto foe = m;
+        foe[5] = (foe[5] & 0xF0) | mbx::TypeFoE;
+        QVERIFY(!decodeSdoRequest(foe.data(), foe.size(), r, &merr, &err));
+        QCOMPARE(merr, mbx::ErrUnsupportedProtocol);
+        auto info = m;
+        putU16(info.data() + 6, uint16_t(coe::ServiceSdoInfo << 12));
+        QVERIFY(!decodeSdoRequest(info.data(), info.size(), r, &merr, &err));
+        QCOMPARE(merr, mbx::ErrServiceNotSupported);
+        auto shortSdo = m;
+        putU16(shortSdo.data(), 5);
+        QVERIFY(!decodeSdoRequest(shortSdo.data(), shortSdo.size(), r, &merr, &err));
+        QCOMPARE(merr, mbx::ErrSizeTooShort);
+        auto download = m;
+        download[8] = 0x23;
+        QVERIFY(decodeSdoRequest(download.data(), download.size(), r, &merr));
+        QCOMPARE(r.kind, SdoRequest::Download);
+    }
+
+    void expedited_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("command");
+        QTest::newRow("1") << 1 << 0x4F;
+        QTest::newRow("2") << 2 << 0x4B;
+        QTest::newRow("3") << 3 << 0x47;
+        QTest::newRow("4") << 4 << 0x43;
+    }
+    void expedited()
+    {
+        QFETCH(int, size);
+        QFETCH(int, command);
+        const uint8_t data[4] = {0xA1, 0xB2, 0xC3, 0xD4};
+        auto m = encodeSdoExpeditedResponse(0x1018, 1, data, size_t(size), 4);
+        QCOMPARE(int(m[8]), command);
+        m.resize(128, 0); // read from a larger mailbox area
+        SdoReply r;
+        std::string err;
+        QVERIFY2(decodeSdoReply(m.data(), m.size(), r, &err), err.c_str());
+        QCOMPARE(r.kind, SdoReply::Expedited);
+        QCOMPARE(r.index, uint16_t(0x1018));
+        QCOMPARE(r.subindex, uint8_t(1));
+        QCOMPARE(r.counter, uint8_t(4));
+        QCOMPARE(r.data, std::vector<uint8_t>(data, data + size));
+    }
+
+    void normalAndSegments()
+    {
+        std::vector<uint8_t> obj(300);
+        for (size_t i = 0; i < obj.size(); ++i)
+            obj[i] = uint8_t(i);
+        const size_t cap = sdoNormalCapacity(128);
+        QCOMPARE(cap, size_t(112));
+        QCOMPARE(sdoSegmentCapacity(128), size_t(119));
+        auto m = encodeSdoNormalResponse(0x1A00, 0, uint32_t(obj.size()), obj.data(), cap, 1, true);
+        QCOMPARE(m.size(), size_t(128));
+        QCOMPARE(m[8], uint8_t(0x41));
+        SdoReply r;
+        QVERIFY(decodeSdoReply(m.data(), m.size(), r));
+        QCOMPARE(r.kind, SdoReply::Normal);
+        QCOMPARE(r.completeSize, 300u);
+        QCOMPARE(r.data.size(), cap);
+        QVERIFY(!r.last);
+
+        std::vector<uint8_t> got = r.data;
+        bool toggle = false;
+        while (got.size() < obj.size()) {
+            const size_t n = std::min(sdoSegmentCapacity(128), obj.size() - got.size());
+            const bool last = got.size() + n == obj.size();
+            auto s = encodeSdoSegmentResponse(toggle, last, obj.data() + got.size(), n, 2);
+            QVERIFY(s.size() <= 128);
+            s.resize(128, 0xEE);
+            QVERIFY(decodeSdoReply(s.data(), s.size(), r));
+            QCOMPARE(r.kind, SdoReply::Segment);
+            QCOMPARE(r.toggle, toggle);
+            QCOMPARE(r.last, last);
+            got.insert(got.end(), r.data.begin(), r.data.end());
+            toggle = !toggle;
+        }
+        QCOMPARE(got, obj);
+
+        // A short last segment is padded to 7 bytes and says how many are unused.
+        const uint8_t two[2] = {9, 8};
+        auto s = encodeSdoSegmentResponse(true, true, two, 2, 3);
+        QCOMPARE(getU16(s.data()), uint16_t(10));
+        QCOMPARE(s[8], uint8_t(0x10 | (5 << 1) | 1));
+        QVERIFY(decodeSdoReply(s.data(), s.size(), r));
+        QCOMPARE(r.data, std::vector<uint8_t>({9, 8}));
+
+        // Whole object in the normal response
+        auto whole = encodeSdoNormalResponse(0x1C12, 0, 4, obj.data(), 4, 1);
+        QVERIFY(decodeSdoReply(whole.data(), whole.size(), r));
+        QVERIFY(r.last);
+        QCOMPARE(r.data.size(), size_t(4));
+    }
+
+    void abortAndMailboxError()
+    {
+        auto a = encodeSdoAbort(0x2000, 3, coe::AbortNoObject, 5);
+        SdoReply r;
+        QVERIFY(decodeSdoReply(a.data(), a.size(), r));
+        QCOMPARE(r.kind, SdoReply::Abort);
+        QCOMPARE(r.abortCode, coe::AbortNoObject);
+        QCOMPARE(r.index, uint16_t(0x2000));
+        QCOMPARE(r.subindex, uint8_t(3));
+        auto e = encodeMailboxError(mbx::ErrServiceNotSupported, 2);
+        QVERIFY(decodeSdoReply(e.data(), e.size(), r));
+        QCOMPARE(r.kind, SdoReply::MailboxError);
+        QCOMPARE(r.mailboxError, mbx::ErrServiceNotSupported);
+    }
+
+    void replyLengthChecks()
+    {
+        SdoReply r;
+        std::string err;
+        auto a = encodeSdoAbort(0x2000, 3, coe::AbortNoObject, 5);
+        for (size_t len = 0; len < a.size(); ++len) {
+            std::unique_ptr<uint8_t[]> exact(new uint8_t[len + 1]);
+            std::copy(a.begin(), a.begin() + long(len), exact.get());
+            QVERIFY(!decodeSdoReply(exact.get(), len, r, &err));
+        }
+        auto shortDeclared = a;
+        putU16(shortDeclared.data(), 6); // says 6 bytes: CoE header + 4 of the SDO header
+        QVERIFY(!decodeSdoReply(shortDeclared.data(), shortDeclared.size(), r, &err));
+        auto shortSeg = encodeSdoSegmentResponse(false, true, nullptr, 0, 1);
+        putU16(shortSeg.data(), 5);
+        QVERIFY(!decodeSdoReply(shortSeg.data(), shortSeg.size(), r, &err));
+        auto e = encodeMailboxError(1, 1);
+        putU16(e.data(), 2);
+        QVERIFY(!decodeSdoReply(e.data(), e.size(), r, &err));
+        auto eoe = encodeSdoAbort(0, 0, 0, 1);
+        eoe[5] = mbx::TypeEoE;
+        QVERIFY(!decodeSdoReply(eoe.data(), eoe.size(), r, &err));
+        QVERIFY(err.find("CoE") != std::string::npos);
+        auto download = encodeSdoAbort(0, 0, 0, 1);
+        download[8] = 0x60; // a download response is not an upload reply
+        QVERIFY(!decodeSdoReply(download.data(), download.size(), r, &err));
+        // A normal response whose size exceeds the bytes present gives only what is there.
+        std::vector<uint8_t> obj(20, 7);
+        auto n = encodeSdoNormalResponse(0x1A00, 0, 1000, obj.data(), obj.size(), 1);
+        QVERIFY(decodeSdoReply(n.data(), n.size(), r));
+        QCOMPARE(r.data.size(), size_t(20));
+        QVERIFY(!r.last);
+    }
+};
+
+QTEST_APPLESS_MAIN(TestMailbox)
+#include "tst_wire_mailbox.moc"
