@@ -207,18 +207,31 @@ void FaultsTest::silence()
     verifyFiles(s.rig, true);
 }
 
-// Every display tick's status must be a link issue; returns the states it showed (hex).
+// Every display tick's status must be a link issue, or a read that failed
+// (a process-data reply later than the 2 ms receive wait, which a loaded
+// machine produces now and then; the outcome table shows no issue for it).
+// Returns the states the issues showed (hex); most ticks must show one.
 static QStringList issueStates(const QVector<DisplayTick> &ticks, int first, const MessageCapture &messages)
 {
     const QRegularExpression issue("^EtherCAT issue: state=0x([0-9a-f]+) WKC=(-?\\d+)$");
     QStringList states;
+    int readFailed = 0;
     for (int i = first; i < ticks.size(); ++i) {
+        if (ticks[i].status == QLatin1String("EtherCAT read failed")) {
+            ++readFailed;
+            continue;
+        }
         const auto m = issue.match(ticks[i].status);
         if (!m.hasMatch()) {
             QTest::qFail(qPrintable("not a link issue: " + ticks[i].status), __FILE__, __LINE__);
             return {};
         }
         states << m.captured(1);
+    }
+    if (readFailed * 2 >= ticks.size() - first) {
+        QTest::qFail(qPrintable(QString("%1 of %2 display ticks failed their read").arg(readFailed).arg(ticks.size() - first)),
+                     __FILE__, __LINE__);
+        return {};
     }
     const QRegularExpression message("^ETHERCAT ISSUE state= (\\d+) wkc= -?\\d+$");
     QStringList messageStates;
