@@ -134,7 +134,7 @@ const char *sourceText(Source s)
     case Source::SiiSm: return "the SII SyncManager lengths";
     case Source::None: break;
     }
-    return "nowhere (0 bytes)";
+    return "nowhere";
 }
 
 // Length the SII gives the process-data SyncManager of one direction: the
@@ -203,20 +203,24 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
 
     // One line when a fallback was taken: CoE offered but not used, or
     // neither CoE nor PDO categories and the SyncManager lengths give sizes.
+    // A direction the fallback leaves empty is not named.
     const bool fellBack[2] = {(coe && source[0] != Source::CoE) || source[0] == Source::SiiSm,
                               (coe && source[1] != Source::CoE) || source[1] == Source::SiiSm};
     if (fellBack[0] || fellBack[1]) {
         std::string line = "ecx_config_map_group: slave " + std::to_string(slave);
         if (s.name[0])
             line += std::string(" (") + s.name + ")";
-        if (fellBack[0] && fellBack[1] && source[0] == source[1])
+        const bool named[2] = {fellBack[0] && source[0] != Source::None, fellBack[1] && source[1] != Source::None};
+        if (named[0] && named[1] && source[0] == source[1])
             line += std::string(": PDO sizes from ") + sourceText(source[0]);
-        else if (fellBack[0])
+        else if (named[0] && named[1])
+            line += std::string(": outputs from ") + sourceText(source[0]) + ", inputs from " + sourceText(source[1]);
+        else if (named[0])
             line += std::string(": outputs from ") + sourceText(source[0]);
-        else
+        else if (named[1])
             line += std::string(": inputs from ") + sourceText(source[1]);
-        if (fellBack[0] && fellBack[1] && source[0] != source[1])
-            line += std::string(", inputs from ") + sourceText(source[1]);
+        else
+            line += ": no process data found";
         line += coe ? " (" + coeWhy + ")" : " (no CoE, no PDOs in the SII)";
         std::fprintf(stderr, "%s\n", line.c_str());
     }
