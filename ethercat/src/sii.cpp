@@ -137,14 +137,20 @@ private:
     bool loaded_ = false; // the interface was seen idle once
 };
 
-bool readWords(SiiReader &r, std::vector<uint16_t> &words, size_t upTo, std::string *why)
+// Reads words [from, upTo) (a read may bring a few more) into `words`,
+// which grows as needed; words skipped before `from` stay 0.
+bool readWords(SiiReader &r, std::vector<uint16_t> &words, size_t from, size_t upTo, std::string *why)
 {
-    while (words.size() < upTo) {
+    size_t at = from;
+    while (at < upTo) {
         uint16_t chunk[4];
-        const int n = r.read(uint32_t(words.size()), chunk, why);
+        const int n = r.read(uint32_t(at), chunk, why);
         if (n == 0)
             return false;
-        words.insert(words.end(), chunk, chunk + n);
+        if (words.size() < at + size_t(n))
+            words.resize(at + size_t(n), 0);
+        std::copy(chunk, chunk + n, words.begin() + long(at));
+        at += size_t(n);
     }
     return true;
 }
@@ -171,7 +177,10 @@ bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::str
     SiiReader reader(c, station);
     std::vector<uint16_t> words;
     words.reserve(256);
-    if (!readWords(reader, words, ecwire::sii::FirstCategory, why))
+    // The header up to the mailbox protocols, then its size and version
+    // words: the reserved words between are not read.
+    if (!readWords(reader, words, 0, ecwire::sii::MailboxProtocols + 1, why)
+        || !readWords(reader, words, ecwire::sii::EepromSize, ecwire::sii::FirstCategory, why))
         return false;
     size_t maxWords = kDefaultMaxWords;
     const uint16_t kbitMinus1 = words[ecwire::sii::EepromSize];
@@ -186,7 +195,7 @@ bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::str
             // No end marker within the EEPROM: parse what there is.
             break;
         }
-        if (!readWords(reader, words, need, why))
+        if (!readWords(reader, words, words.size(), need, why))
             return false;
     }
     std::string err;
