@@ -86,6 +86,9 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
         s.mbx_rx_cnt = reply.counter;
         if (!repeated && wanted(reply, x))
             return true;
+        if (nowUs() >= deadline) // a slave that keeps sending other messages
+            return fail(err, SdoError::NoReply,
+                        what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms");
     }
 }
 

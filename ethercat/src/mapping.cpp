@@ -54,8 +54,14 @@ uint16_t defaultStart(const ec_slavet &s, bool outputs)
 int pickSm(const ec_slavet &s, bool outputs, ecwire::SmEntry &sm)
 {
     int smi = smOfType(s, outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs);
-    if (smi < 0)
+    if (smi < 0) {
+        // The usual SyncManager, or the next one the SII does not give
+        // another job.
         smi = outputs ? kDefaultOutSm : kDefaultInSm;
+        while (smi < s.sm_count && s.sm[smi].type != ecwire::sii::SmUnused)
+            ++smi;
+        smi = std::min(smi, EC_MAXSM - 1);
+    }
     if (smi < s.sm_count) {
         sm.physicalStart = s.sm[smi].start;
         sm.control = s.sm[smi].control;

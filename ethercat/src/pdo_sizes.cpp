@@ -5,6 +5,7 @@
 
 #include <ecwire/le.h>
 #include <ecwire/mailbox.h>
+#include <ecwire/registers.h>
 #include <ecwire/sii.h>
 
 #include <cstdio>
@@ -176,7 +177,12 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
     // again.
     const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && s.mbx_l >= ecwire::coe::SdoMinMessage
         && s.mbx_rl >= ecwire::coe::SdoMinMessage;
-    if (coe) {
+    // The mailbox works from PRE-OP on: a slave seen stuck in INIT is not asked.
+    const uint16_t state = s.al_last & ecwire::al::StateMask;
+    const bool mailboxDown = state == ecwire::al::Init || state == ecwire::al::Boot;
+    if (coe && mailboxDown)
+        coeWhy = std::string("the slave is in ") + stateText(s.al_last) + ", its mailbox does not answer";
+    if (coe && !mailboxDown) {
         ListReader reader(c, slave);
         const uint16_t assign[2] = {kRxPdoAssign, kTxPdoAssign};
         bool ok[2] = {false, false};

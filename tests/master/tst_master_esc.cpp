@@ -360,9 +360,17 @@ void TestMasterEsc::refusedPreOpNamesTheCode()
     q.setSii(0, served(dev));
     testsupport::StderrCapture err;
     ecx_config_init(m.c());
+    // Its mailbox is not asked (it would not answer): the SII gives the sizes.
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
+    QVERIFY(t.elapsed() < ecmaster::kConfigTimeoutUs / 1000 * 10);
     const QString text = err.text();
     QVERIFY2(text.contains("ecx_statecheck: slave 1 (Pressure sensor) in INIT+ERROR, PRE-OP requested: AL status "
-                           "code 0x0016"),
+                           "code 0x0016 (invalid mailbox configuration (PRE-OP))"),
+             qPrintable(text));
+    QVERIFY2(text.contains("ecx_config_map_group: slave 1 (Pressure sensor): inputs from the SII PDO categories "
+                           "(the slave is in INIT+ERROR, its mailbox does not answer)"),
              qPrintable(text));
 }
 
