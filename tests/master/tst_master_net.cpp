@@ -1,6 +1,6 @@
 // The master over a veth pair against the simulator program. Runs inside
 // the private namespace that scripts/netns-run makes.
-#include "sim_process.h"
+#include "sim_process.h" // tests/support
 
 #include <soem/soem.h>
 
@@ -57,7 +57,7 @@ private:
     bool connectBus();
     QByteArray masterIf_;
     QByteArray simIf_;
-    SimProcess sim_;
+    testsupport::SimProcess sim_;
     std::unique_ptr<ecx_contextt> ctx_;
     uint8_t iomap_[4096] = {};
 };
@@ -68,8 +68,8 @@ void TestMasterNet::initTestCase()
     simIf_ = qgetenv("ECAT_SIM_IF");
     if (masterIf_.isEmpty() || simIf_.isEmpty())
         QFAIL("ECAT_MASTER_IF/ECAT_SIM_IF not set: run through scripts/netns-run");
-    QVERIFY2(sim_.start(ECAT_SIM_PATH, {"--iface", QString::fromLatin1(simIf_), "--slaves", "sensor,dig-out"}),
-             qPrintable(sim_.errorText()));
+    QString error;
+    QVERIFY2(sim_.start({"--slaves", "sensor,dig-out"}, &error), qPrintable(error));
     ctx_.reset(new ecx_contextt);
 }
 
