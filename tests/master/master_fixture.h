@@ -2,6 +2,7 @@
 #ifndef TESTS_MASTER_MASTER_FIXTURE_H
 #define TESTS_MASTER_MASTER_FIXTURE_H
 
+#include "bring_up.h"
 #include "sim_transport.h"
 
 #include <soem/soem.h>
@@ -27,17 +28,7 @@ struct MasterOnSim {
     // failed.
     int bringUp(int opTimeoutUs = 200000, int safeOpTimeoutUs = 200000)
     {
-        if (ecx_config_init(c()) <= 0)
-            return -1;
-        const int size = ecx_config_map_group(c(), iomap, 0);
-        ecx_configdc(c());
-        ecx_statecheck(c(), 0, EC_STATE_SAFE_OP, safeOpTimeoutUs);
-        ecx_send_processdata(c());
-        ecx_receive_processdata(c(), 2000);
-        ctx->slavelist[0].state = EC_STATE_OPERATIONAL;
-        ecx_writestate(c(), 0);
-        ecx_statecheck(c(), 0, EC_STATE_OPERATIONAL, opTimeoutUs);
-        return size;
+        return linkBringUp(c(), iomap, safeOpTimeoutUs, opTimeoutUs);
     }
 
     int exchange(int timeoutUs = 2000)

@@ -2,6 +2,7 @@
 // (inside scripts/netns-run): the bus reaches OP with the process-data sizes
 // each device's description gives, and exchanges with the working counter
 // the master expects.
+#include "bring_up.h"
 #include "device_kinds.h"
 #include "device_sizes.h"
 #include "sim_process.h"
@@ -45,16 +46,8 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
     ecx_contextt *c = ctx.get();
     QVERIFY(ecx_init(c, testsupport::masterInterface().toLocal8Bit().constData()));
     // The pressure link's bring-up and waits.
-    QCOMPARE(ecx_config_init(c), int(sizes.size()));
-    const int size = ecx_config_map_group(c, iomap, 0);
-    ecx_configdc(c);
-    ecx_statecheck(c, 0, EC_STATE_SAFE_OP, 8000000);
-    ecx_send_processdata(c);
-    ecx_receive_processdata(c, 2000);
-    c->slavelist[0].state = EC_STATE_OPERATIONAL;
-    ecx_writestate(c, 0);
-    ecx_statecheck(c, 0, EC_STATE_OPERATIONAL, 2000000);
-
+    const int size = linkBringUp(c, iomap, 8000000, 2000000);
+    QCOMPARE(c->slavecount, int(sizes.size()));
     uint32_t total = 0;
     for (size_t i = 0; i < sizes.size(); ++i) {
         const ec_slavet &s = c->slavelist[i + 1];

@@ -1,5 +1,6 @@
 // The master over a veth pair against the simulator program. Runs inside
 // the private namespace that scripts/netns-run makes.
+#include "bring_up.h"
 #include "sim_process.h" // tests/support
 
 #include <soem/soem.h>
@@ -95,17 +96,7 @@ void TestMasterNet::cleanup()
 bool TestMasterNet::connectBus()
 {
     ecx_contextt *c = ctx_.get();
-    if (!ecx_init(c, masterIf_.constData()) || ecx_config_init(c) <= 0)
-        return false;
-    ecx_config_map_group(c, iomap_, 0);
-    ecx_configdc(c);
-    ecx_statecheck(c, 0, EC_STATE_SAFE_OP, 8000000);
-    ecx_send_processdata(c);
-    ecx_receive_processdata(c, 2000);
-    c->slavelist[0].state = EC_STATE_OPERATIONAL;
-    ecx_writestate(c, 0);
-    ecx_statecheck(c, 0, EC_STATE_OPERATIONAL, 2000000);
-    return true;
+    return ecx_init(c, masterIf_.constData()) && linkBringUp(c, iomap_, 8000000, 2000000) >= 0;
 }
 
 void TestMasterNet::adapterListInNamespace()
