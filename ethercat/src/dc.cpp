@@ -85,7 +85,7 @@ extern "C" boolean ecx_configdc(ecx_contextt *context)
         // difference is taken modulo 2^32 (and sign-extended for a 64-bit
         // slave under a 32-bit reference).
         if (ref.wide && l.wide)
-            s.dc_offset = int64_t(ref.unit - l.unit) + s.pdelay;
+            s.dc_offset = int64_t(ref.unit - l.unit + uint64_t(uint32_t(s.pdelay)));
         else
             s.dc_offset = int64_t(int32_t(uint32_t(ref.unit) - uint32_t(l.unit) + uint32_t(s.pdelay)));
         uint8_t b[8];
