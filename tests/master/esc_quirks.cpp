@@ -6,6 +6,8 @@
 #include <ecwire/sii.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 namespace reg = ecwire::reg;
 
@@ -258,12 +260,16 @@ std::vector<uint16_t> EscQuirks::modelSii(ecsim::Bus &bus, int position)
         if (!once(ecwire::Command::APWR, reg::SiiControl, cmd, nullptr))
             return false;
         std::vector<uint8_t> st;
-        for (int tries = 0; tries < 100; ++tries) {
+        // The EEPROM takes its time (on the bus clock): look again until done.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+        while (std::chrono::steady_clock::now() < until) {
             if (!once(ecwire::Command::APRD, reg::SiiControl, std::vector<uint8_t>(14), &st))
                 return false;
             const uint16_t status = ecwire::getU16(st.data());
-            if (status & reg::SiiBusy)
+            if (status & reg::SiiBusy) {
+                std::this_thread::sleep_for(std::chrono::microseconds(20));
                 continue;
+            }
             const int n = (status & reg::SiiRead8Bytes) ? 4 : 2;
             for (int i = 0; i < n; ++i)
                 words.push_back(ecwire::getU16(st.data() + 6 + 2 * i));
