@@ -1,6 +1,7 @@
 #include "mailbox.h"
 
 #include "clock.h"
+#include "poll.h"
 #include "txrx.h"
 
 #include <ecwire/registers.h>
@@ -22,26 +23,6 @@ constexpr uint8_t kRepeatRequest = 0x02; // activate byte (SyncManager + 6)
 constexpr uint8_t kRepeatAck = 0x02;     // PDI control byte (SyncManager + 7)
 constexpr int kLostFramesAllowed = 3;
 constexpr int kMaxDrained = 8;           // stale messages dropped at most
-constexpr int kFirstPauseUs = 20;
-constexpr int kLongestPauseUs = 1000;
-
-// Waits between two polls: none for the first two looks (a quick slave has
-// answered by then), then growing, so that a slow slave is not flooded.
-class Backoff {
-public:
-    void wait()
-    {
-        if (looks_++ >= 2) {
-            sleepUs(pause_);
-            pause_ = std::min(pause_ * 2, kLongestPauseUs);
-        }
-    }
-
-private:
-    int looks_ = 0;
-    int pause_ = kFirstPauseUs;
-};
-
 uint16_t smRegister(unsigned sm, size_t field)
 {
     return uint16_t(reg::sm(sm) + field);
@@ -84,7 +65,7 @@ bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std:
         *why = "repeat request not taken by the read mailbox";
         return false;
     }
-    Backoff backoff;
+    PollPacer pacer;
     for (;;) {
         uint8_t pdi = 0;
         if (readByte(c, s, smRegister(kReadSm, ecwire::sm::PdiControl), &pdi) != 1) {
@@ -97,7 +78,7 @@ bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std:
             *why = "the slave did not acknowledge the mailbox repeat request";
             return false;
         }
-        backoff.wait();
+        pacer.wait(deadlineUs);
     }
 }
 
@@ -115,7 +96,7 @@ MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t
     std::vector<uint8_t> area(s.mbx_l, 0);
     std::copy(msg.begin(), msg.end(), area.begin());
     int lost = 0;
-    Backoff backoff;
+    PollPacer pacer;
     for (;;) {
         const int wkc = transfer(c, ecwire::Command::FPWR, ecwire::makeAddress(s.configadr, s.mbx_wo), area.data(),
                                  s.mbx_l, kConfigTimeoutUs, 1);
@@ -136,7 +117,7 @@ MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t
             *why = "the write mailbox stayed full";
             return MbxResult::Timeout;
         }
-        backoff.wait();
+        pacer.wait(deadlineUs);
     }
 }
 
@@ -144,7 +125,7 @@ MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &
                      std::string *why)
 {
     int lost = 0;
-    Backoff backoff;
+    PollPacer pacer;
     for (;;) {
         const int full = readFull(c, s);
         if (full < 0) {
@@ -175,7 +156,7 @@ MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &
         }
         if (nowUs() >= deadlineUs)
             return MbxResult::Timeout;
-        backoff.wait();
+        pacer.wait(deadlineUs);
     }
 }
 

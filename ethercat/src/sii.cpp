@@ -1,6 +1,7 @@
 #include "sii.h"
 
 #include "clock.h"
+#include "poll.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
@@ -22,8 +23,6 @@ constexpr int kLoadTimeoutUs = 3000000;
 constexpr int kCommandTimeoutUs = 200000;
 // A missing acknowledge from the EEPROM is retried this often.
 constexpr int kNackTries = 4;
-constexpr int kFirstPauseUs = 20;
-constexpr int kLongestPauseUs = 1000;
 constexpr size_t kDefaultMaxWords = 4096; // when the header gives no usable size
 // Control/status, address and data read together.
 constexpr uint16_t kStatusLen = reg::SiiEnd - reg::SiiControl;
@@ -80,7 +79,7 @@ private:
     bool waitIdle(int timeoutUs, std::string *why)
     {
         const int64_t deadline = nowUs() + timeoutUs;
-        int64_t pause = 0;
+        PollPacer pacer;
         for (;;) {
             std::memset(st_, 0, sizeof st_);
             const int wkc = fprd(c_, station_, reg::SiiControl, st_, kStatusLen);
@@ -96,9 +95,7 @@ private:
                 *why = "SII interface stayed busy for " + std::to_string(timeoutUs / 1000) + " ms";
                 return false;
             }
-            // The first looks follow at once: an EEPROM read is often done by then.
-            sleepUs(pause);
-            pause = pause == 0 ? kFirstPauseUs : std::min<int64_t>(pause * 2, kLongestPauseUs);
+            pacer.wait(deadline);
         }
     }
 

@@ -2,6 +2,7 @@
 #include "states.h"
 
 #include "clock.h"
+#include "poll.h"
 #include "report.h"
 #include "txrx.h"
 
@@ -17,10 +18,6 @@ using ecwire::al::StateMask;
 
 namespace {
 
-// Pause between two reads while waiting for a state: short at first, since
-// most transitions are quick, then longer so that a slow slave is not flooded.
-constexpr int kFirstPauseUs = 100;
-constexpr int kLongestPauseUs = 2000;
 // AL status (2), reserved (2), AL status code (2) in one read
 constexpr uint16_t kStatusReadLen = ecwire::reg::AlStatusCode + 2 - ecwire::reg::AlStatus;
 constexpr uint16_t kCodeOffset = ecwire::reg::AlStatusCode - ecwire::reg::AlStatus;
@@ -177,7 +174,7 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
     if (!engineOf(context) || slave > context->slavecount)
         return EC_STATE_NONE;
     const int64_t deadline = nowUs() + (timeout > 0 ? timeout : 0);
-    int64_t pause = kFirstPauseUs;
+    PollPacer pacer;
     for (;;) {
         uint16_t state;
         bool all = true;
@@ -204,7 +201,6 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
                     reportAlStatus("ecx_statecheck", context->slavelist[i], i, reqstate, false);
             return state;
         }
-        sleepUs(std::min<int64_t>(left, pause));
-        pause = std::min<int64_t>(pause * 2, kLongestPauseUs);
+        pacer.wait(deadline);
     }
 }
