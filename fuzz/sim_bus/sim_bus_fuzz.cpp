@@ -1,7 +1,7 @@
 // Fuzz target: the simulator's frame handling (ecsim::Bus::handleFrame) on
 // three slaves, either fresh from power-on or in OP with FMMUs and
-// SyncManagers set up by a real bring-up of the master, so that logical
-// addressing, mailboxes and process data are all in reach.
+// SyncManagers set up by a recorded bring-up of the simulator's probe, so
+// that logical addressing, mailboxes and process data are all in reach.
 //
 // Input: byte 0 bit 0 chooses the bus in OP (else fresh); byte 1 picks a
 // slave-level fault set through the control channel before the frames, and
@@ -9,10 +9,11 @@
 // frames, each a 2-byte little-endian length and its bytes (the last may be
 // cut short). Every frame the model returns must be the frame it got,
 // processed: same size, marked as returned, and the same datagrams.
-#include "bus_transport.h"
 #include "fuzz_check.h"
+#include "probe_bus.h"
 
 #include <ecwire/frame.h>
+#include <ecwire/registers.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +23,6 @@
 
 namespace {
 
-constexpr const char *kSlaves = "sensor,dig-out,dig-in";
 constexpr uint16_t kSiiFirst = 0x0500; // SII interface registers
 constexpr uint16_t kSiiEnd = 0x0510;
 
@@ -35,6 +35,10 @@ const char *const kFaults[] = {
     "image 01",
     "flags over,under",
     "profile sine 1000 50 10",
+    "sii-nack 3",
+    "lose-reply 2",
+    "stale-reply",
+    "al-delay 0",
 };
 constexpr size_t kFaultCount = sizeof kFaults / sizeof kFaults[0];
 constexpr uint8_t kCommandLineFlag = 0x80; // in byte 1: a control line comes first
@@ -56,24 +60,18 @@ bool onlySiiAccess(const std::vector<uint8_t> &frame)
     return true;
 }
 
-// The frames the master sent during a bring-up to OP, recorded once.
+// The frames the probe sent during a bring-up to OP, recorded once.
 const std::vector<std::vector<uint8_t>> &bringUpFrames()
 {
     static const std::vector<std::vector<uint8_t>> frames = [] {
-        std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(kSlaves);
-        FUZZ_CHECK(bus != nullptr, "the model builds the bus");
-        bus->setClock(fuzzbus::steppingClock());
-        fuzzbus::BusTransport t(*bus);
-        ecx_contextt ctx;
-        std::memset(&ctx, 0, sizeof ctx);
-        static uint8_t iomap[4096];
-        ecx_init_transport(&ctx, &t);
-        FUZZ_CHECK(fuzzbus::bringUp(&ctx, iomap, sizeof iomap) > 0, "the master brings the bus up");
-        ecx_close(&ctx);
+        fuzzsim::Recording r;
+        FUZZ_CHECK(r.target.bus != nullptr, "the model builds the bus");
+        ecprobe::Probe probe = r.probe();
+        FUZZ_CHECK(ecprobe::bringUpBus(probe, ecwire::al::Op).ok, "the probe brings the bus up");
         std::vector<std::vector<uint8_t>> out;
-        for (const fuzzbus::Exchange &x : t.log)
-            if (!onlySiiAccess(x.request))
-                out.push_back(x.request);
+        for (const std::vector<uint8_t> &f : r.frames)
+            if (!onlySiiAccess(f))
+                out.push_back(f);
         return out;
     }();
     return frames;
@@ -104,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(kSlaves);
-    bus->setClock(fuzzbus::steppingClock());
+    fuzzsim::SteppedBus stepped;
+    ecsim::Bus *bus = stepped.bus.get();
     std::vector<uint8_t> reply;
     if (data[0] & 1) {
         for (const std::vector<uint8_t> &f : bringUpFrames())
@@ -148,8 +146,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::vector<uint8_t> frame(data + pos, data + pos + n);
         pos += n;
         reply.clear();
-        if (bus->handleFrame(frame.empty() ? nullptr : frame.data(), frame.size(), reply))
+        if (bus->handleFrame(frame.empty() ? nullptr : frame.data(), frame.size(), reply)) {
             checkReply(frame.data(), frame.size(), reply);
+        } else if (bus->lastFrameLost()) {
+            ecwire::ParsedFrame parsed;
+            FUZZ_CHECK(ecwire::parseFrame(frame.data(), frame.size(), parsed) == ecwire::ParseError::None,
+                       "only a frame the slaves processed is lost on its way back");
+        }
     }
     return 0;
 }

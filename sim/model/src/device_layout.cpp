@@ -1,0 +1,90 @@
+// The last step of a device description: process-data sizes from the PDOs
+// the device exchanges, where its mailboxes and process data sit in its
+// memory, and the SII that tells a master so.
+#include <algorithm>
+
+#include "device_build.h"
+#include "ecwire/registers.h"
+
+namespace ecsim {
+
+using namespace ecwire;
+
+namespace {
+
+constexpr uint32_t ProcessDataFrom = 0x1100; // process data after the usual mailboxes at least
+constexpr uint32_t Alignment = 0x80;
+constexpr uint32_t MinRam = 4096;
+
+uint32_t align(uint32_t v) { return (v + Alignment - 1) / Alignment * Alignment; }
+
+uint16_t bytesOf(const std::vector<SiiPdo> &pdos)
+{
+    uint32_t bits = 0;
+    for (const SiiPdo &p : pdos)
+        bits += p.bits();
+    return static_cast<uint16_t>((bits + 7) / 8); // the sum of the bits, rounded up
+}
+
+void writeSii(DeviceBuild &b)
+{
+    DeviceDescription &d = b.d;
+    SiiDevice &s = d.sii;
+    s.strings = {b.group, b.order, b.name}; // 1 group, 2 order, 3 name
+    s.hasGeneral = true;
+    s.general.groupIdx = 1;
+    s.general.orderIdx = 2;
+    s.general.nameIdx = 3;
+    s.general.coeDetails = d.coe ? b.coeDetails : 0;
+    s.general.ebusCurrentMa = 120;
+    s.syncManagers.clear();
+    if (b.mailbox) {
+        s.mbxRxOffset = b.mbxOutStart;
+        s.mbxRxSize = b.mbxOutSize;
+        s.mbxTxOffset = b.mbxInStart;
+        s.mbxTxSize = b.mbxInSize;
+        s.mailboxProtocols = d.coe ? sii::ProtoCoE : sii::ProtoFoE;
+        s.syncManagers.push_back({b.mbxOutStart, b.mbxOutSize, sm::ControlMailboxOut, 0, 1, sii::SmMailboxOut});
+        s.syncManagers.push_back({b.mbxInStart, b.mbxInSize, sm::ControlMailboxIn, 0, 1, sii::SmMailboxIn});
+    } else {
+        s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
+        s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
+    }
+    s.syncManagers.push_back({d.outputStart, d.outputSize, sm::ControlOutputs, 0,
+                              uint8_t(d.outputSize ? 1 : 0), sii::SmOutputs});
+    s.syncManagers.push_back({d.inputStart, d.inputSize, sm::ControlInputs, 0,
+                              uint8_t(d.inputSize ? 1 : 0), sii::SmInputs});
+    if (!b.siiSyncManagers)
+        s.syncManagers.clear();
+    s.fmmus = {sii::FmmuOutputs, sii::FmmuInputs, sii::FmmuMailboxStatus};
+    s.rxPdos.clear();
+    s.txPdos.clear();
+    if (b.siiPdoCategories) {
+        s.rxPdos = d.rxPdos;
+        s.txPdos = d.txPdos;
+        for (const SiiPdo &p : d.alternativePdos)
+            (p.index >= 0x1A00 ? s.txPdos : s.rxPdos).push_back(p);
+    }
+}
+
+} // namespace
+
+void finishDevice(DeviceBuild &b)
+{
+    DeviceDescription &d = b.d;
+    d.outputSize = bytesOf(d.rxPdos);
+    d.inputSize = bytesOf(d.txPdos);
+    uint32_t end = ProcessDataFrom;
+    if (b.mailbox)
+        end = std::max<uint32_t>({end, uint32_t(b.mbxOutStart) + b.mbxOutSize, uint32_t(b.mbxInStart) + b.mbxInSize});
+    const uint32_t outStart = align(end);
+    const uint32_t inStart = outStart + std::max<uint32_t>(b.inputGap, align(d.outputSize));
+    d.outputStart = static_cast<uint16_t>(outStart);
+    d.inputStart = static_cast<uint16_t>(inStart);
+    const uint32_t used = inStart + d.inputSize;
+    // Process RAM in whole KiB, at least 4 KiB above the registers.
+    d.memorySize = reg::ProcessRam + std::max<uint32_t>(MinRam, (used - reg::ProcessRam + 1023) / 1024 * 1024);
+    writeSii(b);
+}
+
+} // namespace ecsim
