@@ -273,6 +273,33 @@ private slots:
         QCOMPARE(sim.quit(), 0);
     }
 
+    // The device kinds with options that change their SII, object dictionary and mailboxes:
+    // over the wire each reaches OP with the sizes its object dictionary gives.
+    void deviceKindsOverTheWire()
+    {
+        SimProcess sim;
+        QVERIFY(startSim(sim, {"--slaves", "wide-in+no-pdo-assign+sdo-segmented,bits-in+no-sii-pdo+no-1c00,"
+                                           "io-mixed+mbx-asym+ca-refused+alt-pdo,drive+mbx512+no-sm-category+dc32,"
+                                           "sensor+no-coe+sdo-delay=1"}));
+        ecprobe::Probe probe = wireProbe();
+        const ecprobe::BringUp up = ecprobe::bringUpBus(probe, ecwire::al::Op);
+        QVERIFY2(up.ok, up.error.c_str());
+        QCOMPARE(up.slaves.size(), size_t(5));
+        const uint32_t inputs[] = {26, 5, 6, 11, 5}, outputs[] = {0, 0, 4, 7, 0};
+        for (size_t i = 0; i < 5; ++i) {
+            QCOMPARE(up.slaves[i].inputBytes, inputs[i]);
+            QCOMPARE(up.slaves[i].outputBytes, outputs[i]);
+        }
+        QCOMPARE(up.slaves[4].sizesFrom, std::string("SII PDOs"));
+        std::vector<uint8_t> reply;
+        const std::vector<uint8_t> lrw = ecprobe::lrwFrame(uint16_t(up.inputBytes + up.outputBytes), 7);
+        QVERIFY(client_.roundTrip(lrw, reply, kReplyTimeoutUs) >= 0);
+        ecwire::ParsedFrame parsed;
+        QCOMPARE(ecwire::parseFrame(reply.data(), reply.size(), parsed), ecwire::ParseError::None);
+        QCOMPARE(parsed.datagrams[0].wkc, up.expectedLrwWkc);
+        QCOMPARE(sim.quit(), 0);
+    }
+
     void badFramesAreCountedAndSurvived()
     {
         SimProcess sim;

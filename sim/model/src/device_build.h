@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "devices.h"
 
@@ -16,8 +17,14 @@ struct DeviceBuild {
     uint16_t mbxInStart = 0x1080, mbxInSize = 128;   // read by the master (SM1)
     uint8_t coeDetails = 0;                // the SII's CoE details when the device speaks CoE
     uint16_t inputGap = 0x80;              // at least this from the outputs' start to the inputs'
+    uint8_t ds402Channels = 0;             // the SII's general category
     bool siiPdoCategories = true;          // the SII lists the PDOs (TxPDO/RxPDO categories)
     bool siiSyncManagers = true;           // the SII has a SyncManager category
+    bool announcePdoAssign = true;         // CoE details announce "PDO assign"
+    // Options given, for the checks that need them all: those that need CoE,
+    // and the one that chose each exclusive setting.
+    std::vector<std::string> needCoe;
+    std::string mailboxOption, completeAccessOption, sdoOption;
     std::string group, order, name;        // the SII's strings
 };
 
@@ -30,7 +37,8 @@ std::string deviceKindList();
 bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *error);
 std::string deviceOptionList();
 
-// Sizes, memory layout and the SII image from what the device is.
-void finishDevice(DeviceBuild &b);
+// Checks that the options make one consistent device, then lays out its
+// sizes, memory and SII image; false with *error when they do not.
+bool finishDevice(DeviceBuild &b, std::string *error);
 
 } // namespace ecsim

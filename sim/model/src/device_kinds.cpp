@@ -10,8 +10,11 @@ using namespace ecwire;
 namespace {
 
 constexpr uint32_t VendorId = 0x00E1A5C0;   // the simulator's own vendor number
-constexpr uint8_t DataTypeUnsigned8 = 0x05, DataTypeUnsigned32 = 0x07, DataTypeReal32 = 0x08;
+constexpr uint8_t DataTypeBoolean = 0x01, DataTypeInteger8 = 0x02, DataTypeInteger32 = 0x04,
+                  DataTypeUnsigned8 = 0x05, DataTypeUnsigned16 = 0x06, DataTypeUnsigned32 = 0x07,
+                  DataTypeReal32 = 0x08;
 constexpr uint8_t SensorCoe = sii::CoeSdo | sii::CoePdoAssign | sii::CoeCompleteAccess;
+constexpr uint8_t DeviceCoe = sii::CoeSdo | sii::CoePdoAssign | sii::CoePdoConfig | sii::CoeCompleteAccess;
 
 SiiPdoEntry entry(uint16_t index, uint8_t sub, uint8_t type, uint8_t bits)
 {
@@ -22,6 +25,9 @@ SiiPdoEntry entry(uint16_t index, uint8_t sub, uint8_t type, uint8_t bits)
     e.bitLength = bits;
     return e;
 }
+
+// A padding entry: index 0, only a bit length.
+SiiPdoEntry gap(uint8_t bits) { return entry(0, 0, 0, bits); }
 
 SiiPdo pdo(uint16_t index, uint8_t sm, std::vector<SiiPdoEntry> entries)
 {
@@ -56,11 +62,74 @@ void sensor(DeviceBuild &b, bool mailbox, uint8_t valueBits, uint32_t product, c
                                        entry(0x6000, 2, DataTypeReal32, valueBits)}));
 }
 
+// A device with a CoE mailbox and a running pattern for its inputs.
+void coeDevice(DeviceBuild &b, uint32_t product, uint32_t deviceType, const char *group, const char *order,
+               const char *name)
+{
+    b.d.sii.productCode = product;
+    b.d.deviceType = deviceType;
+    b.d.image = ImageKind::Counter;
+    b.d.hwVersion = "1.0";
+    b.d.swVersion = "2.1.0";
+    strings(b, group, order, name);
+    b.mailbox = true;
+    b.coeDetails = DeviceCoe;
+}
+
+// 13 analog inputs of 16 bits: 26 input bytes.
+void wideIn(DeviceBuild &b)
+{
+    coeDevice(b, 0x00007001, 0x00030191, "Analog", "AI-13", "13 analog inputs, 16 bit");
+    std::vector<SiiPdoEntry> entries;
+    for (uint8_t i = 1; i <= 13; ++i)
+        entries.push_back(entry(0x6000, i, DataTypeUnsigned16, 16));
+    b.d.txPdos.push_back(pdo(0x1A00, 3, std::move(entries)));
+}
+
+// Single bits and padding: 8 + 24 + 2 bits, 5 input bytes (the sum rounded up).
+void bitsIn(DeviceBuild &b)
+{
+    coeDevice(b, 0x00007002, 0x00010191, "Digital", "DI-BITS", "Bit inputs with padding");
+    b.d.txPdos.push_back(pdo(0x1A00, 3, {entry(0x6000, 1, DataTypeBoolean, 1), entry(0x6000, 2, DataTypeBoolean, 1),
+                                         entry(0x6000, 3, DataTypeBoolean, 1), entry(0x6000, 4, DataTypeBoolean, 1),
+                                         gap(4)}));
+    b.d.txPdos.push_back(pdo(0x1A01, 3, {entry(0x6010, 1, DataTypeBoolean, 1), gap(7),
+                                         entry(0x6010, 2, DataTypeUnsigned16, 16)}));
+    b.d.txPdos.push_back(pdo(0x1A02, 3, {entry(0x6020, 1, DataTypeBoolean, 1), entry(0x6020, 2, DataTypeBoolean, 1)}));
+}
+
+// Outputs and inputs on one slave: 4 output bytes, 6 input bytes.
+void ioMixed(DeviceBuild &b)
+{
+    coeDevice(b, 0x00007003, 0x00030191, "Mixed I/O", "IO-4-6", "Mixed outputs and inputs");
+    b.d.rxPdos.push_back(pdo(0x1600, 2, {entry(0x7000, 1, DataTypeUnsigned8, 8), entry(0x7000, 2, DataTypeUnsigned8, 8),
+                                         entry(0x7010, 1, DataTypeUnsigned16, 16)}));
+    b.d.txPdos.push_back(pdo(0x1A00, 3, {entry(0x6000, 1, DataTypeUnsigned16, 16),
+                                         entry(0x6000, 2, DataTypeUnsigned16, 16),
+                                         entry(0x6010, 1, DataTypeUnsigned8, 8), gap(8)}));
+}
+
+// A CiA 402 servo drive: controlword, target position, mode (7 output bytes);
+// statusword, actual position and velocity, mode display (11 input bytes).
+void drive(DeviceBuild &b)
+{
+    coeDevice(b, 0x00007004, 0x00020192, "Drives", "SD-402", "Servo drive CiA 402");
+    b.d.dc = true;
+    b.ds402Channels = 1;
+    b.d.rxPdos.push_back(pdo(0x1600, 2, {entry(0x6040, 0, DataTypeUnsigned16, 16),
+                                         entry(0x607A, 0, DataTypeInteger32, 32),
+                                         entry(0x6060, 0, DataTypeInteger8, 8)}));
+    b.d.txPdos.push_back(pdo(0x1A00, 3, {entry(0x6041, 0, DataTypeUnsigned16, 16),
+                                         entry(0x6064, 0, DataTypeInteger32, 32),
+                                         entry(0x606C, 0, DataTypeInteger32, 32),
+                                         entry(0x6061, 0, DataTypeInteger8, 8)}));
+}
+
 } // namespace
 
 std::string deviceKindList()
 {
-    return "sensor, sensor-sii, short-sensor, dig-out, dig-in, big-in";
+    return "sensor, sensor-sii, short-sensor, dig-out, dig-in, big-in, wide-in, bits-in, io-mixed, drive";
 }
 
 bool baseDevice(const std::string &kind, DeviceBuild &b)
@@ -107,6 +176,14 @@ bool baseDevice(const std::string &kind, DeviceBuild &b)
                                         DataTypeUnsigned32, 32));
             d.txPdos.push_back(pdo(static_cast<uint16_t>(0x1A00 + p), 3, std::move(entries)));
         }
+    } else if (kind == "wide-in") {
+        wideIn(b);
+    } else if (kind == "bits-in") {
+        bitsIn(b);
+    } else if (kind == "io-mixed") {
+        ioMixed(b);
+    } else if (kind == "drive") {
+        drive(b);
     } else {
         return false;
     }

@@ -26,6 +26,38 @@ uint16_t bytesOf(const std::vector<SiiPdo> &pdos)
     return static_cast<uint16_t>((bits + 7) / 8); // the sum of the bits, rounded up
 }
 
+// What the SII's CoE details announce: the kind's, or without "PDO assign"
+// the set real devices often carry (SDO, SDO information, PDO configuration,
+// upload at start-up, complete access); complete access as the device says.
+uint8_t coeDetails(const DeviceBuild &b)
+{
+    uint8_t c = b.coeDetails;
+    if (!b.announcePdoAssign)
+        c = sii::CoeSdo | sii::CoeSdoInfo | sii::CoePdoConfig | sii::CoeUploadAtStartup | sii::CoeCompleteAccess;
+    const CompleteAccess ca = b.d.completeAccess;
+    if (ca == CompleteAccess::Supported || ca == CompleteAccess::Refused)
+        c |= sii::CoeCompleteAccess;
+    else
+        c &= static_cast<uint8_t>(~sii::CoeCompleteAccess);
+    return c;
+}
+
+bool consistent(const DeviceBuild &b, std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    const DeviceDescription &d = b.d;
+    if (!d.coe && !b.needCoe.empty())
+        return fail("option " + b.needCoe.front() + " needs CoE, and this device has none");
+    if (!d.coe && !b.siiPdoCategories && !b.siiSyncManagers)
+        return fail("options no-sii-pdo and no-sm-category leave a device without CoE no description of its "
+                    "process data");
+    return true;
+}
+
 void writeSii(DeviceBuild &b)
 {
     DeviceDescription &d = b.d;
@@ -35,7 +67,8 @@ void writeSii(DeviceBuild &b)
     s.general.groupIdx = 1;
     s.general.orderIdx = 2;
     s.general.nameIdx = 3;
-    s.general.coeDetails = d.coe ? b.coeDetails : 0;
+    s.general.coeDetails = d.coe ? coeDetails(b) : 0;
+    s.general.ds402Channels = b.ds402Channels;
     s.general.ebusCurrentMa = 120;
     s.syncManagers.clear();
     if (b.mailbox) {
@@ -69,8 +102,10 @@ void writeSii(DeviceBuild &b)
 
 } // namespace
 
-void finishDevice(DeviceBuild &b)
+bool finishDevice(DeviceBuild &b, std::string *error)
 {
+    if (!consistent(b, error))
+        return false;
     DeviceDescription &d = b.d;
     d.outputSize = bytesOf(d.rxPdos);
     d.inputSize = bytesOf(d.txPdos);
@@ -85,6 +120,7 @@ void finishDevice(DeviceBuild &b)
     // Process RAM in whole KiB, at least 4 KiB above the registers.
     d.memorySize = reg::ProcessRam + std::max<uint32_t>(MinRam, (used - reg::ProcessRam + 1023) / 1024 * 1024);
     writeSii(b);
+    return true;
 }
 
 } // namespace ecsim

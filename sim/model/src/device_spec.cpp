@@ -41,7 +41,9 @@ bool describeDevice(const std::string &spec, DeviceDescription &out, std::string
         if (!applyDeviceOption(parts[i], b, &why))
             return fail(parts[0] + ": " + why);
     }
-    finishDevice(b);
+    std::string why;
+    if (!finishDevice(b, &why))
+        return fail(parts[0] + ": " + why);
     b.d.spec = trimmed(spec);
     out = std::move(b.d);
     return true;

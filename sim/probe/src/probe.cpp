@@ -130,6 +130,7 @@ bool Probe::requestState(uint16_t station, uint16_t control)
     if (!read16(station, reg::AlStatus, before) || !write16(station, reg::AlControl, control))
         return false;
     const uint64_t deadline = clock_.now() + timeoutNs;
+    Backoff pause(*this);
     for (;;) {
         std::vector<uint8_t> s;
         if (!read(station, reg::AlStatus, 6, s))
@@ -146,7 +147,7 @@ bool Probe::requestState(uint16_t station, uint16_t control)
         if (deadlinePassed(deadline))
             return fail(std::string("slave ") + hex(station) + " did not reach " + al::stateName(state)
                         + " in time (AL status " + hex(lastAlStatus) + ")");
-        clock_.wait(pollNs);
+        clock_.wait(pause.step());
     }
 }
 

@@ -22,6 +22,7 @@ constexpr uint16_t Sm1PdiControl = reg::sm(1) + sm::PdiControl;
 bool Probe::readMailbox(uint16_t station, const MailboxLayout &m, std::vector<uint8_t> &reply)
 {
     const uint64_t deadline = now() + timeoutNs;
+    Backoff pause(*this);
     for (;;) {
         std::vector<uint8_t> st;
         if (!read(station, Sm1Status, 1, st))
@@ -30,7 +31,7 @@ bool Probe::readMailbox(uint16_t station, const MailboxLayout &m, std::vector<ui
             return read(station, m.inStart, m.inSize, reply);
         if (deadlinePassed(deadline))
             return fail("no mailbox reply from station " + std::to_string(station));
-        wait(pollNs);
+        wait(pause.step());
     }
 }
 
@@ -38,6 +39,7 @@ bool Probe::mailbox(uint16_t station, const MailboxLayout &m, std::vector<uint8_
 {
     request.resize(m.outSize, 0);
     const uint64_t deadline = now() + timeoutNs;
+    Backoff pause(*this);
     for (;;) {
         std::vector<uint8_t> d = request;
         const int wkc = io(Command::FPWR, ecwire::makeAddress(station, m.outStart), d);
@@ -47,7 +49,7 @@ bool Probe::mailbox(uint16_t station, const MailboxLayout &m, std::vector<uint8_
             break;
         if (deadlinePassed(deadline)) // the write mailbox stays full
             return fail("station " + std::to_string(station) + " does not take a mailbox request");
-        wait(pollNs);
+        wait(pause.step());
     }
     return readMailbox(station, m, reply);
 }
@@ -61,6 +63,7 @@ bool Probe::repeatLastReply(uint16_t station, const MailboxLayout &m, std::vecto
     if (!write(station, Sm1Activate, {toggled}))
         return false;
     const uint64_t deadline = now() + timeoutNs;
+    Backoff pause(*this);
     for (;;) {
         std::vector<uint8_t> pdi;
         if (!read(station, Sm1PdiControl, 1, pdi))
@@ -69,7 +72,7 @@ bool Probe::repeatLastReply(uint16_t station, const MailboxLayout &m, std::vecto
             return readMailbox(station, m, reply);
         if (deadlinePassed(deadline))
             return fail("station " + std::to_string(station) + " does not acknowledge the repeat request");
-        wait(pollNs);
+        wait(pause.step());
     }
 }
 

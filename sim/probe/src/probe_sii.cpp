@@ -21,6 +21,7 @@ bool Probe::readSii(uint16_t station, uint32_t word, size_t count, std::vector<u
     int failures = 0;
     while (out.size() < count) {
         const uint64_t deadline = now() + timeoutNs;
+        Backoff pause(*this);
         uint16_t status = 0;
         // Busy: an earlier command, or the ESC still loading its EEPROM.
         for (;;) {
@@ -30,7 +31,7 @@ bool Probe::readSii(uint16_t station, uint32_t word, size_t count, std::vector<u
                 break;
             if (deadlinePassed(deadline))
                 return fail("SII of station " + std::to_string(station) + " stays busy");
-            wait(pollNs);
+            wait(pause.step());
         }
         if (status & (reg::SiiCommandError | reg::SiiWriteEnableError)) {
             if (!write16(station, reg::SiiControl, 0)) // command 000 clears the error bits
@@ -42,8 +43,9 @@ bool Probe::readSii(uint16_t station, uint32_t word, size_t count, std::vector<u
         ecwire::putU32(cmd.data() + 2, static_cast<uint32_t>(word + out.size()));
         if (!write(station, reg::SiiControl, cmd))
             return false;
+        Backoff busy(*this);
         do {
-            wait(pollNs);
+            wait(busy.step());
             if (!read16(station, reg::SiiControl, status))
                 return false;
             if ((status & reg::SiiBusy) && deadlinePassed(deadline))

@@ -7,6 +7,7 @@
 // (the wire, or a Bus in-process) and any clock.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -39,7 +40,9 @@ class Probe {
 public:
     Probe(Exchange exchange, Clock clock);
 
-    uint64_t pollNs = 20'000;           // between two polls
+    // Between two polls: pollNs at first, doubling up to maxPollNs while the wait goes on.
+    uint64_t pollNs = 20'000;
+    uint64_t maxPollNs = 1'000'000;
     uint64_t timeoutNs = 3'000'000'000; // for a state, an EEPROM read, a mailbox reply
 
     static uint16_t station(size_t position) { return static_cast<uint16_t>(0x1001 + position); }
@@ -88,6 +91,17 @@ public:
     void wait(uint64_t ns) { clock_.wait(ns); }
 
 private:
+    // The pause before the next poll of one wait (starting at pollNs).
+    struct Backoff {
+        explicit Backoff(const Probe &p) : next(p.pollNs), max(p.maxPollNs) {}
+        uint64_t step()
+        {
+            const uint64_t n = next;
+            next = std::min(max, next * 2);
+            return n;
+        }
+        uint64_t next, max;
+    };
     bool fail(const std::string &why);
     bool deadlinePassed(uint64_t deadline) const { return clock_.now() >= deadline; }
 
