@@ -1,6 +1,7 @@
 // Seed program for the simulator target: the frames the probe sends while it
 // brings three slaves up (fresh bus), and the frames of a bus in OP: process
-// data, state reads, distributed-clock registers, a state change.
+// data, state reads, distributed-clock registers, a state change; the same
+// for the bus of other device kinds and options.
 #include "probe_bus.h"
 #include "seed_writer.h"
 
@@ -29,11 +30,32 @@ std::vector<uint8_t> frames(uint8_t start, uint8_t fault, const std::vector<std:
 
 } // namespace
 
+// The variety bus brought up, and a few process-data frames in OP.
+bool varietySeeds()
+{
+    fuzzsim::Recording r(1);
+    ecprobe::Probe probe = r.probe();
+    const ecprobe::BringUp up = ecprobe::bringUpBus(probe, ecwire::al::Op);
+    if (!up.ok) {
+        std::fprintf(stderr, "bring-up of the variety bus failed: %s\n", up.error.c_str());
+        return false;
+    }
+    bool ok = fuzzseeds::write("variety-bringup-whole", frames(2, 0, r.frames));
+    r.frames.clear();
+    const uint16_t image = static_cast<uint16_t>(up.outputBytes + up.inputBytes);
+    for (Command c : {Command::LRW, Command::LWR, Command::LRD}) {
+        std::vector<uint8_t> d(image, 0x5A);
+        probe.io(c, 0, d);
+    }
+    ok &= fuzzseeds::write("variety-op-processdata", frames(3, 0, r.frames));
+    return ok;
+}
+
 int main(int argc, char **argv)
 {
     if (!fuzzseeds::init(argc, argv))
         return 2;
-    fuzzsim::Recording r;
+    fuzzsim::Recording r(0);
     if (!r.target.bus)
         return 1;
     ecprobe::Probe probe = r.probe();
@@ -95,5 +117,6 @@ int main(int argc, char **argv)
         const std::string name = word == "slave" ? std::string(line).substr(8, std::strcspn(line + 8, " ")) : word;
         ok &= fuzzseeds::write("op-command-" + name, seed);
     }
+    ok &= varietySeeds();
     return ok ? 0 : 1;
 }
