@@ -15,12 +15,12 @@ namespace {
 namespace reg = ecwire::reg;
 
 constexpr unsigned kReadSm = 1; // SyncManager 1: slave to master
-// Repeat request (ETG.1000.4, mailbox "repeat"): the master toggles bit 1 of
-// the read mailbox SyncManager's activate byte; the slave writes its last
-// message again and then makes bit 1 of the SyncManager's PDI control byte
-// equal to the request.
-constexpr uint8_t kRepeatRequest = 0x02; // activate byte (SyncManager + 6)
-constexpr uint8_t kRepeatAck = 0x02;     // PDI control byte (SyncManager + 7)
+// Repeat request (ETG.1000.4, mailbox "repeat"): the master toggles the
+// repeat bit of the read mailbox SyncManager's activate byte; the slave
+// writes its last message again and then makes the repeat acknowledge of the
+// SyncManager's PDI control byte equal to the request.
+constexpr uint8_t kRepeatRequest = ecwire::sm::ActivateRepeat;
+constexpr uint8_t kRepeatAck = ecwire::sm::PdiRepeatAck;
 constexpr int kLostFramesAllowed = 3;
 constexpr int kMaxDrained = 8;           // stale messages dropped at most
 uint16_t smRegister(unsigned sm, size_t field)

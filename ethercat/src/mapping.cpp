@@ -197,7 +197,7 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
         findPdoSizes(c, uint16_t(i));
         obytes += s.Obytes;
         ibytes += s.Ibytes;
-        if (s.esc_features & kFeatureNoLrw)
+        if (s.esc_features & reg::FeatureNoLrw)
             g.lrd_lwr = 1;
     }
     // Outputs of all slaves first, then all inputs.

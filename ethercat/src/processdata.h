@@ -6,9 +6,6 @@
 
 namespace ecmaster {
 
-// ESC features (register 0x0008) bit 9: the ESC does not take LRW.
-constexpr uint16_t kFeatureNoLrw = 1u << 9;
-
 // Splits the image of group `g` (outputs, then inputs) into datagrams and
 // packs them into frames: one LRW per part of the image, or, when a slave of
 // the group cannot take LRW (g.lrd_lwr), LWR for the outputs and LRD for the

@@ -52,7 +52,7 @@ public:
             if (!idle_ && !waitIdle(loaded_ ? kCommandTimeoutUs : kLoadTimeoutUs, why))
                 return 0;
             loaded_ = true;
-            if ((status() & reg::SiiCommandError) && !clearErrors(why))
+            if ((status() & (reg::SiiCommandError | reg::SiiWriteEnableError)) && !clearErrors(why))
                 return 0;
             if (!writeCommand(word, why))
                 return 0;
@@ -107,7 +107,7 @@ private:
             *why = "SII error bits could not be cleared (working counter " + std::to_string(wkc) + ", expected 1)";
             return false;
         }
-        ecwire::putU16(st_, uint16_t(status() & ~reg::SiiCommandError));
+        ecwire::putU16(st_, uint16_t(status() & ~(reg::SiiCommandError | reg::SiiWriteEnableError)));
         return true;
     }
 

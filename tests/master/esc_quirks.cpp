@@ -18,7 +18,6 @@ constexpr uint16_t kSiiEnd = reg::SiiEnd;        // 0x0510
 constexpr size_t kControlAt = reg::SiiControl - kSiiFirst;
 constexpr size_t kAddressAt = reg::SiiAddress - kSiiFirst;
 constexpr size_t kDataAt = reg::SiiData - kSiiFirst;
-constexpr uint16_t kNoLrwFeature = 1u << 9;
 // Upper halves of the 64-bit clock registers: receive time of the
 // processing unit (0x0918) and system time offset (0x0920).
 constexpr uint16_t kUpperUnit = reg::DcRecvTimeUnit + 4;
@@ -210,7 +209,7 @@ void EscQuirks::rewrite(const std::vector<uint8_t> &request, std::vector<uint8_t
                                     at + 1 < q.length ? out[at + 1] : uint8_t(0)};
                     uint16_t features = ecwire::getU16(f);
                     if (s.noLrw)
-                        features |= kNoLrwFeature;
+                        features |= reg::FeatureNoLrw;
                     if (s.dc32)
                         features &= uint16_t(~reg::FeatureDc64);
                     ecwire::putU16(f, features);

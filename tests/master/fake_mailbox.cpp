@@ -16,7 +16,6 @@ namespace reg = ecwire::reg;
 constexpr uint16_t kStatus = reg::sm(1) + ecwire::sm::Status;
 constexpr uint16_t kActivate = reg::sm(1) + ecwire::sm::Activate;
 constexpr uint16_t kPdiControl = reg::sm(1) + ecwire::sm::PdiControl;
-constexpr uint8_t kRepeatBit = 0x02; // activate: repeat request; PDI control: repeat acknowledge
 constexpr uint16_t kOtherIndex = 0x6000;
 
 } // namespace
@@ -175,7 +174,7 @@ bool FakeMailbox::send(const uint8_t *frame, size_t len)
                 if (read) {
                     data[0] = activate_;
                 } else {
-                    repeatAsked = ((data[0] ^ activate_) & kRepeatBit) != 0;
+                    repeatAsked = ((data[0] ^ activate_) & ecwire::sm::ActivateRepeat) != 0;
                     activate_ = data[0];
                 }
                 wkc = 1;
@@ -204,7 +203,8 @@ bool FakeMailbox::send(const uint8_t *frame, size_t len)
         pending_.push_front({lastRead_, std::chrono::steady_clock::now()});
         full_ = false;
         fillReadArea();
-        pdiControl_ = uint8_t((pdiControl_ & ~kRepeatBit) | (activate_ & kRepeatBit));
+        pdiControl_ = uint8_t((activate_ & ecwire::sm::ActivateRepeat) ? (pdiControl_ | ecwire::sm::PdiRepeatAck)
+                                                                       : (pdiControl_ & ~ecwire::sm::PdiRepeatAck));
     }
     reply[ecwire::eth::Source] |= ecwire::eth::SourceReturnedBit; // as a hardware ESC marks it
     if (!lose)
