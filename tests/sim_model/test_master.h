@@ -215,4 +215,15 @@ public:
     std::vector<uint8_t> lastFrame;
 };
 
+// A bus whose first slave is in PRE-OP with its mailbox set up.
+inline std::unique_ptr<TestMaster> preOp(const std::string &bus)
+{
+    auto m = std::make_unique<TestMaster>(bus);
+    m->assignStations();
+    m->setupMailbox(0);
+    if (m->request(0, al::PreOp) != al::PreOp)
+        qFatal("no PRE-OP for %s", bus.c_str());
+    return m;
+}
+
 } // namespace testing

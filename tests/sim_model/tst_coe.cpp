@@ -7,16 +7,6 @@ using namespace testing;
 class TestCoe : public QObject {
     Q_OBJECT
 
-    static std::unique_ptr<TestMaster> preOp(const std::string &kind)
-    {
-        auto m = std::make_unique<TestMaster>(kind);
-        m->assignStations();
-        m->setupMailbox(0);
-        if (m->request(0, al::PreOp) != al::PreOp)
-            qFatal("no PRE-OP");
-        return m;
-    }
-
 private slots:
     void expeditedUploads()
     {

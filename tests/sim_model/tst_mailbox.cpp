@@ -15,16 +15,6 @@ constexpr uint16_t Sm1Status = reg::sm(1) + sm::Status;
 constexpr uint16_t Sm1Activate = reg::sm(1) + sm::Activate;
 constexpr uint16_t Sm1PdiControl = reg::sm(1) + sm::PdiControl;
 
-std::unique_ptr<TestMaster> preOp(const std::string &bus)
-{
-    auto m = std::make_unique<TestMaster>(bus);
-    m->assignStations();
-    m->setupMailbox(0);
-    if (m->request(0, al::PreOp) != al::PreOp)
-        qFatal("no PRE-OP");
-    return m;
-}
-
 std::vector<uint8_t> request(uint16_t index, uint8_t sub, uint8_t counter)
 {
     std::vector<uint8_t> req = encodeSdoUploadRequest(index, sub, false, counter);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "command_words.h"
 #include "ecwire/frame.h"
 #include "slave.h"
 
@@ -19,13 +20,6 @@ uint64_t monotonicNs()
                                      .count());
 }
 
-std::string trim(const std::string &s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 } // namespace
 
 Bus::Bus() : clock_(monotonicNs) {}
@@ -45,9 +39,9 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
     size_t start = 0;
     for (;;) {
         const size_t comma = slaves.find(',', start);
-        const std::string spec = trim(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        const std::string spec = trimmed(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
         if (spec.empty()) {
-            if (trim(slaves).empty())
+            if (trimmed(slaves).empty())
                 return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
             return fail("empty device kind in slave list '" + slaves + "'");
         }

@@ -16,6 +16,14 @@ std::vector<std::string> commandWords(const std::string &line)
     return w;
 }
 
+std::string trimmed(const std::string &s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return std::string();
+    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
+}
+
 bool parseUnsigned(const std::string &word, uint64_t max, uint64_t &out)
 {
     if (word.empty() || word[0] == '-' || word[0] == '+')

@@ -8,6 +8,8 @@
 namespace ecsim {
 
 std::vector<std::string> commandWords(const std::string &line);
+// `s` without blanks and tabs at either end.
+std::string trimmed(const std::string &s);
 // Decimal or 0x-prefixed hexadecimal, the whole word, at most `max`.
 bool parseUnsigned(const std::string &word, uint64_t max, uint64_t &out);
 

@@ -1,19 +1,8 @@
 // A device on the bus list: "kind[+option[+option=value...]]".
+#include "command_words.h"
 #include "device_build.h"
 
 namespace ecsim {
-
-namespace {
-
-std::string trimmed(const std::string &s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
-
-} // namespace
 
 bool describeDevice(const std::string &spec, DeviceDescription &out, std::string *error)
 {
