@@ -15,12 +15,13 @@
 #include <vector>
 
 #include <ecbench/raw_client.h>
+#include <ecprobe/probe.h>
 #include <ecsim/bus.h>
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
-#include <ecbench/bringup.h>
+#include <ecprobe/bringup.h>
 
 namespace {
 
@@ -179,8 +180,10 @@ int main(int argc, char **argv)
     const size_t perRound = (n + kRounds - 1) / kRounds;
     const size_t warmup = std::max<size_t>(200, perRound / 10);
     Samples bareS, brdS, lrwS;
-    ecbench::BringUp wire;
-    std::vector<uint8_t> lrw = ecbench::lrwFrame(5);
+    std::vector<int64_t> bringUpNs;
+    size_t bringUpFrames = 0;
+    ecprobe::BringUp wire;
+    std::vector<uint8_t> lrw = ecprobe::lrwFrame(5);
     int lastWkc = -1;
     for (size_t round = 0; round < kRounds; ++round) {
         // The floor: the bare reflector.
@@ -190,11 +193,11 @@ int main(int argc, char **argv)
             stop(reflector);
             return 1;
         }
-        roundTrips(client, ecbench::brdFrame(), perRound, warmup, bareS);
+        roundTrips(client, ecprobe::brdFrame(), perRound, warmup, bareS);
         stop(reflector);
 
-        // The simulator over the same pair: a BRD, and the LRW of the sensor's process data
-        // once it is in OP.
+        // The simulator over the same pair: a BRD, the bring-up of the sensor, and the LRW of
+        // its process data in OP.
         Child sim;
         if (!startAndWaitReady({ECAT_SIM_PATH, "--iface", simIf, "--slaves", "sensor", "--no-stdin",
                                 "--pressure", "1013.25"},
@@ -203,17 +206,26 @@ int main(int argc, char **argv)
             stop(sim);
             return 1;
         }
-        roundTrips(client, ecbench::brdFrame(), perRound, warmup, brdS);
-        wire = ecbench::bringUpFirstSlave(
-            [&client](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
+        roundTrips(client, ecprobe::brdFrame(), perRound, warmup, brdS);
+        size_t frames = 0;
+        ecprobe::Probe probe(
+            [&client, &frames](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
+                ++frames;
                 return client.roundTrip(f, r, 100'000) >= 0;
             },
-            ecwire::al::Op);
-        if (!wire.ok && round == 0)
+            ecprobe::monotonicClock());
+        probe.pollNs = 0; // poll frame after frame, as a master in a hurry does
+        const int64_t t0 = ecbench::nowNs();
+        wire = ecprobe::bringUpBus(probe, ecwire::al::Op);
+        if (wire.ok) {
+            bringUpNs.push_back(ecbench::nowNs() - t0);
+            bringUpFrames = frames;
+        } else if (round == 0) {
             std::fprintf(stderr, "bench-sim: bring-up over the wire failed (%s); the LRW below maps nothing\n",
                          wire.error.c_str());
+        }
         if (wire.ok)
-            lrw = ecbench::lrwFrame(static_cast<uint16_t>(wire.outputBytes + wire.inputBytes));
+            lrw = ecprobe::lrwFrame(static_cast<uint16_t>(wire.outputBytes + wire.inputBytes));
         roundTrips(client, lrw, perRound, warmup, lrwS);
         std::vector<uint8_t> reply;
         ecwire::ParsedFrame parsed;
@@ -225,18 +237,21 @@ int main(int argc, char **argv)
     const Figures bare = bareS.figures(), simBrd = brdS.figures(), simLrw = lrwS.figures();
     const uint16_t lrwLength = static_cast<uint16_t>(lrw.size() > 0 ? ecwire::getU16(lrw.data() + ecwire::ecat::FirstDatagram + ecwire::dgram::LenFlags) & ecwire::dgram::LengthMask : 0);
 
-    // 3. The same frames through the slave model alone, in this process.
+    // 3. The same frames through the slave model alone, in this process, on a clock of its own.
     std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create("sensor", &error);
     if (!bus) {
         std::fprintf(stderr, "bench-sim: %s\n", error.c_str());
         return 1;
     }
+    uint64_t virtualNs = 1'000'000'000;
+    bus->setClock([&virtualNs] { return virtualNs; });
     bus->command("pressure 1013.25");
-    const ecbench::BringUp local = ecbench::bringUpFirstSlave(
+    ecprobe::Probe local(
         [&bus](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) { return bus->handleFrame(f.data(), f.size(), r); },
-        ecwire::al::Op);
+        ecprobe::Clock{[&virtualNs] { return virtualNs; }, [&virtualNs](uint64_t ns) { virtualNs += ns; }});
+    const ecprobe::BringUp localUp = ecprobe::bringUpBus(local, ecwire::al::Op);
     const size_t calls = std::max<size_t>(n * 10, 100000);
-    const double brdNs = inProcessNs(*bus, ecbench::brdFrame(), calls);
+    const double brdNs = inProcessNs(*bus, ecprobe::brdFrame(), calls);
     const double lrwNs = inProcessNs(*bus, lrw, calls);
 
     std::printf("Simulator benchmark over the veth pair %s <-> %s (60-byte frames, one at a time, %zu rounds taking turns)\n",
@@ -251,11 +266,29 @@ int main(int argc, char **argv)
     printAdded("BRD", simBrd, bare);
     printAdded("LRW", simLrw, bare);
     std::printf("In-process, Bus::handleFrame alone (%zu calls each%s):\n", calls,
-                local.ok ? ", slave in OP" : ", bring-up failed");
+                localUp.ok ? ", slave in OP" : ", bring-up failed");
     std::printf("  %-52s %7.3f us per frame\n", "BRD of 0x0000", brdNs / 1000.0);
     std::printf("  %-52s %7.3f us per frame\n", "LRW of the process data", lrwNs / 1000.0);
+    const Figures upF = summarise(bringUpNs, kRounds - bringUpNs.size());
+    const double upBaseMs = bare.median * static_cast<double>(bringUpFrames) / 1000.0;
+    std::printf("Bring-up of the sensor to OP over the wire (%zu frames; the floor is as many bare round trips):\n",
+                bringUpFrames);
+    std::printf("  %-52s median %7.2f ms   max %7.2f ms   floor %5.2f ms   (N=%zu)\n", "probe bring-up",
+                upF.median / 1000.0, bringUpNs.empty() ? 0.0 : double(*std::max_element(bringUpNs.begin(), bringUpNs.end())) / 1e6,
+                upBaseMs, upF.n);
     const double added = simLrw.median - bare.median;
     std::printf("Goal: the simulator adds < 5 us per frame: %s (LRW median %+.2f us)\n",
                 added < 5.0 ? "met" : "NOT met", added);
+    // Machine-readable: area, figure, value, unit, baseline, ratio, goal.
+    auto bench = [](const char *figure, double value, const char *unit, double base, const char *goal) {
+        std::printf("BENCH\tsim\t%s\t%.3f\t%s\t%.3f\t%.3f\t%s\n", figure, value, unit, base,
+                    base > 0 ? value / base : 0.0, goal);
+    };
+    bench("BRD round trip median", simBrd.median, "us", bare.median, "bare + 5 us");
+    bench("LRW round trip median", simLrw.median, "us", bare.median, "bare + 5 us");
+    bench("LRW round trip p99", simLrw.p99, "us", bare.p99, "-");
+    bench("bring-up to OP over the wire", upF.median / 1000.0, "ms", upBaseMs, "< 50 ms");
+    std::printf("BENCH\tsim\thandleFrame BRD in-process\t%.3f\tus\t-\t-\t-\n", brdNs / 1000.0);
+    std::printf("BENCH\tsim\thandleFrame LRW in-process\t%.3f\tus\t-\t-\t-\n", lrwNs / 1000.0);
     return 0;
 }

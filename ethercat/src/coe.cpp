@@ -1,171 +1,163 @@
 #include "coe.h"
 
 #include "clock.h"
-#include "txrx.h"
+#include "mailbox.h"
+#include "report.h"
 
 #include <ecwire/mailbox.h>
-#include <ecwire/registers.h>
-
-#include <cstdio>
 
 namespace ecmaster {
 
 namespace {
 
-namespace reg = ecwire::reg;
-
-constexpr int kMailboxTimeoutUs = 700000; // a slave answers an SDO request within this
-constexpr int kPollPauseUs = 50;
-constexpr unsigned kMailboxInSm = 1;       // SyncManager 1: slave to master
 constexpr int kMaxSegments = 4096;
+constexpr uint32_t kMaxObjectSize = 0xFFFF; // far beyond any object the master reads
 
-std::string hex(uint32_t v, int digits)
+std::string objectText(uint16_t index, uint8_t subindex)
 {
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%0*X", digits, unsigned(v));
-    return b;
+    return "SDO " + hex(index, 4) + ":" + hex(subindex, 2).substr(2);
 }
 
-bool mailboxFull(ecx_contextt *c, const ec_slavet &s, bool *full)
+bool fail(SdoError *err, SdoError::Kind kind, std::string text)
 {
-    uint8_t status = 0;
-    if (fprd(c, s.configadr, uint16_t(reg::sm(kMailboxInSm) + ecwire::sm::Status), &status, 1) != 1)
-        return false;
-    *full = (status & ecwire::sm::StatusMailboxFull) != 0;
-    return true;
+    err->kind = kind;
+    err->text = std::move(text);
+    return false;
 }
 
-bool readMailbox(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
-{
-    buf.assign(s.mbx_rl, 0);
-    return fprd(c, s.configadr, s.mbx_ro, buf.data(), s.mbx_rl) == 1;
-}
+// What the next reply must be.
+struct Expected {
+    bool segment = false; // an upload segment (else the reply to the upload request)
+    uint16_t index = 0;
+    uint8_t subindex = 0;
+};
 
-// Empties the mailbox-in area of a reply nobody waits for any more.
-void flushMailbox(ecx_contextt *c, const ec_slavet &s)
+// Whether a decoded message is the reply we wait for. Anything else is
+// dropped: a reply to another object (late, or left by an earlier master),
+// a segment where none was asked for, or a message the slave repeated.
+bool wanted(const ecwire::SdoReply &r, const Expected &x)
 {
-    bool full = false;
-    std::vector<uint8_t> buf;
-    if (mailboxFull(c, s, &full) && full)
-        readMailbox(c, s, buf);
-}
-
-bool writeMailbox(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t> &msg, std::string *why)
-{
-    if (msg.size() > s.mbx_l) {
-        *why = "request does not fit the mailbox";
-        return false;
+    switch (r.kind) {
+    case ecwire::SdoReply::MailboxError:
+        return true; // the slave could not take our request
+    case ecwire::SdoReply::Abort:
+        return r.index == x.index && r.subindex == x.subindex;
+    case ecwire::SdoReply::Segment:
+        return x.segment;
+    case ecwire::SdoReply::Expedited:
+    case ecwire::SdoReply::Normal:
+        return !x.segment && r.index == x.index && r.subindex == x.subindex;
     }
-    // The whole area is written so that the SyncManager sees its last byte.
-    std::vector<uint8_t> area(s.mbx_l, 0);
-    std::copy(msg.begin(), msg.end(), area.begin());
-    const int64_t deadline = nowUs() + kMailboxTimeoutUs;
+    return false;
+}
+
+// Sends `request` (its counter taken from the slave entry) and waits for the
+// reply `x` describes.
+bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request, const Expected &x,
+              ecwire::SdoReply &reply, SdoError *err)
+{
+    const std::string what = objectText(x.index, x.subindex);
+    const int64_t deadline = nowUs() + kSdoTimeoutUs;
+    std::string why;
+    switch (mbxSend(c, s, request, deadline, &why)) {
+    case MbxResult::Ok:
+        break;
+    case MbxResult::Timeout:
+        return fail(err, SdoError::NoReply, what + ": " + why);
+    case MbxResult::Failed:
+        return fail(err, SdoError::Other, what + ": " + why);
+    }
+    std::vector<uint8_t> buf;
     for (;;) {
-        const int wkc = fpwr(c, s.configadr, s.mbx_wo, area.data(), s.mbx_l);
-        if (wkc == 1)
+        switch (mbxReceive(c, s, buf, deadline, &why)) {
+        case MbxResult::Ok:
+            break;
+        case MbxResult::Timeout:
+            return fail(err, SdoError::NoReply,
+                        what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms");
+        case MbxResult::Failed:
+            return fail(err, SdoError::Other, what + ": " + why);
+        }
+        if (!ecwire::decodeSdoReply(buf.data(), buf.size(), reply))
+            continue; // another protocol, an emergency, or malformed
+        // The counter tells a new message from one the slave sent again
+        // (ETG.1000.4 mailbox header: 1..7, 0 only at start).
+        const bool repeated = reply.counter != 0 && reply.counter == s.mbx_rx_cnt;
+        s.mbx_rx_cnt = reply.counter;
+        if (!repeated && wanted(reply, x))
             return true;
-        if (wkc == EC_NOFRAME || nowUs() >= deadline) {
-            *why = wkc == EC_NOFRAME ? "no answer writing the mailbox" : "mailbox stayed full";
-            return false;
-        }
-        sleepUs(kPollPauseUs);
+        if (nowUs() >= deadline) // a slave that keeps sending other messages
+            return fail(err, SdoError::NoReply,
+                        what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms");
     }
 }
 
-// Waits for the next SDO reply (skipping other messages such as emergencies).
-bool receiveReply(ecx_contextt *c, const ec_slavet &s, ecwire::SdoReply &reply, std::string *why)
+bool checkReply(const ecwire::SdoReply &r, const Expected &x, SdoError *err)
 {
-    const int64_t deadline = nowUs() + kMailboxTimeoutUs;
-    std::vector<uint8_t> buf;
-    for (;;) {
-        bool full = false;
-        if (!mailboxFull(c, s, &full)) {
-            *why = "no answer polling the mailbox";
-            return false;
-        }
-        if (full) {
-            if (!readMailbox(c, s, buf)) {
-                *why = "no answer reading the mailbox";
-                return false;
-            }
-            std::string err;
-            if (ecwire::decodeSdoReply(buf.data(), buf.size(), reply, &err))
-                return true;
-            // Not an SDO reply (an emergency, say): keep waiting.
-        }
-        if (nowUs() >= deadline) {
-            *why = "no SDO reply within " + std::to_string(kMailboxTimeoutUs / 1000) + " ms";
-            return false;
-        }
-        sleepUs(kPollPauseUs);
-    }
-}
-
-bool checkReply(const ecwire::SdoReply &r, uint16_t index, uint8_t subindex, std::string *why)
-{
-    const std::string what = hex(index, 4) + ":" + std::to_string(subindex);
     if (r.kind == ecwire::SdoReply::Abort) {
-        *why = "SDO " + what + " aborted with code " + hex(r.abortCode, 8);
-        return false;
+        err->abortCode = r.abortCode;
+        return fail(err, SdoError::Aborted,
+                    objectText(x.index, x.subindex) + " aborted with code " + hex(r.abortCode, 8));
     }
-    if (r.kind == ecwire::SdoReply::MailboxError) {
-        *why = "mailbox error " + hex(r.mailboxError, 4) + " for SDO " + what;
-        return false;
-    }
+    if (r.kind == ecwire::SdoReply::MailboxError)
+        return fail(err, SdoError::Other,
+                    "mailbox error " + hex(r.mailboxError, 4) + " for " + objectText(x.index, x.subindex));
     return true;
 }
 
 } // namespace
 
 bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex, bool completeAccess,
-               std::vector<uint8_t> &data, std::string *why)
+               std::vector<uint8_t> &data, SdoError *err)
 {
     data.clear();
-    if (slave == 0 || slave > c->slavecount) {
-        *why = "no such slave";
-        return false;
-    }
+    *err = SdoError();
+    if (slave == 0 || slave > c->slavecount)
+        return fail(err, SdoError::Other, "no such slave");
     ec_slavet &s = c->slavelist[slave];
-    if (s.mbx_l < ecwire::coe::SdoMinMessage || s.mbx_rl < ecwire::coe::SdoMinMessage) {
-        *why = "slave has no usable mailbox";
-        return false;
+    if (s.mbx_l < ecwire::coe::SdoMinMessage || s.mbx_rl < ecwire::coe::SdoMinMessage)
+        return fail(err, SdoError::Other, "slave has no usable mailbox");
+    if (!s.mbx_drained) {
+        // A reply may still wait from an earlier master: it is not ours.
+        mbxDrain(c, s);
+        s.mbx_drained = 1;
     }
-    flushMailbox(c, s);
+    Expected x;
+    x.index = index;
+    x.subindex = subindex;
     s.mbx_cnt = ecwire::mbx::nextCounter(s.mbx_cnt);
-    if (!writeMailbox(c, s, ecwire::encodeSdoUploadRequest(index, subindex, completeAccess, s.mbx_cnt), why))
-        return false;
     ecwire::SdoReply r;
-    if (!receiveReply(c, s, r, why) || !checkReply(r, index, subindex, why))
+    if (!transact(c, s, ecwire::encodeSdoUploadRequest(index, subindex, completeAccess, s.mbx_cnt), x, r, err)
+        || !checkReply(r, x, err))
         return false;
-    if (r.kind == ecwire::SdoReply::Segment || r.index != index) {
-        *why = "SDO reply for another object than " + hex(index, 4);
-        return false;
-    }
-    data = r.data;
-    if (r.kind == ecwire::SdoReply::Expedited || r.last)
+    data = std::move(r.data);
+    if (r.kind == ecwire::SdoReply::Expedited)
         return true;
-    // Segmented transfer: ask for segments with alternating toggle.
+    // Normal transfer: the data that fit this reply, segments for the rest.
+    const uint32_t size = r.completeSize;
+    if (size > kMaxObjectSize)
+        return fail(err, SdoError::Other, objectText(index, subindex) + " declares " + std::to_string(size) + " bytes");
+    x.segment = true;
     bool toggle = false;
-    for (int n = 0; n < kMaxSegments && data.size() < r.completeSize; ++n) {
+    for (int n = 0; n < kMaxSegments && data.size() < size; ++n) {
         s.mbx_cnt = ecwire::mbx::nextCounter(s.mbx_cnt);
-        if (!writeMailbox(c, s, ecwire::encodeSdoSegmentRequest(toggle, s.mbx_cnt), why))
-            return false;
         ecwire::SdoReply seg;
-        if (!receiveReply(c, s, seg, why) || !checkReply(seg, index, subindex, why))
+        if (!transact(c, s, ecwire::encodeSdoSegmentRequest(toggle, s.mbx_cnt), x, seg, err)
+            || !checkReply(seg, x, err))
             return false;
-        if (seg.kind != ecwire::SdoReply::Segment || seg.toggle != toggle) {
-            *why = "SDO segment out of order";
-            return false;
-        }
+        if (seg.toggle != toggle)
+            return fail(err, SdoError::Other, objectText(index, subindex) + ": segment out of order");
         data.insert(data.end(), seg.data.begin(), seg.data.end());
         if (seg.last)
-            return true;
+            break;
         toggle = !toggle;
     }
-    if (data.size() < r.completeSize) {
-        *why = "SDO transfer ended early";
-        return false;
-    }
+    if (data.size() < size)
+        return fail(err, SdoError::Other,
+                    objectText(index, subindex) + ": transfer ended after " + std::to_string(data.size()) + " of "
+                        + std::to_string(size) + " bytes");
+    // Whatever the last segment carried beyond the declared size is padding.
+    data.resize(size);
     return true;
 }
 

@@ -4,16 +4,35 @@
 
 #include <soem/soem.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace ecmaster {
 
+// Why an upload failed.
+struct SdoError {
+    enum Kind {
+        None,
+        Aborted,   // the slave answered with an SDO abort (code in abortCode)
+        NoReply,   // the mailbox did not answer in time: further requests are pointless
+        Other,     // a mailbox error reply, a malformed transfer, no usable mailbox
+    };
+    Kind kind = None;
+    uint32_t abortCode = 0;
+    std::string text;
+};
+
+// A slave answers an SDO request within this (slow devices take about a
+// second).
+constexpr int kSdoTimeoutUs = 3000000;
+
 // Uploads object index:subindex (all subindexes from `subindex` on with
-// complete access) from slave number `slave`. Returns false with *why
-// saying what failed (the abort code when the slave aborted).
+// complete access) from slave number `slave`. The reply must name the same
+// object; replies that do not (late ones, one left by an earlier master,
+// repeated ones) are read and dropped. Returns false with *err saying why.
 bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex, bool completeAccess,
-               std::vector<uint8_t> &data, std::string *why);
+               std::vector<uint8_t> &data, SdoError *err);
 
 } // namespace ecmaster
 

@@ -91,6 +91,7 @@ bool configureSlave(ecx_contextt *c, int i)
     uint8_t id[reg::Features + 2] = {};
     if (fprd(c, station, reg::Type, id, sizeof id) == 1) {
         s.esc_type = id[reg::Type];
+        s.esc_fmmus = id[reg::FmmusSupported];
         s.esc_features = ecwire::getU16(id + reg::Features);
         s.hasdc = (s.esc_features & reg::FeatureDc) ? TRUE : FALSE;
     }
@@ -100,6 +101,9 @@ bool configureSlave(ecx_contextt *c, int i)
         std::fprintf(stderr, "ecx_config_init: slave %d: %s\n", i, why.c_str());
         return false;
     }
+    // A category that cannot be read is left out; the rest still counts.
+    for (const std::string &skipped : sii.skipped)
+        std::fprintf(stderr, "ecx_config_init: slave %d: SII %s: left out\n", i, skipped.c_str());
     applySii(s, sii);
     if (s.mbx_l > 0 && s.mbx_rl > 0)
         setupMailbox(c, s);
@@ -135,6 +139,7 @@ extern "C" int ecx_config_init(ecx_contextt *context)
             return 0;
         }
     }
+    // The reset asked for INIT; a slave reports where it stays and why.
     ecx_statecheck(c, 0, EC_STATE_INIT, EC_TIMEOUTSTATE);
     for (int i = 1; i <= count; ++i) {
         if (!configureSlave(c, i)) {
@@ -142,7 +147,9 @@ extern "C" int ecx_config_init(ecx_contextt *context)
             return 0;
         }
     }
-    // Every slave to PRE-OP; wait for it, since the next steps use the mailbox.
+    // Every slave to PRE-OP; wait for it, since the next steps use the
+    // mailbox. A slave that does not get there says why (its AL status
+    // code); the others are still configured.
     c->slavelist[0].state = EC_STATE_PRE_OP;
     ecx_writestate(c, 0);
     ecx_statecheck(c, 0, EC_STATE_PRE_OP, EC_TIMEOUTSTATE);

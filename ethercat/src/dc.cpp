@@ -11,25 +11,34 @@ namespace {
 
 struct Latched {
     bool ok = false;
+    bool wide = false;    // 64-bit clock (ESC features bit 3), else 32-bit
     uint32_t port0 = 0;   // frame arrived from the master side
     uint32_t port1 = 0;   // frame came back from the slaves further down
     bool port1Open = false;
     uint64_t unit = 0;    // receive time of the processing unit, local clock
 };
 
+bool wideClock(const ec_slavet &s)
+{
+    return (s.esc_features & reg::FeatureDc64) != 0;
+}
+
 Latched readLatched(ecx_contextt *c, const ec_slavet &s)
 {
     Latched l;
+    l.wide = wideClock(s);
     uint8_t ports[16] = {};
     uint8_t unit[8] = {};
     uint8_t dl[2] = {};
+    // A 32-bit clock has 4 bytes of receive time; what follows is not its.
+    const uint16_t unitLen = l.wide ? 8 : 4;
     if (fprd(c, s.configadr, reg::DcRecvTimePort0, ports, sizeof ports) != 1
-        || fprd(c, s.configadr, reg::DcRecvTimeUnit, unit, sizeof unit) != 1)
+        || fprd(c, s.configadr, reg::DcRecvTimeUnit, unit, unitLen) != 1)
         return l;
     l.ok = true;
     l.port0 = ecwire::getU32(ports);
     l.port1 = ecwire::getU32(ports + (reg::DcRecvTimePort1 - reg::DcRecvTimePort0));
-    l.unit = ecwire::getU64(unit);
+    l.unit = l.wide ? ecwire::getU64(unit) : ecwire::getU32(unit);
     if (fprd(c, s.configadr, reg::DlStatus, dl, sizeof dl) == 1)
         l.port1Open = (ecwire::getU16(dl) & reg::DlStatusCommPort1) != 0;
     return l;
@@ -72,10 +81,16 @@ extern "C" boolean ecx_configdc(ecx_contextt *context)
         const int64_t delay = (loopTime(ref) - loopTime(l)) / 2;
         s.pdelay = int32_t(delay > 0 ? delay : 0);
         // Offset that makes this slave's system time read the reference's.
-        s.dc_offset = int64_t(ref.unit - l.unit) + s.pdelay;
+        // Where either clock has 32 bits only those bits can agree: the
+        // difference is taken modulo 2^32 (and sign-extended for a 64-bit
+        // slave under a 32-bit reference).
+        if (ref.wide && l.wide)
+            s.dc_offset = int64_t(ref.unit - l.unit + uint64_t(uint32_t(s.pdelay)));
+        else
+            s.dc_offset = int64_t(int32_t(uint32_t(ref.unit) - uint32_t(l.unit) + uint32_t(s.pdelay)));
         uint8_t b[8];
         ecwire::putU64(b, uint64_t(s.dc_offset));
-        fpwr(c, s.configadr, reg::DcSystemTimeOffset, b, 8);
+        fpwr(c, s.configadr, reg::DcSystemTimeOffset, b, l.wide ? 8 : 4);
         ecwire::putU32(b, uint32_t(s.pdelay));
         fpwr(c, s.configadr, reg::DcSystemTimeDelay, b, 4);
     }

@@ -13,11 +13,26 @@
 
 namespace ecmaster {
 
+// A received frame may still carry its frame check sequence (4 bytes after
+// the largest 1514-byte frame): the receive buffer takes it, and the reply
+// check ignores whatever follows the datagrams.
+constexpr size_t kFcsSize = 4;
+constexpr size_t kRxCapacity = ecwire::eth::MaxFrameSize + kFcsSize;
+
+// One datagram of the process-data exchange: which part of the image it
+// carries and with which command (LRW, or LWR/LRD for slaves without LRW).
+struct PdPiece {
+    ecwire::Command command = ecwire::Command::LRW;
+    uint32_t offset = 0;   // first image byte
+    uint16_t length = 0;   // image bytes
+};
+
 // One frame of a process-data exchange that is on the wire.
+constexpr size_t kPdPiecesPerFrame = 2;
 struct PdFrame {
     uint8_t index = 0;     // datagram index the reply must carry
-    uint32_t offset = 0;   // first image byte the frame carries
-    uint16_t length = 0;   // image bytes it carries
+    PdPiece piece[kPdPiecesPerFrame];
+    uint8_t pieces = 0;
     bool back = false;     // the reply came back
     uint16_t wkc = 0;
 };
@@ -28,7 +43,7 @@ struct Engine {
     uint8_t lastIndex = 0;
     ecwire::FrameBuilder builder;
     ecwire::ParsedFrame parsed;
-    std::array<uint8_t, ecwire::eth::MaxFrameSize> rx{};
+    std::array<uint8_t, kRxCapacity> rx{};
 
     // The process-data exchange in flight (see processdata.cpp).
     std::array<PdFrame, EC_MAXPDFRAMES> pd{};

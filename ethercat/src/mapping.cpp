@@ -1,5 +1,7 @@
 // Process-data mapping: SyncManager 2/3 lengths, FMMUs, the image layout.
 #include "pdo_sizes.h"
+#include "processdata.h"
+#include "states.h"
 #include "txrx.h"
 
 #include <ecwire/registers.h>
@@ -16,6 +18,8 @@ namespace {
 constexpr uint32_t kGroupSpacing = 0x100000; // logical address space between groups
 constexpr int kDefaultOutSm = 2;
 constexpr int kDefaultInSm = 3;
+// A buffered SyncManager uses three buffers of its length in the ESC's memory.
+constexpr uint32_t kBufferedAreas = 3;
 
 bool inGroup(const ec_slavet &s, uint8_t group)
 {
@@ -31,13 +35,56 @@ int smOfType(const ec_slavet &s, uint8_t type)
     return -1;
 }
 
-// FMMU for a direction: the one the SII names, else the first free one.
+// Start of a process-data SyncManager when the SII gives none: process
+// memory after the mailbox areas, the outputs' three buffers first.
+uint16_t defaultStart(const ec_slavet &s, bool outputs)
+{
+    uint32_t start = reg::ProcessRam;
+    if (s.mbx_l && s.mbx_rl)
+        start = std::max({start, uint32_t(s.mbx_wo) + s.mbx_l, uint32_t(s.mbx_ro) + s.mbx_rl});
+    if (!outputs)
+        start += kBufferedAreas * s.Obytes;
+    return uint16_t(std::min<uint32_t>(start, 0xFFFF));
+}
+
+// The SyncManager of one direction: the SII's entry of that type, else
+// SyncManager 2 (outputs) or 3 (inputs) with the SII's entry for it when it
+// has one, else the standard layout. The registers themselves are never
+// read back: the reset has just cleared them.
+int pickSm(const ec_slavet &s, bool outputs, ecwire::SmEntry &sm)
+{
+    int smi = smOfType(s, outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs);
+    if (smi < 0) {
+        // The usual SyncManager, or the next one the SII does not give
+        // another job.
+        smi = outputs ? kDefaultOutSm : kDefaultInSm;
+        while (smi < s.sm_count && s.sm[smi].type != ecwire::sii::SmUnused)
+            ++smi;
+        smi = std::min(smi, EC_MAXSM - 1);
+    }
+    if (smi < s.sm_count) {
+        sm.physicalStart = s.sm[smi].start;
+        sm.control = s.sm[smi].control;
+    }
+    if (sm.physicalStart == 0)
+        sm.physicalStart = defaultStart(s, outputs);
+    const uint8_t modeDir = ecwire::sm::ModeMask | ecwire::sm::DirMask;
+    const uint8_t wanted = outputs ? (ecwire::sm::ModeBuffered | ecwire::sm::DirWrite)
+                                   : (ecwire::sm::ModeBuffered | ecwire::sm::DirRead);
+    if (sm.control == 0 || (sm.control & modeDir) != wanted)
+        sm.control = outputs ? ecwire::sm::ControlOutputs : ecwire::sm::ControlInputs;
+    return smi;
+}
+
+// FMMU for a direction: the one the SII names, else the first free one the
+// ESC has.
 int pickFmmu(const ec_slavet &s, uint8_t func, int taken)
 {
-    for (int i = 0; i < s.fmmu_count; ++i)
+    const int have = s.esc_fmmus ? std::min<int>(s.esc_fmmus, EC_MAXFMMU) : EC_MAXFMMU;
+    for (int i = 0; i < std::min<int>(s.fmmu_count, have); ++i)
         if (s.fmmu_func[i] == func && i != taken)
             return i;
-    for (int i = 0; i < EC_MAXFMMU; ++i) {
+    for (int i = 0; i < have; ++i) {
         const bool unusedInSii = i >= s.fmmu_count || s.fmmu_func[i] == ecwire::sii::FmmuUnused;
         if (unusedInSii && i != taken)
             return i;
@@ -45,31 +92,30 @@ int pickFmmu(const ec_slavet &s, uint8_t func, int taken)
     return -1;
 }
 
-// Sets one direction's SyncManager and FMMU. Returns the FMMU used or -1.
+void complain(int slave, const char *what, int wkc)
+{
+    std::fprintf(stderr, "ecx_config_map_group: slave %d: %s not set (working counter %d, expected 1)\n", slave, what,
+                 wkc);
+}
+
+// Sets one direction's SyncManager and FMMU. Returns the FMMU used or -1
+// (nothing to map, or the slave has no FMMU left for it).
 int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uint32_t bytes, int takenFmmu)
 {
     const ec_slavet &s = c->slavelist[slave];
-    const uint8_t type = outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs;
-    int smi = smOfType(s, type);
     ecwire::SmEntry sm;
-    if (smi >= 0) {
-        sm.physicalStart = s.sm[smi].start;
-        sm.control = s.sm[smi].control;
-    } else {
-        smi = outputs ? kDefaultOutSm : kDefaultInSm;
-        uint8_t cur[ecwire::sm::EntrySize] = {};
-        fprd(c, s.configadr, reg::sm(unsigned(smi)), cur, sizeof cur);
-        sm.physicalStart = ecwire::decodeSm(cur).physicalStart;
-    }
-    if (sm.control == 0)
-        sm.control = outputs ? ecwire::sm::ControlOutputs : ecwire::sm::ControlInputs;
+    const int smi = pickSm(s, outputs, sm);
     sm.length = uint16_t(bytes);
     sm.activate = bytes ? ecwire::sm::ActivateEnable : 0;
     uint8_t b[ecwire::fmmu::EntrySize] = {};
     ecwire::encodeSm(b, sm);
-    fpwr(c, s.configadr, reg::sm(unsigned(smi)), b, ecwire::sm::EntrySize);
+    int wkc = fpwr(c, s.configadr, reg::sm(unsigned(smi)), b, ecwire::sm::EntrySize);
     if (bytes == 0)
         return -1;
+    if (wkc != 1) {
+        complain(slave, outputs ? "outputs SyncManager" : "inputs SyncManager", wkc);
+        return -1;
+    }
 
     const int fi = pickFmmu(s, outputs ? ecwire::sii::FmmuOutputs : ecwire::sii::FmmuInputs, takenFmmu);
     if (fi < 0) {
@@ -86,27 +132,46 @@ int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uin
     f.type = outputs ? ecwire::fmmu::TypeWrite : ecwire::fmmu::TypeRead;
     f.activate = 1;
     ecwire::encodeFmmu(b, f);
-    fpwr(c, s.configadr, reg::fmmu(unsigned(fi)), b, ecwire::fmmu::EntrySize);
+    wkc = fpwr(c, s.configadr, reg::fmmu(unsigned(fi)), b, ecwire::fmmu::EntrySize);
+    if (wkc != 1) {
+        complain(slave, outputs ? "outputs FMMU" : "inputs FMMU", wkc);
+        return -1;
+    }
     return fi;
 }
 
-// Working counter one LRW exchange of the group returns when every slave
-// answers, frame by frame as the image is split.
-uint16_t expectedWkc(ecx_contextt *c, uint8_t group, uint32_t total)
+bool overlaps(uint32_t addr, uint32_t n, uint32_t from, uint32_t length)
 {
+    return n && addr < from + length && addr + n > from;
+}
+
+// Working counter of one exchange of the group when every slave answers,
+// frame by frame and datagram by datagram as the image is split: LRW adds 2
+// for a slave's outputs and 1 for its inputs, LWR and LRD 1 each. A direction
+// without an FMMU adds nothing.
+uint16_t expectedWkc(ecx_contextt *c, uint8_t group)
+{
+    const ec_groupt &g = c->grouplist[group];
+    PdFrame frames[EC_MAXPDFRAMES];
+    const size_t n = planPdFrames(g, frames, EC_MAXPDFRAMES);
     uint32_t wkc = 0;
-    for (uint32_t from = 0; from < total; from += ecwire::dgram::MaxData) {
-        const uint32_t to = std::min<uint32_t>(total, from + uint32_t(ecwire::dgram::MaxData));
-        for (int i = 1; i <= c->slavecount; ++i) {
-            const ec_slavet &s = c->slavelist[i];
-            if (!inGroup(s, group))
-                continue;
-            const uint32_t base = c->grouplist[group].logstartaddr;
-            auto overlaps = [&](uint32_t addr, uint32_t n) { return n && addr - base < to && addr - base + n > from; };
-            if (overlaps(s.out_logaddr, s.Obytes))
-                wkc += 2;
-            if (overlaps(s.in_logaddr, s.Ibytes))
-                wkc += 1;
+    for (size_t k = 0; k < n; ++k) {
+        for (size_t p = 0; p < frames[k].pieces; ++p) {
+            const PdPiece &piece = frames[k].piece[p];
+            const uint32_t from = g.logstartaddr + piece.offset;
+            for (int i = 1; i <= c->slavecount; ++i) {
+                const ec_slavet &s = c->slavelist[i];
+                if (!inGroup(s, group))
+                    continue;
+                const bool out = s.out_mapped && piece.command != ecwire::Command::LRD
+                    && overlaps(s.out_logaddr, s.Obytes, from, piece.length);
+                const bool in = s.in_mapped && piece.command != ecwire::Command::LWR
+                    && overlaps(s.in_logaddr, s.Ibytes, from, piece.length);
+                if (out)
+                    wkc += piece.command == ecwire::Command::LRW ? 2 : 1;
+                if (in)
+                    wkc += 1;
+            }
         }
     }
     return uint16_t(std::min<uint32_t>(wkc, 0xFFFF));
@@ -122,14 +187,18 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
     auto *image = static_cast<uint8_t *>(pIOmap);
     ec_groupt &g = c->grouplist[group];
     g.logstartaddr = uint32_t(group) * kGroupSpacing;
+    g.lrd_lwr = 0;
 
     uint32_t obytes = 0, ibytes = 0, outSlaves = 0, inSlaves = 0;
     for (int i = 1; i <= c->slavecount; ++i) {
-        if (!inGroup(c->slavelist[i], group))
+        ec_slavet &s = c->slavelist[i];
+        if (!inGroup(s, group))
             continue;
         findPdoSizes(c, uint16_t(i));
-        obytes += c->slavelist[i].Obytes;
-        ibytes += c->slavelist[i].Ibytes;
+        obytes += s.Obytes;
+        ibytes += s.Ibytes;
+        if (s.esc_features & reg::FeatureNoLrw)
+            g.lrd_lwr = 1;
     }
     // Outputs of all slaves first, then all inputs.
     uint32_t onext = 0, inext = obytes;
@@ -142,9 +211,11 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
         s.out_logaddr = g.logstartaddr + onext;
         s.in_logaddr = g.logstartaddr + inext;
         const int fo = mapDirection(c, i, true, s.out_logaddr, s.Obytes, -1);
-        mapDirection(c, i, false, s.in_logaddr, s.Ibytes, fo);
-        outSlaves += s.Obytes ? 1 : 0;
-        inSlaves += s.Ibytes ? 1 : 0;
+        const int fi = mapDirection(c, i, false, s.in_logaddr, s.Ibytes, fo);
+        s.out_mapped = fo >= 0 ? 1 : 0;
+        s.in_mapped = fi >= 0 ? 1 : 0;
+        outSlaves += s.out_mapped;
+        inSlaves += s.in_mapped;
         onext += s.Obytes;
         inext += s.Ibytes;
     }
@@ -154,7 +225,7 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
     g.Ibytes = ibytes;
     g.outputsWKC = uint16_t(outSlaves);
     g.inputsWKC = uint16_t(inSlaves);
-    g.expectedWKC = expectedWkc(c, group, obytes + ibytes);
+    g.expectedWKC = expectedWkc(c, group);
     ec_slavet &all = c->slavelist[0];
     all.outputs = g.outputs;
     all.Obytes = obytes;
@@ -165,9 +236,8 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
 
     // Every mapped slave to SAFE-OP.
     for (int i = 1; i <= c->slavecount; ++i) {
-        ec_slavet &s = c->slavelist[i];
-        if (inGroup(s, group))
-            fpwrU16(c, s.configadr, reg::AlControl, EC_STATE_SAFE_OP);
+        if (inGroup(c->slavelist[i], group))
+            requestState(c, i, EC_STATE_SAFE_OP);
     }
     return int(obytes + ibytes);
 }

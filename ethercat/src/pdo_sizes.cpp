@@ -1,10 +1,15 @@
 #include "pdo_sizes.h"
 
 #include "coe.h"
+#include "report.h"
 
 #include <ecwire/le.h>
+#include <ecwire/mailbox.h>
+#include <ecwire/registers.h>
 #include <ecwire/sii.h>
 
+#include <cstdio>
+#include <string>
 #include <vector>
 
 namespace ecmaster {
@@ -15,69 +20,103 @@ constexpr uint16_t kRxPdoAssign = 0x1C12; // PDOs of SyncManager 2: outputs
 constexpr uint16_t kTxPdoAssign = 0x1C13; // PDOs of SyncManager 3: inputs
 constexpr uint32_t kBitLengthMask = 0xFF; // low byte of a mapping entry
 constexpr uint8_t kMaxEntries = 254;
+constexpr size_t kAssignWidth = 2;        // a PDO index
+constexpr size_t kMappingWidth = 4;       // index << 16 | subindex << 8 | bit length
 
-// Values of an array-like object: subindex 0 holds the count, subindexes
-// 1..count hold `width`-byte values.
-bool readList(ecx_contextt *c, uint16_t slave, uint16_t index, size_t width, std::vector<uint32_t> &out,
-              std::string *why)
-{
-    out.clear();
-    const bool ca = (c->slavelist[slave].coe_details & ecwire::sii::CoeCompleteAccess) != 0;
-    std::vector<uint8_t> d;
-    if (ca) {
-        if (!sdoUpload(c, slave, index, 0, true, d, why))
+// Reads list-like objects (sub 0 the count, subs 1..count values of one
+// width) of one slave over CoE: with complete access while the slave
+// announces it and has not refused it, else subindex by subindex.
+class ListReader {
+public:
+    ListReader(ecx_contextt *c, uint16_t slave) : c_(c), slave_(slave) {}
+
+    bool read(uint16_t index, size_t width, std::vector<uint32_t> &out, SdoError *err)
+    {
+        ec_slavet &s = c_->slavelist[slave_];
+        const bool announced = (s.coe_details & ecwire::sii::CoeCompleteAccess) != 0;
+        if (announced && !s.ca_refused) {
+            if (readComplete(index, width, out, err))
+                return true;
+            if (err->kind == SdoError::NoReply)
+                return false;
+            // Announced and still refused (or answered with something
+            // unusable): each subindex on its own from now on.
+            s.ca_refused = 1;
+        }
+        return readEach(index, width, out, err);
+    }
+
+private:
+    static uint32_t value(const uint8_t *p, size_t width)
+    {
+        return width == kAssignWidth ? ecwire::getU16(p) : ecwire::getU32(p);
+    }
+
+    // Complete access from subindex 0: the count then the values back to
+    // back, the count taking 16 bits (ETG.1000.6, SDO with complete access:
+    // subindex 0 is transferred padded to 16 bits). A reply too short for the
+    // count it gives is not used.
+    bool readComplete(uint16_t index, size_t width, std::vector<uint32_t> &out, SdoError *err)
+    {
+        out.clear();
+        std::vector<uint8_t> d;
+        if (!sdoUpload(c_, slave_, index, 0, true, d, err))
             return false;
-        if (d.empty()) {
-            *why = "empty complete-access reply";
+        const size_t first = ecwire::coe::CompleteAccessSub0Size;
+        const size_t count = d.empty() ? 0 : d[0];
+        if (d.size() < first || count > kMaxEntries || d.size() < first + count * width) {
+            err->kind = SdoError::Other;
+            err->text = "complete access to " + hex(index, 4) + " gave " + std::to_string(d.size())
+                + " bytes for " + std::to_string(count) + " entries";
             return false;
         }
-        const size_t count = d[0];
-        // Subindex 0 takes one byte, or two when the slave pads it to 16
-        // bits: the values have an even width, so the parity of the size tells.
-        const size_t first = (d.size() % 2 == 1) ? 1 : 2;
-        if (d.size() < first + count * width) {
-            *why = "complete-access reply shorter than its count";
+        for (size_t k = 0; k < count; ++k)
+            out.push_back(value(d.data() + first + k * width, width));
+        return true;
+    }
+
+    bool readEach(uint16_t index, size_t width, std::vector<uint32_t> &out, SdoError *err)
+    {
+        out.clear();
+        std::vector<uint8_t> d;
+        if (!sdoUpload(c_, slave_, index, 0, false, d, err))
+            return false;
+        if (d.empty() || d[0] > kMaxEntries) {
+            err->kind = SdoError::Other;
+            err->text = d.empty() ? "empty entry count" : "implausible entry count " + std::to_string(d[0]);
             return false;
         }
-        for (size_t k = 0; k < count; ++k) {
-            const uint8_t *p = d.data() + first + k * width;
-            out.push_back(width == 2 ? ecwire::getU16(p) : ecwire::getU32(p));
+        const uint8_t count = d[0];
+        for (uint8_t k = 1; k <= count; ++k) {
+            if (!sdoUpload(c_, slave_, index, k, false, d, err))
+                return false;
+            if (d.size() < width) {
+                err->kind = SdoError::Other;
+                err->text = "entry " + std::to_string(k) + " shorter than " + std::to_string(width) + " bytes";
+                return false;
+            }
+            out.push_back(value(d.data(), width));
         }
         return true;
     }
-    if (!sdoUpload(c, slave, index, 0, false, d, why))
-        return false;
-    if (d.empty()) {
-        *why = "empty count";
-        return false;
-    }
-    const uint8_t count = d[0];
-    if (count > kMaxEntries) {
-        *why = "implausible entry count";
-        return false;
-    }
-    for (uint8_t k = 1; k <= count; ++k) {
-        if (!sdoUpload(c, slave, index, k, false, d, why))
-            return false;
-        if (d.size() < width) {
-            *why = "entry shorter than " + std::to_string(width) + " bytes";
-            return false;
-        }
-        out.push_back(width == 2 ? ecwire::getU16(d.data()) : ecwire::getU32(d.data()));
-    }
-    return true;
-}
 
-// Sum of the mapped bit lengths of the PDOs that `assign` lists.
-bool assignedBits(ecx_contextt *c, uint16_t slave, uint16_t assign, uint32_t *bits, std::string *why)
+    ecx_contextt *c_;
+    uint16_t slave_;
+};
+
+// Sum of the mapped bit lengths (padding entries included) of the PDOs that
+// `assign` lists.
+bool assignedBits(ListReader &r, uint16_t assign, uint32_t *bits, SdoError *err)
 {
     std::vector<uint32_t> pdos;
-    if (!readList(c, slave, assign, 2, pdos, why))
+    if (!r.read(assign, kAssignWidth, pdos, err))
         return false;
     uint32_t sum = 0;
     std::vector<uint32_t> entries;
     for (uint32_t pdo : pdos) {
-        if (!readList(c, slave, uint16_t(pdo), 4, entries, why))
+        if (pdo == 0)
+            continue;
+        if (!r.read(uint16_t(pdo), kMappingWidth, entries, err))
             return false;
         for (uint32_t e : entries)
             sum += e & kBitLengthMask;
@@ -86,28 +125,114 @@ bool assignedBits(ecx_contextt *c, uint16_t slave, uint16_t assign, uint32_t *bi
     return true;
 }
 
+enum class Source { CoE, SiiPdo, SiiSm, None };
+
+const char *sourceText(Source s)
+{
+    switch (s) {
+    case Source::CoE: return "the CoE PDO assignment";
+    case Source::SiiPdo: return "the SII PDO categories";
+    case Source::SiiSm: return "the SII SyncManager lengths";
+    case Source::None: break;
+    }
+    return "nowhere";
+}
+
+// Length the SII gives the process-data SyncManager of one direction: the
+// entry of that type, else SyncManager 2 (outputs) or 3 (inputs).
+uint32_t smDefaultBits(const ec_slavet &s, bool outputs)
+{
+    const uint8_t type = outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs;
+    for (int i = 0; i < s.sm_count; ++i)
+        if (s.sm[i].type == type)
+            return uint32_t(s.sm[i].length) * 8;
+    const int fallback = outputs ? 2 : 3;
+    if (fallback < s.sm_count && s.sm[fallback].type == ecwire::sii::SmUnused)
+        return uint32_t(s.sm[fallback].length) * 8;
+    return 0;
+}
+
+// The SII's answer for one direction when CoE gave none.
+Source fromSii(const ec_slavet &s, bool outputs, uint32_t *bits)
+{
+    if (outputs ? s.sii_pdo_out : s.sii_pdo_in) {
+        *bits = outputs ? s.sii_obits : s.sii_ibits;
+        return Source::SiiPdo;
+    }
+    *bits = smDefaultBits(s, outputs);
+    return *bits ? Source::SiiSm : Source::None;
+}
+
 } // namespace
 
 void findPdoSizes(ecx_contextt *c, uint16_t slave)
 {
     ec_slavet &s = c->slavelist[slave];
-    uint32_t obits = s.sii_obits;
-    uint32_t ibits = s.sii_ibits;
     s.pdo_from_coe = 0;
-    const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && (s.coe_details & ecwire::sii::CoeSdo)
-        && (s.coe_details & ecwire::sii::CoePdoAssign);
-    if (coe) {
-        std::string why;
-        uint32_t bits = 0;
-        if (assignedBits(c, slave, kRxPdoAssign, &bits, &why)) {
-            obits = bits;
-            s.pdo_from_coe = 1;
+    uint32_t bits[2] = {0, 0}; // outputs, inputs
+    Source source[2] = {Source::None, Source::None};
+    std::string coeWhy;
+    // Over CoE whenever the slave's mailbox offers it, whatever its CoE
+    // details announce; a slave whose mailbox stopped answering is not asked
+    // again.
+    const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && s.mbx_l >= ecwire::coe::SdoMinMessage
+        && s.mbx_rl >= ecwire::coe::SdoMinMessage;
+    // The mailbox works from PRE-OP on: a slave seen stuck in INIT is not asked.
+    const uint16_t state = s.al_last & ecwire::al::StateMask;
+    const bool mailboxDown = state == ecwire::al::Init || state == ecwire::al::Boot;
+    if (coe && mailboxDown)
+        coeWhy = std::string("the slave is in ") + stateText(s.al_last) + ", its mailbox does not answer";
+    if (coe && !mailboxDown) {
+        ListReader reader(c, slave);
+        const uint16_t assign[2] = {kRxPdoAssign, kTxPdoAssign};
+        bool ok[2] = {false, false};
+        for (int dir = 0; dir < 2; ++dir) {
+            SdoError err;
+            ok[dir] = assignedBits(reader, assign[dir], &bits[dir], &err);
+            if (!ok[dir]) {
+                coeWhy += (coeWhy.empty() ? "" : "; ") + err.text;
+                if (err.kind == SdoError::NoReply)
+                    break;
+            }
         }
-        if (assignedBits(c, slave, kTxPdoAssign, &bits, &why)) {
-            ibits = bits;
-            s.pdo_from_coe = 1;
+        if (ok[0] && ok[1] && bits[0] + bits[1] == 0) {
+            coeWhy = "the CoE PDO assignment lists no process data";
+            ok[0] = ok[1] = false;
         }
+        for (int dir = 0; dir < 2; ++dir)
+            if (ok[dir])
+                source[dir] = Source::CoE;
     }
+    for (int dir = 0; dir < 2; ++dir)
+        if (source[dir] != Source::CoE)
+            source[dir] = fromSii(s, dir == 0, &bits[dir]);
+
+    // One line when a fallback was taken: CoE offered but not used, or
+    // neither CoE nor PDO categories and the SyncManager lengths give sizes.
+    // A direction the fallback leaves empty is not named.
+    const bool fellBack[2] = {(coe && source[0] != Source::CoE) || source[0] == Source::SiiSm,
+                              (coe && source[1] != Source::CoE) || source[1] == Source::SiiSm};
+    if (fellBack[0] || fellBack[1]) {
+        std::string line = "ecx_config_map_group: slave " + std::to_string(slave);
+        if (s.name[0])
+            line += std::string(" (") + s.name + ")";
+        const bool named[2] = {fellBack[0] && source[0] != Source::None, fellBack[1] && source[1] != Source::None};
+        if (named[0] && named[1] && source[0] == source[1])
+            line += std::string(": PDO sizes from ") + sourceText(source[0]);
+        else if (named[0] && named[1])
+            line += std::string(": outputs from ") + sourceText(source[0]) + ", inputs from " + sourceText(source[1]);
+        else if (named[0])
+            line += std::string(": outputs from ") + sourceText(source[0]);
+        else if (named[1])
+            line += std::string(": inputs from ") + sourceText(source[1]);
+        else
+            line += ": no process data found";
+        line += coe ? " (" + coeWhy + ")" : " (no CoE, no PDOs in the SII)";
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+
+    s.pdo_from_coe = (source[0] == Source::CoE || source[1] == Source::CoE) ? 1 : 0;
+    const uint32_t obits = bits[0], ibits = bits[1];
     s.Obits = uint16_t(obits > 0xFFFF ? 0xFFFF : obits);
     s.Ibits = uint16_t(ibits > 0xFFFF ? 0xFFFF : ibits);
     s.Obytes = (obits + 7) / 8;

@@ -1,6 +1,7 @@
 #include "sii.h"
 
 #include "clock.h"
+#include "poll.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
@@ -15,98 +16,168 @@ namespace {
 
 namespace reg = ecwire::reg;
 
-constexpr int kBusyTimeoutUs = 20000;    // one EEPROM read completes well within this
-constexpr int kBusyPauseUs = 20;
+// An ESC loads its configuration from the EEPROM after power-up and shows
+// the interface busy until it is done: the first command waits that long.
+constexpr int kLoadTimeoutUs = 3000000;
+// One EEPROM read over I2C takes about a millisecond; far more is a fault.
+constexpr int kCommandTimeoutUs = 200000;
+// A missing acknowledge from the EEPROM is retried this often.
+constexpr int kNackTries = 4;
 constexpr size_t kDefaultMaxWords = 4096; // when the header gives no usable size
-// Control/status, address and data read together once the read is done.
+// Control/status, address and data read together.
 constexpr uint16_t kStatusLen = reg::SiiEnd - reg::SiiControl;
 constexpr size_t kDataAt = reg::SiiData - reg::SiiControl;
 static_assert(kDataAt + 8 == kStatusLen, "status block ends after 8 data bytes");
 
-// Takes the data out of a status block that shows the read done.
-int takeData(const uint8_t *st, uint32_t word, uint16_t *out, std::string *why)
+std::string wordText(uint32_t word)
 {
-    const uint16_t status = ecwire::getU16(st);
-    if (status & reg::SiiCommandError) {
-        *why = "SII refused the read of word " + std::to_string(word);
-        return 0;
-    }
-    const int words = (status & reg::SiiRead8Bytes) ? 4 : 2;
-    for (int i = 0; i < words; ++i)
-        out[i] = ecwire::getU16(st + kDataAt + 2 * i);
-    return words;
+    return "SII word " + std::to_string(word);
 }
 
-// Reads 2 or 4 words at word address `word`; returns how many, 0 on failure.
-int readChunk(ecx_contextt *c, uint16_t station, uint32_t word, uint16_t *out, std::string *why)
-{
-    Engine *e = engineOf(c);
-    uint8_t cmd[2 + 4];
-    ecwire::putU16(cmd, reg::SiiCmdRead);
-    ecwire::putU32(cmd + 2, word);
-    uint8_t st[kStatusLen] = {};
-    // The command and a first look at the status in one frame.
-    Datagram d[2];
-    d[0].command = ecwire::Command::FPWR;
-    d[0].address = ecwire::makeAddress(station, reg::SiiControl);
-    d[0].data = cmd;
-    d[0].length = sizeof cmd;
-    d[1].command = ecwire::Command::FPRD;
-    d[1].address = ecwire::makeAddress(station, reg::SiiControl);
-    d[1].data = st;
-    d[1].length = kStatusLen;
-    int tries = 3;
-    while (!e || exchange(*e, d, 2, kConfigTimeoutUs) != 1) {
-        if (--tries == 0) {
-            *why = "no answer to the SII read of word " + std::to_string(word);
-            return 0;
+// The SII interface of one slave, used one command at a time: a command is
+// written only while the interface is idle, and its result is read in later
+// frames, because the ESC starts a command only after the end of the frame
+// that wrote it (a status or data read in that frame still sees the
+// previous command).
+class SiiReader {
+public:
+    SiiReader(ecx_contextt *c, uint16_t station) : c_(c), station_(station) {}
+
+    // Reads 2 or 4 words (as the ESC's read size says) at `word`; returns
+    // how many, 0 on failure with *why set.
+    int read(uint32_t word, uint16_t *out, std::string *why)
+    {
+        for (int attempt = 0; attempt < kNackTries; ++attempt) {
+            // Before the first command the ESC may still be loading.
+            if (!idle_ && !waitIdle(loaded_ ? kCommandTimeoutUs : kLoadTimeoutUs, why))
+                return 0;
+            loaded_ = true;
+            if ((status() & (reg::SiiCommandError | reg::SiiWriteEnableError)) && !clearErrors(why))
+                return 0;
+            if (!writeCommand(word, why))
+                return 0;
+            if (!waitIdle(kCommandTimeoutUs, why)) {
+                *why += " after the read of " + wordText(word);
+                return 0;
+            }
+            if (status() & reg::SiiCommandError)
+                continue; // the EEPROM did not acknowledge: clear and try again
+            const int words = (status() & reg::SiiRead8Bytes) ? 4 : 2;
+            for (int i = 0; i < words; ++i)
+                out[i] = ecwire::getU16(st_ + kDataAt + 2 * i);
+            return words;
         }
-    }
-    if (d[0].wkc != 1) {
-        *why = "SII read command at word " + std::to_string(word) + " not accepted (working counter "
-            + std::to_string(d[0].wkc) + ", expected 1)";
+        *why = "the EEPROM did not acknowledge the read of " + wordText(word) + " (" + std::to_string(kNackTries)
+            + " tries, command error bit in 0x0502)";
         return 0;
     }
-    if (d[1].wkc == 1 && !(ecwire::getU16(st) & reg::SiiBusy))
-        return takeData(st, word, out, why);
-    const int64_t deadline = nowUs() + kBusyTimeoutUs;
-    for (int poll = 0;; ++poll) {
-        std::memset(st, 0, sizeof st);
-        if (fprd(c, station, reg::SiiControl, st, kStatusLen) != 1) {
-            *why = "SII status did not answer";
-            return 0;
-        }
-        if (!(ecwire::getU16(st) & reg::SiiBusy))
-            return takeData(st, word, out, why);
-        if (nowUs() >= deadline) {
-            *why = "SII stayed busy";
-            return 0;
-        }
-        if (poll > 0) // an EEPROM is often done by the second look
-            sleepUs(kBusyPauseUs);
-    }
-}
 
-bool readWords(ecx_contextt *c, uint16_t station, std::vector<uint16_t> &words, size_t upTo,
-               std::string *why)
+private:
+    uint16_t status() const { return ecwire::getU16(st_); }
+
+    // Polls control/status (with address and data) until busy clears.
+    bool waitIdle(int timeoutUs, std::string *why)
+    {
+        const int64_t deadline = nowUs() + timeoutUs;
+        PollPacer pacer;
+        for (;;) {
+            std::memset(st_, 0, sizeof st_);
+            const int wkc = fprd(c_, station_, reg::SiiControl, st_, kStatusLen);
+            if (wkc != 1) {
+                *why = "SII status (0x0502) did not answer (working counter " + std::to_string(wkc) + ", expected 1)";
+                return false;
+            }
+            if (!(status() & reg::SiiBusy)) {
+                idle_ = true;
+                return true;
+            }
+            if (nowUs() >= deadline) {
+                *why = "SII interface stayed busy for " + std::to_string(timeoutUs / 1000) + " ms";
+                return false;
+            }
+            pacer.wait(deadline);
+        }
+    }
+
+    // Command 000 clears the error bits.
+    bool clearErrors(std::string *why)
+    {
+        const int wkc = fpwrU16(c_, station_, reg::SiiControl, 0);
+        if (wkc != 1) {
+            *why = "SII error bits could not be cleared (working counter " + std::to_string(wkc) + ", expected 1)";
+            return false;
+        }
+        ecwire::putU16(st_, uint16_t(status() & ~(reg::SiiCommandError | reg::SiiWriteEnableError)));
+        return true;
+    }
+
+    // Command and word address in one write: control (2) then address (4).
+    bool writeCommand(uint32_t word, std::string *why)
+    {
+        uint8_t cmd[2 + 4];
+        ecwire::putU16(cmd, reg::SiiCmdRead);
+        ecwire::putU32(cmd + 2, word);
+        const int wkc = fpwr(c_, station_, reg::SiiControl, cmd, sizeof cmd);
+        if (wkc != 1) {
+            *why = "SII read command for " + wordText(word) + " not accepted (working counter " + std::to_string(wkc)
+                + ", expected 1)";
+            return false;
+        }
+        idle_ = false;
+        return true;
+    }
+
+    ecx_contextt *c_;
+    uint16_t station_;
+    uint8_t st_[kStatusLen] = {};
+    bool idle_ = false;   // the last look found the interface idle
+    bool loaded_ = false; // the interface was seen idle once
+};
+
+// Reads words [from, upTo) (a read may bring a few more) into `words`,
+// which grows as needed; words skipped before `from` stay 0.
+bool readWords(SiiReader &r, std::vector<uint16_t> &words, size_t from, size_t upTo, std::string *why)
 {
-    while (words.size() < upTo) {
+    size_t at = from;
+    while (at < upTo) {
         uint16_t chunk[4];
-        const int n = readChunk(c, station, uint32_t(words.size()), chunk, why);
+        const int n = r.read(uint32_t(at), chunk, why);
         if (n == 0)
             return false;
-        words.insert(words.end(), chunk, chunk + n);
+        if (words.size() < at + size_t(n))
+            words.resize(at + size_t(n), 0);
+        std::copy(chunk, chunk + n, words.begin() + long(at));
+        at += size_t(n);
     }
     return true;
+}
+
+uint32_t assignedBits(const std::vector<ecwire::SiiPdo> &pdos, uint8_t *any)
+{
+    uint32_t bits = 0;
+    *any = 0;
+    for (const ecwire::SiiPdo &p : pdos) {
+        // PDOs of SyncManager 0xFF are alternatives the device offers, not
+        // what it exchanges.
+        if (p.syncManager == ecwire::sii::PdoNotAssigned)
+            continue;
+        bits += p.bits();
+        *any = 1;
+    }
+    return bits;
 }
 
 } // namespace
 
 bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::string *why)
 {
+    SiiReader reader(c, station);
     std::vector<uint16_t> words;
     words.reserve(256);
-    if (!readWords(c, station, words, ecwire::sii::FirstCategory, why))
+    // The header up to the mailbox protocols, then its size and version
+    // words: the reserved words between are not read.
+    if (!readWords(reader, words, 0, ecwire::sii::MailboxProtocols + 1, why)
+        || !readWords(reader, words, ecwire::sii::EepromSize, ecwire::sii::FirstCategory, why))
         return false;
     size_t maxWords = kDefaultMaxWords;
     const uint16_t kbitMinus1 = words[ecwire::sii::EepromSize];
@@ -121,7 +192,7 @@ bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::str
             // No end marker within the EEPROM: parse what there is.
             break;
         }
-        if (!readWords(c, station, words, need, why))
+        if (!readWords(reader, words, words.size(), need, why))
             return false;
     }
     std::string err;
@@ -160,8 +231,8 @@ void applySii(ec_slavet &s, const ecwire::SiiDevice &sii)
     s.fmmu_count = uint8_t(std::min(sii.fmmus.size(), size_t(EC_MAXFMMU)));
     for (size_t i = 0; i < s.fmmu_count; ++i)
         s.fmmu_func[i] = sii.fmmus[i];
-    s.sii_obits = sii.outputBits();
-    s.sii_ibits = sii.inputBits();
+    s.sii_obits = assignedBits(sii.rxPdos, &s.sii_pdo_out);
+    s.sii_ibits = assignedBits(sii.txPdos, &s.sii_pdo_in);
 }
 
 } // namespace ecmaster

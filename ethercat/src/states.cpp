@@ -1,5 +1,9 @@
 // AL state requests and reads.
+#include "states.h"
+
 #include "clock.h"
+#include "poll.h"
+#include "report.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
@@ -14,19 +18,24 @@ using ecwire::al::StateMask;
 
 namespace {
 
-// Pause between two reads while waiting for a state: short at first, since
-// most transitions are quick, then longer so that a slow slave is not flooded.
-constexpr int kFirstPauseUs = 100;
-constexpr int kLongestPauseUs = 2000;
 // AL status (2), reserved (2), AL status code (2) in one read
 constexpr uint16_t kStatusReadLen = ecwire::reg::AlStatusCode + 2 - ecwire::reg::AlStatus;
 constexpr uint16_t kCodeOffset = ecwire::reg::AlStatusCode - ecwire::reg::AlStatus;
+// A state with the error indication is not that state.
+constexpr uint16_t kStateAndError = StateMask | ErrorFlag;
 
 bool singleState(uint16_t s)
 {
     const uint16_t st = s & StateMask;
     return st == ecwire::al::Init || st == ecwire::al::PreOp || st == ecwire::al::SafeOp
         || st == ecwire::al::Op;
+}
+
+void setRead(ec_slavet &s, uint16_t status, uint16_t code)
+{
+    s.state = status;
+    s.al_last = status;
+    s.ALstatuscode = code;
 }
 
 // Reads every slave's AL status and code in one frame of FPRDs (more
@@ -51,12 +60,10 @@ void readEach(ecx_contextt *c)
         const bool back = e && exchange(*e, d, size_t(count), EC_TIMEOUTRET) == 1;
         for (int k = 0; k < count; ++k) {
             ec_slavet &s = c->slavelist[first + k];
-            if (back && d[k].wkc == 1) {
-                s.state = ecwire::getU16(d[k].data);
-                s.ALstatuscode = ecwire::getU16(d[k].data + kCodeOffset);
-            } else {
-                s.state = EC_STATE_NONE;
-            }
+            if (back && d[k].wkc == 1)
+                setRead(s, ecwire::getU16(d[k].data), ecwire::getU16(d[k].data + kCodeOffset));
+            else
+                setRead(s, EC_STATE_NONE, s.ALstatuscode);
         }
     }
 }
@@ -77,22 +84,17 @@ uint16_t readOne(ecx_contextt *c, uint16_t slave)
 {
     uint8_t b[kStatusReadLen] = {};
     ec_slavet &s = c->slavelist[slave];
-    if (fprd(c, s.configadr, ecwire::reg::AlStatus, b, kStatusReadLen) == 1) {
-        s.state = ecwire::getU16(b);
-        s.ALstatuscode = ecwire::getU16(b + kCodeOffset);
-    } else {
-        s.state = EC_STATE_NONE;
-    }
+    if (fprd(c, s.configadr, ecwire::reg::AlStatus, b, kStatusReadLen) == 1)
+        setRead(s, ecwire::getU16(b), ecwire::getU16(b + kCodeOffset));
+    else
+        setRead(s, EC_STATE_NONE, s.ALstatuscode);
     return s.state;
 }
 
-} // namespace
-
-extern "C" int ecx_readstate(ecx_contextt *context)
+// Every slave's state into the slave list; returns the lowest state, with
+// the error bit when any slave shows it.
+uint16_t readAll(ecx_contextt *c)
 {
-    if (!engineOf(context) || context->slavecount <= 0)
-        return 0;
-    ecx_contextt *c = context;
     uint8_t b[2] = {};
     const int wkc = transfer(c, ecwire::Command::BRD, ecwire::makeAddress(0, ecwire::reg::AlStatus), b, 2,
                              EC_TIMEOUTRET, 1);
@@ -100,10 +102,8 @@ extern "C" int ecx_readstate(ecx_contextt *context)
     // The broadcast read ORs the slaves' values: a single state without
     // the error bit from every slave means they all agree.
     if (wkc == c->slavecount && singleState(all) && !(all & ErrorFlag)) {
-        for (int i = 1; i <= c->slavecount; ++i) {
-            c->slavelist[i].state = all;
-            c->slavelist[i].ALstatuscode = 0;
-        }
+        for (int i = 1; i <= c->slavecount; ++i)
+            setRead(c->slavelist[i], all, 0);
         c->slavelist[0].state = all;
         return all;
     }
@@ -111,6 +111,8 @@ extern "C" int ecx_readstate(ecx_contextt *context)
         // Nothing came back: no slave answered.
         for (int i = 0; i <= c->slavecount; ++i)
             c->slavelist[i].state = EC_STATE_NONE;
+        for (int i = 1; i <= c->slavecount; ++i)
+            c->slavelist[i].al_last = EC_STATE_NONE;
         return EC_STATE_NONE;
     }
     readEach(c);
@@ -118,16 +120,53 @@ extern "C" int ecx_readstate(ecx_contextt *context)
     return c->slavelist[0].state;
 }
 
+bool reached(const ec_slavet &s, uint16_t reqstate)
+{
+    return (s.state & kStateAndError) == (reqstate & kStateAndError);
+}
+
+} // namespace
+
+uint16_t ecmaster::alRequest(uint16_t state, uint16_t current)
+{
+    return (current & ErrorFlag) ? uint16_t(state | ecwire::al::ErrorFlag) : state;
+}
+
+int ecmaster::requestState(ecx_contextt *c, int slave, uint16_t state)
+{
+    const ec_slavet &s = c->slavelist[slave];
+    return fpwrU16(c, s.configadr, ecwire::reg::AlControl, alRequest(state, s.al_last));
+}
+
+extern "C" int ecx_readstate(ecx_contextt *context)
+{
+    if (!engineOf(context) || context->slavecount <= 0)
+        return 0;
+    const uint16_t lowest = readAll(context);
+    // A slave that shows an error says so once, with its AL status code.
+    for (int i = 1; i <= context->slavecount; ++i) {
+        ec_slavet &s = context->slavelist[i];
+        if (s.state & ErrorFlag)
+            reportAlStatus("ecx_readstate", s, i, 0, true);
+        else if (s.state != EC_STATE_NONE)
+            s.al_reported = 0;
+    }
+    return lowest;
+}
+
 extern "C" int ecx_writestate(ecx_contextt *context, uint16 slave)
 {
     if (!engineOf(context))
         return EC_NOFRAME;
-    if (slave == 0)
-        return bwrU16(context, ecwire::reg::AlControl, context->slavelist[0].state);
+    if (slave == 0) {
+        uint16_t errors = 0;
+        for (int i = 1; i <= context->slavecount; ++i)
+            errors |= context->slavelist[i].al_last & ErrorFlag;
+        return bwrU16(context, ecwire::reg::AlControl, alRequest(context->slavelist[0].state, errors));
+    }
     if (slave > context->slavecount)
         return 0;
-    const ec_slavet &s = context->slavelist[slave];
-    return fpwrU16(context, s.configadr, ecwire::reg::AlControl, s.state);
+    return requestState(context, slave, context->slavelist[slave].state);
 }
 
 extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 reqstate, int timeout)
@@ -135,26 +174,33 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
     if (!engineOf(context) || slave > context->slavecount)
         return EC_STATE_NONE;
     const int64_t deadline = nowUs() + (timeout > 0 ? timeout : 0);
-    int64_t pause = kFirstPauseUs;
+    PollPacer pacer;
     for (;;) {
         uint16_t state;
+        bool all = true;
         if (slave == 0) {
-            state = uint16_t(ecx_readstate(context));
-            // Reached only when every slave reports the requested state.
-            bool all = context->slavecount > 0;
+            state = readAll(context);
+            // Reached only when every slave reports the requested state
+            // without the error indication.
+            all = context->slavecount > 0;
             for (int i = 1; i <= context->slavecount; ++i)
-                all = all && (context->slavelist[i].state & StateMask) == reqstate;
-            if (all)
-                return state;
+                all = all && reached(context->slavelist[i], reqstate);
         } else {
             state = readOne(context, slave);
-            if ((state & StateMask) == reqstate)
-                return state;
+            all = reached(context->slavelist[slave], reqstate);
         }
-        const int64_t left = deadline - nowUs();
-        if (left <= 0)
+        if (all)
             return state;
-        sleepUs(std::min<int64_t>(left, pause));
-        pause = std::min<int64_t>(pause * 2, kLongestPauseUs);
+        const int64_t left = deadline - nowUs();
+        if (left <= 0) {
+            // Each slave that did not get there says where it is and why.
+            const int from = slave == 0 ? 1 : slave;
+            const int to = slave == 0 ? context->slavecount : slave;
+            for (int i = from; i <= to; ++i)
+                if (!reached(context->slavelist[i], reqstate))
+                    reportAlStatus("ecx_statecheck", context->slavelist[i], i, reqstate, false);
+            return state;
+        }
+        pacer.wait(deadline);
     }
 }

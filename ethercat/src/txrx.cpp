@@ -11,8 +11,8 @@ namespace ecmaster {
 
 namespace {
 
-// Source address of our frames. Bit 1 of the first byte must be clear: the
-// slaves set it in the frame they send back.
+// Source address of our frames. Bit 1 of the first byte stays clear, so that
+// in a capture the replies of slaves that set it stand apart.
 constexpr uint8_t kBroadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 constexpr uint8_t kSource[6] = {0x00, 0x45, 0x43, 0x4D, 0x53, 0x54};
 static_assert((kSource[0] & ecwire::eth::SourceReturnedBit) == 0, "source must not look returned");
@@ -56,9 +56,12 @@ int sendFrame(Engine &e, const Datagram *datagrams, size_t count)
 bool acceptReply(Engine &e, const uint8_t *frame, size_t len, uint8_t index, Datagram *datagrams,
                  size_t count)
 {
-    if (len < ecwire::eth::HeaderSize
-        || !(frame[ecwire::eth::Source] & ecwire::eth::SourceReturnedBit))
-        return false;
+    // Not every slave marks the source address of what it sends back, so the
+    // mark is not looked at: the capture takes received frames only, and a
+    // reply is ours when its index, commands and lengths are. A frame check
+    // sequence after the largest frame is cut off before parsing.
+    if (len > ecwire::eth::MaxFrameSize)
+        len = ecwire::eth::MaxFrameSize;
     if (ecwire::parseFrame(frame, len, e.parsed) != ecwire::ParseError::None)
         return false;
     const auto &got = e.parsed.datagrams;

@@ -1,5 +1,5 @@
 // Frame exchange: datagrams out in one frame, the returned frame matched by
-// its index and the returned-frame mark, read data copied back.
+// its index, commands and lengths, read data copied back.
 #ifndef ECMASTER_TXRX_H
 #define ECMASTER_TXRX_H
 
@@ -20,8 +20,8 @@ struct Datagram {
 // index used, or -1 when the frame did not fit or the adapter refused it.
 int sendFrame(Engine &e, const Datagram *datagrams, size_t count);
 
-// Checks one received frame against a frame we sent: same index, returned
-// mark set, same datagrams (command and length). On a match copies the read
+// Checks one received frame against a frame we sent: EtherCAT, same index,
+// same datagrams (command and length); the source address is not looked at. On a match copies the read
 // data and the working counters into `datagrams` and returns true.
 bool acceptReply(Engine &e, const uint8_t *frame, size_t len, uint8_t index, Datagram *datagrams,
                  size_t count);

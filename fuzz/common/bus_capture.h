@@ -68,9 +68,12 @@ inline bool captureBringUp(const std::string &slaves, Capture &out)
         }
     }
     for (const auto &station : words) {
+        // Words the master did not read (the reserved header words) are 0.
         std::vector<uint16_t> image;
-        for (uint32_t a = 0; station.second.count(a); ++a)
-            image.push_back(station.second.at(a));
+        if (!station.second.empty())
+            image.assign(station.second.rbegin()->first + 1, 0);
+        for (const auto &word : station.second)
+            image[word.first] = word.second;
         out.siiImages[station.first] = image;
     }
     ecx_close(&ctx);

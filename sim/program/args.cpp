@@ -1,10 +1,32 @@
 #include "args.h"
 
+#include <ecsim/bus.h>
+
 namespace ecsim {
 
 namespace {
 
 bool isFlag(const std::string &s) { return s.size() > 2 && s[0] == '-' && s[1] == '-'; }
+
+// `text` as lines of at most `width` characters after `indent`, broken after commas.
+std::string wrapped(const std::string &text, const std::string &indent, size_t width = 66)
+{
+    std::string out, line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t comma = text.find(", ", start);
+        const std::string word = text.substr(start, comma == std::string::npos ? std::string::npos : comma + 1 - start);
+        start = comma == std::string::npos ? text.size() : comma + 2;
+        if (!line.empty() && line.size() + 1 + word.size() > width) {
+            out += indent + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+    }
+    if (!line.empty())
+        out += indent + line + "\n";
+    return out;
+}
 
 // Options that take exactly one value.
 bool takesOneValue(const std::string &name)
@@ -99,8 +121,12 @@ std::string usageText(const std::string &programName)
            "\n"
            "Flags:\n"
            "  --iface IF            interface to capture on and answer from (required)\n"
-           "  --slaves LIST         device kinds in bus order, comma-separated (default: sensor)\n"
-           "                        kinds: sensor, sensor-sii, short-sensor, dig-out, dig-in, big-in\n"
+           "  --slaves LIST         devices in bus order, comma-separated (default: sensor); each a\n"
+           "                        kind with options after '+', e.g. sensor+sii4,dig-out+keep-mac\n"
+           "                        kinds:\n" +
+           wrapped(Bus::deviceKinds(), "                          ") +
+           "                        options:\n" +
+           wrapped(Bus::deviceOptions(), "                          ") +
            "  --control PATH        also accept commands on a Unix stream socket at PATH\n"
            "  --seed N              seed of the fault generator (same as the command 'seed N')\n"
            "  --no-stdin            do not read commands from standard input\n"
@@ -128,6 +154,11 @@ std::string usageText(const std::string &programName)
            "    image HEX | image off\n"
            "    refuse-op on [CODE]|hold|off\n"
            "    error-state STATE CODE | error-state off\n"
+           "    sii-nack COUNT         the next COUNT EEPROM reads are not acknowledged\n"
+           "    lose-reply [COUNT]     the next COUNT mailbox replies read are lost on the way back\n"
+           "    stale-reply            a reply of an earlier master session waits in the read mailbox\n"
+           "    al-delay MS | sdo-delay MS | sii-busy US   the slave's time for a state change,\n"
+           "                           a mailbox reply, an EEPROM read\n"
            "    stats\n"
            "\n"
            "Exit status: 0 on quit, SIGTERM or SIGINT; 1 when the interface or the control socket\n"

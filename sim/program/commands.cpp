@@ -49,7 +49,7 @@ std::string formatCounters(const FrameCounters &c)
     std::ostringstream o;
     o << "received=" << c.received << " answered=" << c.answered << " dropped=" << c.dropped
       << " silenced=" << c.silenced << " corrupted=" << c.corrupted << " truncated=" << c.truncated
-      << " malformed=" << c.malformed << " non-ethercat=" << c.nonEthercat
+      << " malformed=" << c.malformed << " lost=" << c.lost << " non-ethercat=" << c.nonEthercat
       << " send-errors=" << c.sendErrors;
     return o.str();
 }

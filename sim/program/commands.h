@@ -18,6 +18,7 @@ struct FrameCounters {
     uint64_t corrupted = 0;     // replies with flipped bytes
     uint64_t truncated = 0;     // replies cut short
     uint64_t malformed = 0;     // refused by the slaves (bad lengths, cut off in capture, ...)
+    uint64_t lost = 0;          // processed, the reply lost on purpose (a slave's lose-reply)
     uint64_t nonEthercat = 0;   // another EtherType, or an EtherCAT header of another type
     uint64_t sendErrors = 0;    // replies the interface refused to send
 };

@@ -41,8 +41,14 @@ void FrameServer::onFrame(const uint8_t *data, size_t caplen, size_t wirelen)
         ++counters_.dropped;
         return;
     }
-    if (!process_(data, caplen, reply_)) {
+    switch (process_(data, caplen, reply_)) {
+    case Outcome::Reply:
+        break;
+    case Outcome::Malformed:
         ++counters_.malformed;
+        return;
+    case Outcome::Lost:
+        ++counters_.lost;
         return;
     }
     const unsigned applied = faults_.mangleReply(reply_);

@@ -14,8 +14,10 @@ namespace ecsim {
 
 class FrameServer {
 public:
+    // What the chain of slaves made of a frame.
+    enum class Outcome { Reply, Malformed, Lost };
     // The chain of slaves (Bus::handleFrame) and the way out (the port's send).
-    using Process = std::function<bool(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply)>;
+    using Process = std::function<Outcome(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply)>;
     using Send = std::function<bool(const uint8_t *frame, size_t len)>;
 
     FrameServer(Process process, Send send, FrameFaults &faults, FrameCounters &counters)

@@ -126,10 +126,13 @@ int main(int argc, char **argv)
     }
     ecsim::FrameServer server(
         [&bus](const uint8_t *f, size_t n, std::vector<uint8_t> &reply) {
+            using Outcome = ecsim::FrameServer::Outcome;
             try {
-                return bus->handleFrame(f, n, reply);
+                if (bus->handleFrame(f, n, reply))
+                    return Outcome::Reply;
+                return bus->lastFrameLost() ? Outcome::Lost : Outcome::Malformed;
             } catch (const std::exception &) {
-                return false;  // counted as malformed; the next frame is served as usual
+                return Outcome::Malformed;  // the next frame is served as usual
             }
         },
                               [&port](const uint8_t *f, size_t n) { return port.send(f, n); }, faults,

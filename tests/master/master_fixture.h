@@ -2,6 +2,7 @@
 #ifndef TESTS_MASTER_MASTER_FIXTURE_H
 #define TESTS_MASTER_MASTER_FIXTURE_H
 
+#include "bring_up.h"
 #include "sim_transport.h"
 
 #include <soem/soem.h>
@@ -22,21 +23,12 @@ struct MasterOnSim {
     ecx_contextt *c() { return ctx.get(); }
     ec_slavet &slave(int i) { return ctx->slavelist[i]; }
 
-    // The link's bring-up, with short waits. Returns the mapped image size,
-    // or -1 when enumeration failed.
-    int bringUp(int opTimeoutUs = 200000)
+    // The link's bring-up, with short waits (a wait ends as soon as the
+    // state is there). Returns the mapped image size, or -1 when enumeration
+    // failed.
+    int bringUp(int opTimeoutUs = 200000, int safeOpTimeoutUs = 200000)
     {
-        if (ecx_config_init(c()) <= 0)
-            return -1;
-        const int size = ecx_config_map_group(c(), iomap, 0);
-        ecx_configdc(c());
-        ecx_statecheck(c(), 0, EC_STATE_SAFE_OP, 200000);
-        ecx_send_processdata(c());
-        ecx_receive_processdata(c(), 2000);
-        ctx->slavelist[0].state = EC_STATE_OPERATIONAL;
-        ecx_writestate(c(), 0);
-        ecx_statecheck(c(), 0, EC_STATE_OPERATIONAL, opTimeoutUs);
-        return size;
+        return linkBringUp(c(), iomap, safeOpTimeoutUs, opTimeoutUs);
     }
 
     int exchange(int timeoutUs = 2000)

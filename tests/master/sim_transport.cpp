@@ -23,6 +23,9 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
     std::vector<uint8_t> reply;
     if (!bus_ || !bus_->handleFrame(frame, len, reply))
         return true; // the wire takes it; nothing comes back
+    if (rewrite)
+        rewrite(lastSent, reply);
+    reply.resize(reply.size() + trailerBytes, 0xA5);
     if (silent)
         return true;
     if (dropReplies > 0) {

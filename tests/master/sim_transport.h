@@ -7,6 +7,7 @@
 #include <ecsim/bus.h>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,12 @@ public:
     bool ok() const { return bus_ != nullptr; }
     // Slave-level command; returns the model's answer.
     std::string command(const std::string &line) { return bus_->command(line); }
+
+    // Called with every frame sent and the model's reply to it, before the
+    // faults below: lets a test lay behaviour of other slaves over the model.
+    std::function<void(const std::vector<uint8_t> &request, std::vector<uint8_t> &reply)> rewrite;
+    // Appended to every reply (a frame check sequence some adapters pass on).
+    size_t trailerBytes = 0;
 
     // Faults applied to the next replies.
     int dropReplies = 0;       // lose this many replies

@@ -16,7 +16,7 @@ private slots:
     void siiOnlySensorMapsFromSii();
     void coeAndSiiSensorsAgree();
     void coeWithoutCompleteAccessReadsEachSubindex();
-    void coeWithoutPdoAssignFallsBackToSii();
+    void coeWithoutPdoAssignAnnouncedStillReadsCoe();
     void twoSlavesOutputsBeforeInputs();
     void severalSlavesLayout();
     void largeImageSplitsAcrossFrames();
@@ -88,13 +88,13 @@ void TestMasterBringUp::coeWithoutCompleteAccessReadsEachSubindex()
     QVERIFY(m.sim.framesSent - framesBefore > 8);
 }
 
-void TestMasterBringUp::coeWithoutPdoAssignFallsBackToSii()
+void TestMasterBringUp::coeWithoutPdoAssignAnnouncedStillReadsCoe()
 {
     MasterOnSim m("sensor");
     QCOMPARE(ecx_config_init(m.c()), 1);
-    m.slave(1).coe_details &= uint8_t(~0x04); // no PDO assignment objects offered
+    m.slave(1).coe_details &= uint8_t(~0x04); // "PDO assign" not announced
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(0));
+    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
     QCOMPARE(m.slave(1).Ibytes, 5u);
 }
 

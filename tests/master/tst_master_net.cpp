@@ -1,6 +1,7 @@
 // The master over a veth pair against the simulator program. Runs inside
 // the private namespace that scripts/netns-run makes.
-#include "sim_process.h"
+#include "bring_up.h"
+#include "sim_process.h" // tests/support
 
 #include <soem/soem.h>
 
@@ -57,7 +58,7 @@ private:
     bool connectBus();
     QByteArray masterIf_;
     QByteArray simIf_;
-    SimProcess sim_;
+    testsupport::SimProcess sim_;
     std::unique_ptr<ecx_contextt> ctx_;
     uint8_t iomap_[4096] = {};
 };
@@ -68,8 +69,8 @@ void TestMasterNet::initTestCase()
     simIf_ = qgetenv("ECAT_SIM_IF");
     if (masterIf_.isEmpty() || simIf_.isEmpty())
         QFAIL("ECAT_MASTER_IF/ECAT_SIM_IF not set: run through scripts/netns-run");
-    QVERIFY2(sim_.start(ECAT_SIM_PATH, {"--iface", QString::fromLatin1(simIf_), "--slaves", "sensor,dig-out"}),
-             qPrintable(sim_.errorText()));
+    QString error;
+    QVERIFY2(sim_.start({"--slaves", "sensor,dig-out"}, &error), qPrintable(error));
     ctx_.reset(new ecx_contextt);
 }
 
@@ -95,17 +96,7 @@ void TestMasterNet::cleanup()
 bool TestMasterNet::connectBus()
 {
     ecx_contextt *c = ctx_.get();
-    if (!ecx_init(c, masterIf_.constData()) || ecx_config_init(c) <= 0)
-        return false;
-    ecx_config_map_group(c, iomap_, 0);
-    ecx_configdc(c);
-    ecx_statecheck(c, 0, EC_STATE_SAFE_OP, 8000000);
-    ecx_send_processdata(c);
-    ecx_receive_processdata(c, 2000);
-    c->slavelist[0].state = EC_STATE_OPERATIONAL;
-    ecx_writestate(c, 0);
-    ecx_statecheck(c, 0, EC_STATE_OPERATIONAL, 2000000);
-    return true;
+    return ecx_init(c, masterIf_.constData()) && linkBringUp(c, iomap_, 8000000, 2000000) >= 0;
 }
 
 void TestMasterNet::adapterListInNamespace()

@@ -1,5 +1,7 @@
 // A minimal master for tests: builds one-datagram frames, passes them through
-// a Bus and returns what came back; helpers for the usual bring-up steps.
+// a Bus on a clock of its own and returns what came back; the protocol's
+// longer sequences (SII reads polling busy, state requests, mailbox
+// exchanges) go through the probe, which lets the clock run while it polls.
 #pragma once
 
 #include <QtTest>
@@ -8,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ecprobe/bringup.h"
+#include "ecprobe/probe.h"
 #include "ecsim/bus.h"
 #include "ecwire/frame.h"
 #include "ecwire/le.h"
@@ -33,12 +37,17 @@ struct Reply {
 class TestMaster {
 public:
     explicit TestMaster(const std::string &slaves)
+        : probe([this](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
+                    return bus->handleFrame(f.data(), f.size(), r);
+                },
+                ecprobe::Clock{[this] { return clockNs; }, [this](uint64_t ns) { clockNs += ns; }})
     {
         std::string error;
         bus = ecsim::Bus::create(slaves, &error);
         if (!bus)
             qFatal("cannot create bus '%s': %s", slaves.c_str(), error.c_str());
         bus->setClock([this] { return clockNs; });
+        probe.pollNs = 10'000;
     }
 
     Reply tx(Command cmd, uint32_t address, const std::vector<uint8_t> &data, uint16_t irq = 0)
@@ -74,6 +83,14 @@ public:
         r.irq = d.irq;
         return r;
     }
+    // Datagram n of the last frame that came back.
+    DatagramView datagram(size_t n)
+    {
+        ParsedFrame p;
+        if (parseFrame(lastFrame.data(), lastFrame.size(), p) != ParseError::None || n >= p.datagrams.size())
+            return DatagramView();
+        return p.datagrams[n];
+    }
 
     static std::vector<uint8_t> le16(uint16_t v) { return {uint8_t(v), uint8_t(v >> 8)}; }
     static std::vector<uint8_t> le32(uint32_t v)
@@ -82,7 +99,7 @@ public:
     }
 
     // Station addresses 0x1001, 0x1002, ... by position.
-    static uint16_t station(size_t position) { return static_cast<uint16_t>(0x1001 + position); }
+    static uint16_t station(size_t position) { return ecprobe::Probe::station(position); }
     void assignStations()
     {
         for (size_t i = 0; i < bus->slaveCount(); ++i)
@@ -96,9 +113,18 @@ public:
     }
     uint16_t alStatus(size_t pos) { return fprd(pos, reg::AlStatus, 2).u16(); }
     uint16_t alCode(size_t pos) { return fprd(pos, reg::AlStatusCode, 2).u16(); }
+
+    const ecsim::DeviceTiming &timing(size_t pos) { return bus->slave(pos).device().timing; }
+    // Lets the device's time for an AL request pass.
+    void passAlTime(size_t pos)
+    {
+        clockNs += std::max(timing(pos).alNs, timing(pos).safeOpNs) + 1;
+    }
+    // Writes AL control and returns AL status once the slave has had its time for the request.
     uint16_t request(size_t pos, uint16_t state)
     {
         fpwr(pos, reg::AlControl, le16(state));
+        passAlTime(pos);
         return alStatus(pos);
     }
 
@@ -120,11 +146,17 @@ public:
         encodeFmmu(raw, e);
         QCOMPARE(fpwr(pos, reg::fmmu(n), std::vector<uint8_t>(raw, raw + sizeof raw)).wkc, uint16_t(1));
     }
-    // Mailbox SMs as in the SII of the sensor kinds (0x1000/0x1080, 128 bytes each).
+    // The mailbox as the device's SII gives it.
+    ecprobe::MailboxLayout mailboxOf(size_t pos)
+    {
+        const SiiDevice &s = bus->slave(pos).device().sii;
+        return {s.mbxRxOffset, s.mbxRxSize, s.mbxTxOffset, s.mbxTxSize};
+    }
     void setupMailbox(size_t pos)
     {
-        writeSm(pos, 0, 0x1000, 128, sm::ControlMailboxOut);
-        writeSm(pos, 1, 0x1080, 128, sm::ControlMailboxIn);
+        const ecprobe::MailboxLayout m = mailboxOf(pos);
+        writeSm(pos, 0, m.outStart, m.outSize, sm::ControlMailboxOut);
+        writeSm(pos, 1, m.inStart, m.inSize, sm::ControlMailboxIn);
     }
     // Inputs at SM3 (0x1180 by default) mapped to `logical`, outputs at SM2 to `outLogical`.
     void setupInputs(size_t pos, uint16_t size, uint32_t logical, uint16_t physical = 0x1180, unsigned fmmuNo = 1)
@@ -138,40 +170,19 @@ public:
         writeFmmu(pos, 0, logical, size, physical, fmmu::TypeWrite);
     }
 
-    // SII words through the EEPROM interface (handles 4- and 8-byte slaves).
+    // SII words through the EEPROM interface, polling busy in later frames.
     std::vector<uint16_t> readSii(size_t pos, uint32_t word, size_t count)
     {
         std::vector<uint16_t> out;
-        while (out.size() < count) {
-            std::vector<uint8_t> cmd = le16(reg::SiiCmdRead);
-            const auto addr = le32(static_cast<uint32_t>(word + out.size()));
-            cmd.insert(cmd.end(), addr.begin(), addr.end());
-            if (fpwr(pos, reg::SiiControl, cmd).wkc != 1)
-                return {};
-            int polls = 0;
-            uint16_t status;
-            while ((status = fprd(pos, reg::SiiControl, 2).u16()) & reg::SiiBusy)
-                if (++polls > 10)
-                    return {};
-            const size_t n = (status & reg::SiiRead8Bytes) ? 4 : 2;
-            const Reply d = fprd(pos, reg::SiiData, uint16_t(2 * n));
-            for (size_t i = 0; i < n && out.size() < count; ++i)
-                out.push_back(getU16(d.data.data() + 2 * i));
-        }
+        if (!probe.readSii(station(pos), word, count, out))
+            return {};
         return out;
     }
 
-    // Writes a request into the mailbox-out area and reads the reply.
+    // Writes a request into the write mailbox and reads the reply once there.
     bool mailbox(size_t pos, std::vector<uint8_t> request, std::vector<uint8_t> &reply)
     {
-        request.resize(128, 0);
-        if (fpwr(pos, 0x1000, request).wkc != 1)
-            return false;
-        const Reply r = fprd(pos, 0x1080, 128);
-        if (r.wkc != 1)
-            return false;
-        reply = r.data;
-        return true;
+        return probe.mailbox(station(pos), mailboxOf(pos), std::move(request), reply);
     }
     bool sdo(size_t pos, uint16_t index, uint8_t sub, bool ca, SdoReply &out)
     {
@@ -184,30 +195,7 @@ public:
     // Whole object through normal + segmented transfers; false on abort or error.
     bool upload(size_t pos, uint16_t index, uint8_t sub, bool ca, std::vector<uint8_t> &data, uint32_t *abort = nullptr)
     {
-        SdoReply r;
-        if (!sdo(pos, index, sub, ca, r))
-            return false;
-        if (r.kind == SdoReply::Abort) {
-            if (abort)
-                *abort = r.abortCode;
-            return false;
-        }
-        data = r.data;
-        bool toggle = false;
-        while (r.kind == SdoReply::Normal && data.size() < r.completeSize) {
-            counter = mbx::nextCounter(counter);
-            std::vector<uint8_t> reply;
-            if (!mailbox(pos, encodeSdoSegmentRequest(toggle, counter), reply))
-                return false;
-            SdoReply s;
-            if (!decodeSdoReply(reply.data(), reply.size(), s) || s.kind != SdoReply::Segment || s.toggle != toggle)
-                return false;
-            data.insert(data.end(), s.data.begin(), s.data.end());
-            toggle = !toggle;
-            if (s.last)
-                break;
-        }
-        return true;
+        return probe.upload(station(pos), mailboxOf(pos), index, sub, ca, data, abort);
     }
 
     // INIT -> PRE-OP -> SAFE-OP -> OP for a sensor at `pos` with inputs at `logical`.
@@ -222,8 +210,20 @@ public:
 
     std::unique_ptr<ecsim::Bus> bus;
     uint64_t clockNs = 1'000'000'000'000ull;
+    ecprobe::Probe probe;
     uint8_t counter = 0;
     std::vector<uint8_t> lastFrame;
 };
+
+// A bus whose first slave is in PRE-OP with its mailbox set up.
+inline std::unique_ptr<TestMaster> preOp(const std::string &bus)
+{
+    auto m = std::make_unique<TestMaster>(bus);
+    m->assignStations();
+    m->setupMailbox(0);
+    if (m->request(0, al::PreOp) != al::PreOp)
+        qFatal("no PRE-OP for %s", bus.c_str());
+    return m;
+}
 
 } // namespace testing

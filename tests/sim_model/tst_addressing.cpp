@@ -174,6 +174,7 @@ private slots:
         m.assignStations();
         m.fpwr(0, reg::EventMask, TestMaster::le16(0x0008)); // AL status event
         m.fpwr(0, reg::AlControl, TestMaster::le16(al::PreOp)); // refused: status changes
+        m.passAlTime(0);
         const Reply r = m.tx(Command::NOP, 0, {0, 0}, 0x0100);
         QCOMPARE(r.wkc, uint16_t(0));
         QCOMPARE(r.irq, uint16_t(0x0108));

@@ -7,16 +7,6 @@ using namespace testing;
 class TestCoe : public QObject {
     Q_OBJECT
 
-    static std::unique_ptr<TestMaster> preOp(const std::string &kind)
-    {
-        auto m = std::make_unique<TestMaster>(kind);
-        m->assignStations();
-        m->setupMailbox(0);
-        if (m->request(0, al::PreOp) != al::PreOp)
-            qFatal("no PRE-OP");
-        return m;
-    }
-
 private slots:
     void expeditedUploads()
     {
@@ -171,55 +161,6 @@ private slots:
         QVERIFY(decodeSdoReply(reply.data(), reply.size(), r));
         QCOMPARE(r.kind, SdoReply::MailboxError);
         QCOMPARE(r.mailboxError, mbx::ErrInvalidSize);
-    }
-
-    void mailboxInIsReadOnceWhenFull()
-    {
-        auto m = preOp("sensor");
-        // Empty mailbox: the read is not taken.
-        QCOMPARE(m->fprd(0, 0x1080, 128).wkc, uint16_t(0));
-        const uint16_t sm1Status = reg::sm(1) + sm::Status;
-        QCOMPARE(m->fprd(0, sm1Status, 1).data[0] & sm::StatusMailboxFull, 0);
-        std::vector<uint8_t> req = encodeSdoUploadRequest(0x1000, 0, false, 1);
-        req.resize(128, 0);
-        QCOMPARE(m->fpwr(0, 0x1000, req).wkc, uint16_t(1));
-        QVERIFY(m->fprd(0, sm1Status, 1).data[0] & sm::StatusMailboxFull);
-        // Two requests before reading: the second reply waits behind the first.
-        req = encodeSdoUploadRequest(0x1018, 1, false, 2);
-        req.resize(128, 0);
-        QCOMPARE(m->fpwr(0, 0x1000, req).wkc, uint16_t(1));
-        // Writing the mailbox-in area is refused; reading part of it does not release it.
-        QCOMPARE(m->fpwr(0, 0x1080, {1, 2}).wkc, uint16_t(0));
-        QCOMPARE(m->fprd(0, 0x1080, 16).wkc, uint16_t(1));
-        QVERIFY(m->fprd(0, sm1Status, 1).data[0] & sm::StatusMailboxFull);
-        Reply first = m->fprd(0, 0x1080, 128);
-        QCOMPARE(first.wkc, uint16_t(1));
-        SdoReply r;
-        QVERIFY(decodeSdoReply(first.data.data(), first.data.size(), r));
-        QCOMPARE(r.index, uint16_t(0x1000));
-        Reply second = m->fprd(0, 0x1080, 128);
-        QCOMPARE(second.wkc, uint16_t(1));
-        QVERIFY(decodeSdoReply(second.data.data(), second.data.size(), r));
-        QCOMPARE(r.index, uint16_t(0x1018));
-        QCOMPARE(m->fprd(0, 0x1080, 128).wkc, uint16_t(0));
-        // Reading the mailbox-out area is not allowed either.
-        QCOMPARE(m->fprd(0, 0x1000, 8).wkc, uint16_t(0));
-    }
-
-    void noMailboxBeforePreOp()
-    {
-        TestMaster m("sensor");
-        m.assignStations();
-        m.setupMailbox(0);
-        std::vector<uint8_t> req = encodeSdoUploadRequest(0x1000, 0, false, 1);
-        req.resize(128, 0);
-        QCOMPARE(m.fpwr(0, 0x1000, req).wkc, uint16_t(1));
-        QCOMPARE(m.fprd(0, 0x1080, 128).wkc, uint16_t(0)); // INIT: not processed
-        // Going back to INIT drops a waiting reply.
-        QCOMPARE(m.request(0, al::PreOp), al::PreOp);
-        QCOMPARE(m.fpwr(0, 0x1000, req).wkc, uint16_t(1));
-        QCOMPARE(m.request(0, al::Init), al::Init);
-        QCOMPARE(m.fprd(0, 0x1080, 128).wkc, uint16_t(0));
     }
 };
 

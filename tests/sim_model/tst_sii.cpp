@@ -1,35 +1,170 @@
+// The SII EEPROM interface (0x0500-0x050F) as the ESC drives it.
 #include "test_master.h"
 
 #include "slave.h"
 
 using namespace testing;
 
+namespace {
+
+std::vector<uint8_t> readCommand(uint32_t word, uint16_t command = reg::SiiCmdRead)
+{
+    std::vector<uint8_t> cmd = TestMaster::le16(command);
+    const auto a = TestMaster::le32(word);
+    cmd.insert(cmd.end(), a.begin(), a.end());
+    return cmd;
+}
+
+uint16_t siiStatus(TestMaster &m, size_t pos) { return m.fprd(pos, reg::SiiControl, 2).u16(); }
+
+} // namespace
+
 class TestSiiEeprom : public QObject {
     Q_OBJECT
 private slots:
+    // ESC register 0x0502 bit 6: 4 or 8 bytes per read; a 4-byte ESC leaves the upper data bytes alone.
+    void readSizes_data()
+    {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<int>("words");
+        QTest::newRow("sensor: 8 bytes") << "sensor" << 4;
+        QTest::newRow("dig-in: 4 bytes") << "dig-in" << 2;
+        QTest::newRow("sensor+sii4") << "sensor+sii4" << 2;
+        QTest::newRow("dig-in+sii8") << "dig-in+sii8" << 4;
+    }
     void readSizes()
     {
-        TestMaster m("sensor,dig-in");
+        QFETCH(QString, bus);
+        QFETCH(int, words);
+        TestMaster m(bus.toStdString());
         m.assignStations();
-        QVERIFY(m.fprd(0, reg::SiiControl, 2).u16() & reg::SiiRead8Bytes);
-        QVERIFY(!(m.fprd(1, reg::SiiControl, 2).u16() & reg::SiiRead8Bytes));
-        for (size_t pos = 0; pos < 2; ++pos) {
-            const std::vector<uint16_t> &image = m.bus->slave(pos).siiWords();
-            // One read command: vendor id words 8..
-            std::vector<uint8_t> cmd = TestMaster::le16(reg::SiiCmdRead);
-            const auto a = TestMaster::le32(sii::VendorId);
-            cmd.insert(cmd.end(), a.begin(), a.end());
-            QCOMPARE(m.fpwr(pos, reg::SiiControl, cmd).wkc, uint16_t(1));
-            // Busy is seen once, then clears.
-            QVERIFY(m.fprd(pos, reg::SiiControl, 2).u16() & reg::SiiBusy);
-            QVERIFY(!(m.fprd(pos, reg::SiiControl, 2).u16() & reg::SiiBusy));
-            const Reply d = m.fprd(pos, reg::SiiData, 8);
-            const size_t words = pos == 0 ? 4 : 2;
-            for (size_t i = 0; i < words; ++i)
-                QCOMPARE(getU16(d.data.data() + 2 * i), image[sii::VendorId + i]);
-            if (words == 2) // the 4-byte slave leaves the upper data bytes alone
-                QCOMPARE(getU32(d.data.data() + 4), 0u);
-        }
+        QCOMPARE(bool(siiStatus(m, 0) & reg::SiiRead8Bytes), words == 4);
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        QCOMPARE(m.fpwr(0, reg::SiiControl, readCommand(sii::VendorId)).wkc, uint16_t(1));
+        m.clockNs += m.timing(0).siiReadNs;
+        QVERIFY(!(siiStatus(m, 0) & reg::SiiBusy));
+        const Reply d = m.fprd(0, reg::SiiData, 8);
+        for (int i = 0; i < words; ++i)
+            QCOMPARE(getU16(d.data.data() + 2 * i), image[sii::VendorId + size_t(i)]);
+        if (words == 2)
+            QCOMPARE(getU32(d.data.data() + 4), 0u);
+    }
+
+    // The ESC starts a command after the end of the frame that wrote it: status and data read
+    // in that frame show the previous command.
+    void commandStartsAfterTheFrameThatWroteIt()
+    {
+        TestMaster m("sensor");
+        m.assignStations();
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        QCOMPARE(m.readSii(0, sii::ProductCode, 2), std::vector<uint16_t>({image[0x0A], image[0x0B]}));
+        FrameBuilder b;
+        const std::vector<uint8_t> cmd = readCommand(sii::VendorId);
+        b.add(Command::FPWR, 1, makeAddress(TestMaster::station(0), reg::SiiControl), cmd.data(), 6);
+        b.add(Command::FPRD, 2, makeAddress(TestMaster::station(0), reg::SiiControl), nullptr, 2);
+        b.add(Command::FPRD, 3, makeAddress(TestMaster::station(0), reg::SiiData), nullptr, 4);
+        QVERIFY(m.send(b).ok);
+        const DatagramView status = m.datagram(1), data = m.datagram(2);
+        QCOMPARE(status.wkc, uint16_t(1));
+        QVERIFY(!(getU16(m.lastFrame.data() + status.dataOffset) & reg::SiiBusy));
+        QCOMPARE(getU16(m.lastFrame.data() + data.dataOffset), image[sii::ProductCode]); // the previous read
+        // The next frame sees the command running, and its data once it is done.
+        QVERIFY(siiStatus(m, 0) & reg::SiiBusy);
+        m.clockNs += m.timing(0).siiReadNs;
+        QVERIFY(!(siiStatus(m, 0) & reg::SiiBusy));
+        QCOMPARE(m.fprd(0, reg::SiiData, 2).u16(), image[sii::VendorId]);
+    }
+
+    // Busy (bit 15) stays for the EEPROM's time; sii-busy sets it per device.
+    void busyLastsTheEepromTime_data()
+    {
+        QTest::addColumn<QString>("bus");
+        QTest::addColumn<qulonglong>("busyNs");
+        QTest::newRow("default") << "dig-in" << qulonglong(100'000);
+        QTest::newRow("sii-busy=300") << "dig-in+sii-busy=300" << qulonglong(300'000);
+    }
+    void busyLastsTheEepromTime()
+    {
+        QFETCH(QString, bus);
+        QFETCH(qulonglong, busyNs);
+        TestMaster m(bus.toStdString());
+        m.assignStations();
+        m.fpwr(0, reg::SiiControl, readCommand(0));
+        const uint64_t start = m.clockNs;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCmdMask), reg::SiiBusy | reg::SiiCmdRead);
+        m.clockNs = start + busyNs - 1;
+        QVERIFY(siiStatus(m, 0) & reg::SiiBusy);
+        m.clockNs = start + busyNs;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCmdMask), 0);
+    }
+
+    // While busy, a command is not started and the address and data registers keep their value.
+    void commandWrittenWhileBusyIsNotStarted()
+    {
+        TestMaster m("sensor");
+        m.assignStations();
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        m.fpwr(0, reg::SiiControl, readCommand(sii::VendorId));
+        QCOMPARE(m.fpwr(0, reg::SiiControl, readCommand(sii::SerialNumber)).wkc, uint16_t(1));
+        QCOMPARE(m.fprd(0, reg::SiiAddress, 4).u32(), uint32_t(sii::VendorId));
+        m.clockNs += m.timing(0).siiReadNs;
+        QVERIFY(!(siiStatus(m, 0) & reg::SiiBusy));
+        QCOMPARE(m.fprd(0, reg::SiiData, 2).u16(), image[sii::VendorId]);
+        QCOMPARE(m.bus->slave(0).stats().siiReads, uint64_t(1));
+    }
+
+    // A read the EEPROM does not acknowledge sets the command error (bit 13) and leaves the data;
+    // the error bits stay until command 000 clears them.
+    void missingAcknowledgeUntilCleared()
+    {
+        TestMaster m("sensor");
+        m.assignStations();
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        QCOMPARE(m.readSii(0, sii::ProductCode, 1), std::vector<uint16_t>({image[sii::ProductCode]}));
+        QCOMPARE(m.bus->command("sii-nack 1"), std::string("ok"));
+        m.fpwr(0, reg::SiiControl, readCommand(sii::VendorId));
+        m.clockNs += m.timing(0).siiReadNs;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCommandError), reg::SiiCommandError);
+        QCOMPARE(m.fprd(0, reg::SiiData, 2).u16(), image[sii::ProductCode]);
+        // A good read delivers its data; the error bit is still there.
+        m.fpwr(0, reg::SiiControl, readCommand(sii::VendorId));
+        m.clockNs += m.timing(0).siiReadNs;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCommandError), reg::SiiCommandError);
+        QCOMPARE(m.fprd(0, reg::SiiData, 2).u16(), image[sii::VendorId]);
+        m.fpwr(0, reg::SiiControl, TestMaster::le16(0));
+        QCOMPARE(siiStatus(m, 0) & reg::SiiCommandError, 0);
+        // A master that clears and reads again gets every word.
+        QCOMPARE(m.bus->command("sii-nack 3"), std::string("ok"));
+        QCOMPARE(m.readSii(0, 0, 16), std::vector<uint16_t>(image.begin(), image.begin() + 16));
+        QCOMPARE(m.bus->slave(0).stats().siiNacks, uint64_t(4));
+        QVERIFY(m.bus->command("sii-nack").rfind("error: usage", 0) == 0);
+    }
+
+    // An ESC loads its EEPROM after power-up: busy with "not loaded" (bit 12), no alias and DL
+    // status bit 0 clear until done; commands are not started and the firmware does not run.
+    void loadingAfterPowerUp()
+    {
+        TestMaster m("sensor+eeprom-loading=50");
+        m.assignStations();
+        const uint64_t powered = m.clockNs;
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiDeviceInfoError), reg::SiiBusy | reg::SiiDeviceInfoError);
+        QCOMPARE(m.fprd(0, reg::DlStatus, 2).u16() & reg::DlStatusPdiOperational, 0);
+        QCOMPARE(m.fprd(0, reg::StationAlias, 2).u16(), uint16_t(0));
+        m.fpwr(0, reg::SiiControl, readCommand(sii::VendorId));
+        m.setupMailbox(0);
+        m.fpwr(0, reg::AlControl, TestMaster::le16(al::PreOp));
+        m.clockNs = powered + 49'000'000;
+        QVERIFY(siiStatus(m, 0) & reg::SiiBusy);
+        QCOMPARE(m.alStatus(0), al::Init);
+        m.clockNs = powered + 50'000'000;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiDeviceInfoError), 0);
+        QVERIFY(m.fprd(0, reg::DlStatus, 2).u16() & reg::DlStatusPdiOperational);
+        QCOMPARE(m.fprd(0, reg::StationAlias, 2).u16(), image[sii::StationAlias]);
+        QCOMPARE(m.fprd(0, reg::SiiData, 2).u16(), uint16_t(0)); // the read written while loading never ran
+        m.passAlTime(0);
+        QCOMPARE(m.alStatus(0), al::PreOp); // the firmware took the request once running
+        QCOMPARE(m.readSii(0, sii::VendorId, 2), std::vector<uint16_t>({image[8], image[9]}));
     }
 
     void wholeImageParsesForEveryKind_data()
@@ -53,16 +188,11 @@ private slots:
         QFETCH(int, outBits);
         TestMaster m(kind.toStdString());
         m.assignStations();
-        // Read as a master does: header, then follow the categories to the end marker.
-        std::vector<uint16_t> words = m.readSii(0, 0, sii::FirstCategory);
-        QCOMPARE(words.size(), size_t(sii::FirstCategory));
-        size_t need = 0;
-        while (scanSiiImage(words, &need) == SiiScan::NeedMore) {
-            const auto more = m.readSii(0, uint32_t(words.size()), need - words.size());
-            QVERIFY(!more.empty());
-            words.insert(words.end(), more.begin(), more.end());
-        }
-        QCOMPARE(scanSiiImage(words, &need), SiiScan::Complete);
+        std::vector<uint16_t> words;
+        QVERIFY2(m.probe.readSiiImage(TestMaster::station(0), words), m.probe.error().c_str());
+        const std::vector<uint16_t> &image = m.bus->slave(0).siiWords();
+        for (size_t i = 0; i < words.size(); ++i) // words past the image read 0xFFFF
+            QCOMPARE(words[i], i < image.size() ? image[i] : uint16_t(0xFFFF));
         SiiDevice d;
         std::string err;
         QVERIFY2(parseSiiImage(words, d, &err), err.c_str());
@@ -101,23 +231,29 @@ private slots:
         QCOMPARE(far, std::vector<uint16_t>(4, 0xFFFF));
     }
 
-    void unsupportedCommandsSetTheErrorBit()
+    // Writes: without write enable bit 14 at once; with it the (write-protected) EEPROM does not
+    // acknowledge. More than one command bit is an invalid command. Reload takes the alias again.
+    void otherCommands()
     {
         TestMaster m("sensor");
         m.assignStations();
+        m.fpwr(0, reg::SiiControl, TestMaster::le16(reg::SiiCmdWrite));
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiWriteEnableError), reg::SiiWriteEnableError);
+        m.fpwr(0, reg::SiiControl, TestMaster::le16(0));
         m.fpwr(0, reg::SiiControl, TestMaster::le16(reg::SiiCmdWrite | reg::SiiWriteEnable));
-        uint16_t st = m.fprd(0, reg::SiiControl, 2).u16();
-        QVERIFY(st & reg::SiiCommandError);
-        QVERIFY(!(st & reg::SiiBusy));
+        QVERIFY(siiStatus(m, 0) & reg::SiiBusy);
+        m.clockNs += m.timing(0).siiReadNs;
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCommandError), reg::SiiCommandError);
+        m.fpwr(0, reg::SiiControl, TestMaster::le16(0));
         m.fpwr(0, reg::SiiControl, TestMaster::le16(reg::SiiCmdRead | reg::SiiCmdReload));
-        QVERIFY(m.fprd(0, reg::SiiControl, 2).u16() & reg::SiiCommandError);
-        // A good read clears the error.
-        QCOMPARE(m.readSii(0, 0, 2).size(), size_t(2));
-        st = m.fprd(0, reg::SiiControl, 2).u16();
-        QVERIFY(!(st & reg::SiiCommandError));
-        // Reload takes the alias from the image again.
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiBusy | reg::SiiCommandError), reg::SiiCommandError);
+        m.fpwr(0, reg::SiiControl, TestMaster::le16(0));
+        QCOMPARE(siiStatus(m, 0) & (reg::SiiCommandError | reg::SiiWriteEnableError), 0);
         m.fpwr(0, reg::StationAlias, TestMaster::le16(0x7777));
         m.fpwr(0, reg::SiiControl, TestMaster::le16(reg::SiiCmdReload));
+        QVERIFY(siiStatus(m, 0) & reg::SiiBusy);
+        m.clockNs += 10 * m.timing(0).siiReadNs;
+        QVERIFY(!(siiStatus(m, 0) & reg::SiiBusy));
         QCOMPARE(m.fprd(0, reg::StationAlias, 2).u16(), m.bus->slave(0).siiWords()[sii::StationAlias]);
     }
 

@@ -11,10 +11,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <ecbench/bringup.h>
 #include <ecbench/raw_client.h>
+#include <ecprobe/bringup.h>
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
+#include <ecwire/mailbox.h>
 #include <ecwire/registers.h>
 
 #include "sim_process.h"
@@ -150,6 +151,16 @@ private:
         return answered;
     }
 
+    // The protocol over the veth pair, on the monotonic clock.
+    ecprobe::Probe wireProbe()
+    {
+        return ecprobe::Probe(
+            [this](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
+                return client_.roundTrip(f, r, kReplyTimeoutUs) >= 0;
+            },
+            ecprobe::monotonicClock());
+    }
+
 private slots:
     void init() { client_.drain(); }
 
@@ -191,19 +202,17 @@ private slots:
     {
         SimProcess sim;
         QVERIFY(startSim(sim, kThreeSlaves + QStringList{"--pressure", "1013.25"}));
-        const ecbench::BringUp up = ecbench::bringUpFirstSlave(
-            [this](const std::vector<uint8_t> &f, std::vector<uint8_t> &r) {
-                return client_.roundTrip(f, r, kReplyTimeoutUs) >= 0;
-            },
-            ecwire::al::Op);
+        ecprobe::Probe probe = wireProbe();
+        const ecprobe::BringUp up = ecprobe::bringUpBus(probe, ecwire::al::Op);
         QVERIFY2(up.ok, up.error.c_str());
-        QCOMPARE(up.inputBytes, 5u);
-        QCOMPARE(up.outputBytes, 0u);
+        QCOMPARE(up.slaves.size(), size_t(3));
+        QCOMPARE(up.slaves[0].inputBytes, 5u); // the sensor first, at logical 0
+        QCOMPARE(up.slaves[0].outputBytes, 0u);
         // The sensor's image: flags, then the float in 0.01 mbar.
         auto readImage = [this](std::vector<uint8_t> &image) {
             std::vector<uint8_t> reply;
             ecwire::ParsedFrame parsed;
-            if (client_.roundTrip(ecbench::lrwFrame(5, 0x42), reply, kReplyTimeoutUs) < 0 ||
+            if (client_.roundTrip(ecprobe::lrwFrame(5, 0x42), reply, kReplyTimeoutUs) < 0 ||
                 ecwire::parseFrame(reply.data(), reply.size(), parsed) != ecwire::ParseError::None)
                 return -1;
             const ecwire::DatagramView &d = parsed.datagrams[0];
@@ -221,6 +230,73 @@ private slots:
         QCOMPARE(readImage(image), 1);
         QVERIFY(image == (std::vector<uint8_t>{0x05, 0x00, 0x00, 0xC8, 0x42}));
         QVERIFY(sim.command("pressure lots").startsWith("error: "));
+        QCOMPARE(sim.quit(), 0);
+    }
+
+    // Devices with options on the list: the ESC behaviour they ask for shows on the wire.
+    void deviceOptionsOverTheWire()
+    {
+        SimProcess sim;
+        QVERIFY(startSim(sim, {"--slaves", "sensor+sii4+al-delay=5+stale-reply,dig-out+keep-mac+no-lrw,"
+                                           "dig-in+keep-mac+eeprom-loading=30+dc32"}));
+        ecprobe::Probe probe = wireProbe();
+        QElapsedTimer t;
+        t.start();
+        const ecprobe::BringUp up = ecprobe::bringUpBus(probe, ecwire::al::Op);
+        QVERIFY2(up.ok, up.error.c_str());
+        QVERIFY(t.elapsed() >= 3 * 5); // INIT, PRE-OP, SAFE-OP, OP of the sensor at 5 ms each, at least
+        QCOMPARE(up.slaves[0].inputBytes, 5u);
+        QCOMPARE(up.slaves[0].sizesFrom, std::string("CoE")); // past the stale reply
+        QCOMPARE(up.slaves[1].outputBytes, 1u);
+        QVERIFY(!up.slaves[1].lrw);
+        QCOMPARE(up.slaves[2].inputBytes, 2u);
+        uint16_t features = 0, sii = 0;
+        QVERIFY(probe.read16(ecprobe::Probe::station(2), ecwire::reg::Features, features));
+        QCOMPARE(features, ecwire::reg::FeatureDc);
+        QVERIFY(probe.read16(ecprobe::Probe::station(0), ecwire::reg::SiiControl, sii));
+        QCOMPARE(sii & ecwire::reg::SiiRead8Bytes, 0);
+        // A reply lost on the wire comes back with the repeat request.
+        QCOMPARE(sim.command("slave 1 lose-reply"), QString("ok"));
+        const ecprobe::MailboxLayout mbx = up.slaves[0].mailbox;
+        std::vector<uint8_t> data;
+        QVERIFY(!probe.upload(ecprobe::Probe::station(0), mbx, 0x1018, 1, false, data));
+        std::vector<uint8_t> again;
+        QVERIFY2(probe.repeatLastReply(ecprobe::Probe::station(0), mbx, again), probe.error().c_str());
+        ecwire::SdoReply r;
+        QVERIFY(ecwire::decodeSdoReply(again.data(), again.size(), r));
+        QCOMPARE(r.index, uint16_t(0x1018));
+        QCOMPARE(sim.stats().value("lost"), 1ull);
+        QCOMPARE(sim.command("slave 3 sii-nack 2"), QString("ok"));
+        std::vector<uint16_t> words;
+        QVERIFY2(probe.readSii(ecprobe::Probe::station(2), 8, 4, words), probe.error().c_str());
+        QVERIFY(sim.command("slave 3 stats").contains("sii-nacks=2"));
+        QCOMPARE(sim.quit(), 0);
+    }
+
+    // The device kinds with options that change their SII, object dictionary and mailboxes:
+    // over the wire each reaches OP with the sizes its object dictionary gives.
+    void deviceKindsOverTheWire()
+    {
+        SimProcess sim;
+        QVERIFY(startSim(sim, {"--slaves", "wide-in+no-pdo-assign+sdo-segmented,bits-in+no-sii-pdo+no-1c00,"
+                                           "io-mixed+mbx-asym+ca-refused+alt-pdo,drive+mbx512+no-sm-category+dc32,"
+                                           "sensor+no-coe+sdo-delay=1"}));
+        ecprobe::Probe probe = wireProbe();
+        const ecprobe::BringUp up = ecprobe::bringUpBus(probe, ecwire::al::Op);
+        QVERIFY2(up.ok, up.error.c_str());
+        QCOMPARE(up.slaves.size(), size_t(5));
+        const uint32_t inputs[] = {26, 5, 6, 11, 5}, outputs[] = {0, 0, 4, 7, 0};
+        for (size_t i = 0; i < 5; ++i) {
+            QCOMPARE(up.slaves[i].inputBytes, inputs[i]);
+            QCOMPARE(up.slaves[i].outputBytes, outputs[i]);
+        }
+        QCOMPARE(up.slaves[4].sizesFrom, std::string("SII PDOs"));
+        std::vector<uint8_t> reply;
+        const std::vector<uint8_t> lrw = ecprobe::lrwFrame(uint16_t(up.inputBytes + up.outputBytes), 7);
+        QVERIFY(client_.roundTrip(lrw, reply, kReplyTimeoutUs) >= 0);
+        ecwire::ParsedFrame parsed;
+        QCOMPARE(ecwire::parseFrame(reply.data(), reply.size(), parsed), ecwire::ParseError::None);
+        QCOMPARE(parsed.datagrams[0].wkc, up.expectedLrwWkc);
         QCOMPARE(sim.quit(), 0);
     }
 
@@ -410,6 +486,10 @@ private slots:
         QVERIFY2(err.contains("--pressure lots"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", simIf_, "--slaves", "sensor,toaster"}, err), 2);
         QVERIFY2(err.contains("toaster"), qPrintable(err));
+        QCOMPARE(runToEnd({"--iface", simIf_, "--slaves", "sensor+warp-drive"}, err), 2);
+        QVERIFY2(err.contains("warp-drive") && err.contains("keep-mac"), qPrintable(err));
+        QCOMPARE(runToEnd({"--iface", simIf_, "--slaves", "dig-in+sdo-delay=5"}, err), 2);
+        QVERIFY2(err.contains("needs a mailbox"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", simIf_, "stray"}, err), 2);
         QVERIFY2(err.contains("stray"), qPrintable(err));
         QCOMPARE(runToEnd({"--iface", "no-such-if0"}, err), 1);

@@ -7,6 +7,8 @@
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
 
+#include <ecsim/bus.h>
+
 #include "args.h"
 #include "commands.h"
 #include "faults.h"
@@ -73,8 +75,13 @@ private slots:
         QVERIFY(parseArguments({"--help"}).options.help);
         const QString text = QString::fromStdString(usageText("sim"));
         for (const char *word : {"--iface", "--control", "drop", "corrupt", "truncate", "silence",
-                                 "seed", "stats", "quit", "pressure", "profile", "refuse-op", "error-state"})
+                                 "seed", "stats", "quit", "pressure", "profile", "refuse-op", "error-state",
+                                 "sii-nack", "lose-reply", "stale-reply", "al-delay", "sdo-delay", "sii-busy"})
             QVERIFY2(text.contains(word), word);
+        // Every kind and option of the model, each on the lines after "kinds:" and "options:".
+        for (const std::string &list : {ecsim::Bus::deviceKinds(), ecsim::Bus::deviceOptions()})
+            for (const QString &name : QString::fromStdString(list).split(", "))
+                QVERIFY2(text.contains(name), qPrintable(name));
     }
 
     void linesAreSplitAndLongOnesRefused()
@@ -220,9 +227,11 @@ private slots:
             [&](const uint8_t *d, size_t n, std::vector<uint8_t> &reply) {
                 ++processed;
                 if (n > 16 && d[16] == 0xEE)
-                    return false;  // the slaves call it malformed
+                    return FrameServer::Outcome::Malformed;
+                if (n > 16 && d[16] == 0xDD)
+                    return FrameServer::Outcome::Lost;  // a slave lost the reply on purpose
                 reply.assign(d, d + n);
-                return true;
+                return FrameServer::Outcome::Reply;
             },
             [&](const uint8_t *, size_t) { return sendWorks ? (++sent, true) : false; }, f, c);
         std::vector<uint8_t> good = brdFrame();
@@ -234,6 +243,9 @@ private slots:
         std::vector<uint8_t> bad = good;
         bad[16] = 0xEE;
         server.onFrame(bad.data(), bad.size(), bad.size());
+        std::vector<uint8_t> lost = good;
+        lost[16] = 0xDD;
+        server.onFrame(lost.data(), lost.size(), lost.size());
         QVERIFY(f.setSilence(1).empty());
         server.onFrame(good.data(), good.size(), good.size());
         now += 2'000'000'000;
@@ -242,14 +254,15 @@ private slots:
         QVERIFY(f.setDrop(0).empty());
         sendWorks = false;
         server.onFrame(good.data(), good.size(), good.size());
-        QCOMPARE(c.received, 7ull);
+        QCOMPARE(c.received, 8ull);
         QCOMPARE(c.answered, 1ull);
         QCOMPARE(c.malformed, 2ull);
+        QCOMPARE(c.lost, 1ull);
         QCOMPARE(c.nonEthercat, 1ull);
         QCOMPARE(c.silenced, 1ull);
         QCOMPARE(c.dropped, 1ull);
         QCOMPARE(c.sendErrors, 1ull);
-        QCOMPARE(processed, 3);
+        QCOMPARE(processed, 4);
         QCOMPARE(sent, 1);
     }
 };

@@ -145,53 +145,78 @@ private slots:
         std::string err;
         QVERIFY(!parseSiiImage(std::vector<uint16_t>(w.begin(), w.begin() + 63), d, &err));
         QVERIFY(err.find("header") != std::string::npos);
-        // Cut the image inside every category in turn: parse must fail and name why,
-        // or succeed when the cut falls on a category boundary.
+        // Cut the image inside every category in turn: what comes before the
+        // cut is kept, the cut category is named as left out.
         size_t pos = sii::FirstCategory;
+        int categories = 0;
         while (w[pos] != sii::CatEnd) {
             const size_t size = w[pos + 1];
             for (size_t cut = pos + 1; cut < pos + 2 + size; ++cut) {
                 std::vector<uint16_t> t(w.begin(), w.begin() + long(cut));
-                err.clear();
-                QVERIFY2(!parseSiiImage(t, d, &err), qPrintable(QString::number(cut)));
-                QVERIFY(!err.empty());
+                QVERIFY2(parseSiiImage(t, d, &err), qPrintable(QString::number(cut)));
+                QCOMPARE(d.skipped.size(), size_t(1));
+                QVERIFY(d.skipped[0].find("at word") != std::string::npos);
+                QCOMPARE(d.vendorId, 0x00ABCDEFu);
+                QCOMPARE(d.strings.empty(), categories == 0);
             }
             pos += 2 + size;
+            ++categories;
         }
     }
 
-    void malformedCategoryContent()
+    void malformedCategoryIsLeftOut()
     {
         std::vector<uint16_t> base(sii::FirstCategory, 0);
+        // A good strings category before and a good TxPDO after the bad one.
+        const std::vector<uint16_t> strings{sii::CatStrings, 2, 0x0101, 0x0041};
+        const std::vector<uint16_t> txPdo{sii::CatTxPdo, 8, 0x1A00, 0x0301, 0, 0, 0x6000, 0x0001, 0x1000, 0};
         auto withCategory = [&](uint16_t type, std::vector<uint16_t> data) {
             std::vector<uint16_t> w = base;
+            w.insert(w.end(), strings.begin(), strings.end());
             w.push_back(type);
             w.push_back(uint16_t(data.size()));
             w.insert(w.end(), data.begin(), data.end());
+            w.insert(w.end(), txPdo.begin(), txPdo.end());
             w.push_back(sii::CatEnd);
             return w;
         };
+        struct Case {
+            const char *what;
+            uint16_t type;
+            std::vector<uint16_t> data;
+            const char *named;
+        } cases[] = {
+            {"strings: count 3, one string of 2 bytes", sii::CatStrings, {0x0203, 0x4241}, "strings category"},
+            {"string length beyond the data", sii::CatStrings, {0x0901, 0x4241}, "strings category"},
+            {"general shorter than 14 bytes", sii::CatGeneral, {0, 0, 0}, "general category"},
+            {"PDO with 3 entries declared, 1 present", sii::CatRxPdo, {0x1600, 0x0303, 0, 0, 0x7000, 1, 0x0800, 0},
+             "0x1600"},
+            {"PDO header cut", sii::CatRxPdo, {0x1600, 0x0200}, "RxPDO category"},
+            {"empty strings category (no count byte)", sii::CatStrings, {}, "strings category"},
+        };
+        for (const Case &c : cases) {
+            SiiDevice d;
+            std::string err;
+            QVERIFY2(parseSiiImage(withCategory(c.type, c.data), d, &err), c.what);
+            QCOMPARE(d.skipped.size(), size_t(1));
+            QVERIFY2(d.skipped[0].find(c.named) != std::string::npos, d.skipped[0].c_str());
+            // The good categories around it are kept.
+            QCOMPARE(d.string(1), std::string("A"));
+            QCOMPARE(d.txPdos.size(), size_t(1));
+            QCOMPARE(d.inputBits(), 16u);
+            QVERIFY(d.rxPdos.empty());
+            QVERIFY(!d.hasGeneral);
+        }
+        // A SyncManager category of 12 bytes keeps its one whole entry.
         SiiDevice d;
-        std::string err;
-        // strings: count 3 but only one string of 2 bytes
-        QVERIFY(!parseSiiImage(withCategory(sii::CatStrings, {0x0203, 0x4241}), d, &err));
-        // string length beyond the data
-        QVERIFY(!parseSiiImage(withCategory(sii::CatStrings, {0x0901, 0x4241}), d, &err));
-        // general shorter than 14 bytes
-        QVERIFY(!parseSiiImage(withCategory(sii::CatGeneral, {0, 0, 0}), d, &err));
-        // SyncManager category of 6 bytes
-        QVERIFY(!parseSiiImage(withCategory(sii::CatSyncManager, {0x1000, 0x80, 0x26}), d, &err));
-        // PDO with 3 entries declared, 1 present
-        QVERIFY(!parseSiiImage(withCategory(sii::CatTxPdo, {0x1A00, 0x0303, 0, 0, 0x6000, 1, 0x0800, 0}), d,
-                               &err));
-        QVERIFY(err.find("0x1A00") != std::string::npos);
-        // PDO header cut
-        QVERIFY(!parseSiiImage(withCategory(sii::CatRxPdo, {0x1600, 0x0200}), d, &err));
-        // Unknown and DC categories are skipped
-        QVERIFY(parseSiiImage(withCategory(0x1234, {1, 2, 3}), d, &err));
-        QVERIFY(parseSiiImage(withCategory(sii::CatDc, {1, 2}), d, &err));
-        // An empty strings category is malformed (no count byte)
-        QVERIFY(!parseSiiImage(withCategory(sii::CatStrings, {}), d, &err));
+        QVERIFY(parseSiiImage(withCategory(sii::CatSyncManager, {0x1000, 0x80, 0x0026, 0x0101, 0x1080, 0x80}), d));
+        QCOMPARE(d.syncManagers.size(), size_t(1));
+        QCOMPARE(d.syncManagers[0].start, uint16_t(0x1000));
+        QCOMPARE(d.skipped.size(), size_t(1));
+        // Unknown and DC categories are skipped without a word.
+        QVERIFY(parseSiiImage(withCategory(0x1234, {1, 2, 3}), d));
+        QVERIFY(parseSiiImage(withCategory(sii::CatDc, {1, 2}), d));
+        QVERIFY(d.skipped.empty());
     }
 
     void builderRejectsOversize()

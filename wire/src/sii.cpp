@@ -143,6 +143,105 @@ bool parseStrings(const std::vector<uint8_t> &d, std::vector<std::string> &out, 
     return true;
 }
 
+std::string categoryName(uint16_t type)
+{
+    switch (type) {
+    case sii::CatStrings: return "strings";
+    case sii::CatGeneral: return "general";
+    case sii::CatFmmu: return "FMMU";
+    case sii::CatSyncManager: return "SyncManager";
+    case sii::CatTxPdo: return "TxPDO";
+    case sii::CatRxPdo: return "RxPDO";
+    case sii::CatDc: return "DC";
+    default: return "type " + std::to_string(type);
+    }
+}
+
+bool parseGeneral(const std::vector<uint8_t> &d, SiiGeneral &g, std::string *error)
+{
+    if (d.size() < sii::general::EbusCurrent + 2) {
+        setError(error, "general category has " + std::to_string(d.size()) + " bytes, needs at least 14");
+        return false;
+    }
+    g.groupIdx = d[sii::general::GroupIdx];
+    g.imageIdx = d[sii::general::ImageIdx];
+    g.orderIdx = d[sii::general::OrderIdx];
+    g.nameIdx = d[sii::general::NameIdx];
+    g.coeDetails = d[sii::general::CoeDetails];
+    g.foeDetails = d[sii::general::FoeDetails];
+    g.eoeDetails = d[sii::general::EoeDetails];
+    g.soeChannels = d[sii::general::SoeChannels];
+    g.ds402Channels = d[sii::general::Ds402Channels];
+    g.sysmanClass = d[sii::general::SysmanClass];
+    g.flags = d[sii::general::Flags];
+    g.ebusCurrentMa = static_cast<int16_t>(getU16(d.data() + sii::general::EbusCurrent));
+    return true;
+}
+
+// Complete entries are kept; a cut-off last entry makes the result false.
+bool parseSyncManagers(const std::vector<uint8_t> &d, std::vector<SiiSyncManager> &out, std::string *error)
+{
+    const size_t whole = d.size() / sii::smcat::EntrySize * sii::smcat::EntrySize;
+    for (size_t i = 0; i < whole; i += sii::smcat::EntrySize) {
+        SiiSyncManager s;
+        s.start = getU16(d.data() + i + sii::smcat::Start);
+        s.length = getU16(d.data() + i + sii::smcat::Length);
+        s.control = d[i + sii::smcat::Control];
+        s.status = d[i + sii::smcat::Status];
+        s.enable = d[i + sii::smcat::Enable];
+        s.type = d[i + sii::smcat::Type];
+        out.push_back(s);
+    }
+    if (whole != d.size()) {
+        setError(error, "SyncManager category has " + std::to_string(d.size()) + " bytes, not a multiple of 8 (the "
+                            + std::to_string(whole / sii::smcat::EntrySize) + " whole entries are kept)");
+        return false;
+    }
+    return true;
+}
+
+// Reads one category into `out`. On failure nothing of the category is kept
+// (except whole SyncManager entries) and *error says why.
+bool parseCategory(uint16_t type, const std::vector<uint8_t> &d, SiiDevice &out, std::string *error)
+{
+    switch (type) {
+    case sii::CatStrings: {
+        std::vector<std::string> strings;
+        if (!parseStrings(d, strings, error))
+            return false;
+        out.strings.insert(out.strings.end(), strings.begin(), strings.end());
+        return true;
+    }
+    case sii::CatGeneral: {
+        SiiGeneral g;
+        if (!parseGeneral(d, g, error))
+            return false;
+        out.general = g;
+        out.hasGeneral = true;
+        return true;
+    }
+    case sii::CatFmmu:
+        // Category data is word-padded: a trailing 0 byte is an unused FMMU either way.
+        out.fmmus = d;
+        return true;
+    case sii::CatSyncManager:
+        return parseSyncManagers(d, out.syncManagers, error);
+    case sii::CatTxPdo:
+    case sii::CatRxPdo: {
+        // A PDO list cut short would describe fewer bits than the device
+        // exchanges: all of the category or nothing.
+        std::vector<SiiPdo> pdos;
+        if (!parsePdos(d, pdos, type == sii::CatTxPdo ? "TxPDO" : "RxPDO", error))
+            return false;
+        std::vector<SiiPdo> &list = type == sii::CatTxPdo ? out.txPdos : out.rxPdos;
+        list.insert(list.end(), pdos.begin(), pdos.end());
+        return true;
+    }
+    default:
+        return true; // unknown or unused category: skipped
+    }
+}
+
 } // namespace
 
 uint32_t SiiPdo::bits() const
@@ -364,77 +463,23 @@ bool parseSiiImage(const std::vector<uint16_t> &words, SiiDevice &out, std::stri
         const uint16_t type = words[pos];
         if (type == sii::CatEnd)
             return true;
+        const std::string where = categoryName(type) + " category at word " + hex(unsigned(pos));
         if (words.size() - pos < sii::CategoryHeaderWords) {
-            setError(error, "category header at word " + hex(unsigned(pos)) + " cut off");
-            return false;
+            out.skipped.push_back(where + ": header cut off");
+            return true;
         }
         const size_t size = words[pos + 1];
         const size_t dataAt = pos + sii::CategoryHeaderWords;
         if (words.size() - dataAt < size) {
-            setError(error, "category " + std::to_string(type) + " at word " + hex(unsigned(pos)) + " declares "
-                                + std::to_string(size) + " words, only " + std::to_string(words.size() - dataAt)
-                                + " present");
-            return false;
+            // Where the next category starts is unknown: nothing after this one is read.
+            out.skipped.push_back(where + ": declares " + std::to_string(size) + " words, only "
+                                  + std::to_string(words.size() - dataAt) + " present");
+            return true;
         }
         const std::vector<uint8_t> d = wordsToBytes(words, dataAt, size);
-        switch (type) {
-        case sii::CatStrings:
-            if (!parseStrings(d, out.strings, error))
-                return false;
-            break;
-        case sii::CatGeneral: {
-            if (d.size() < sii::general::EbusCurrent + 2) {
-                setError(error, "general category has " + std::to_string(d.size()) + " bytes, needs at least 14");
-                return false;
-            }
-            SiiGeneral &g = out.general;
-            g.groupIdx = d[sii::general::GroupIdx];
-            g.imageIdx = d[sii::general::ImageIdx];
-            g.orderIdx = d[sii::general::OrderIdx];
-            g.nameIdx = d[sii::general::NameIdx];
-            g.coeDetails = d[sii::general::CoeDetails];
-            g.foeDetails = d[sii::general::FoeDetails];
-            g.eoeDetails = d[sii::general::EoeDetails];
-            g.soeChannels = d[sii::general::SoeChannels];
-            g.ds402Channels = d[sii::general::Ds402Channels];
-            g.sysmanClass = d[sii::general::SysmanClass];
-            g.flags = d[sii::general::Flags];
-            g.ebusCurrentMa = static_cast<int16_t>(getU16(d.data() + sii::general::EbusCurrent));
-            out.hasGeneral = true;
-            break;
-        }
-        case sii::CatFmmu:
-            // Category data is word-padded: a trailing 0 byte is an unused FMMU either way.
-            out.fmmus = d;
-            break;
-        case sii::CatSyncManager:
-            if (d.size() % sii::smcat::EntrySize != 0) {
-                setError(error, "SyncManager category has " + std::to_string(d.size())
-                                    + " bytes, not a multiple of 8");
-                return false;
-            }
-            for (size_t i = 0; i < d.size(); i += sii::smcat::EntrySize) {
-                SiiSyncManager s;
-                s.start = getU16(d.data() + i + sii::smcat::Start);
-                s.length = getU16(d.data() + i + sii::smcat::Length);
-                s.control = d[i + sii::smcat::Control];
-                s.status = d[i + sii::smcat::Status];
-                s.enable = d[i + sii::smcat::Enable];
-                s.type = d[i + sii::smcat::Type];
-                out.syncManagers.push_back(s);
-            }
-            break;
-        case sii::CatTxPdo:
-            if (!parsePdos(d, out.txPdos, "TxPDO", error))
-                return false;
-            break;
-        case sii::CatRxPdo:
-            if (!parsePdos(d, out.rxPdos, "RxPDO", error))
-                return false;
-            break;
-        default:
-            break; // unknown or unused category: skipped
-        }
+        std::string why;
+        if (!parseCategory(type, d, out, &why))
+            out.skipped.push_back(where + ": " + why);
         pos = dataAt + size;
     }
     return true; // words ended on a category boundary without an end marker

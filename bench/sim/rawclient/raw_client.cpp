@@ -107,8 +107,9 @@ int64_t RawClient::roundTrip(const std::vector<uint8_t> &frame, std::vector<uint
         const int64_t left = deadline - nowNs();
         if (left <= 0 || !receive(reply, (left + 999) / 1000))
             return -1;
-        if (reply.size() > ecwire::eth::Source &&
-            (reply[ecwire::eth::Source] & ecwire::eth::SourceReturnedBit))
+        // The capture sees inbound frames only, and what waited was drained: the first frame
+        // is the reply, with or without the returned-frame mark (not every slave sets it).
+        if (!reply.empty())
             return nowNs() - start;
     }
 }

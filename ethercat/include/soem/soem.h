@@ -100,17 +100,28 @@ typedef struct ec_slave {
   char name[EC_MAXNAME + 1];
   /* Bundled master's own bookkeeping (not part of the SOEM interface). */
   uint8 esc_type;       /* register 0x0000 */
+  uint8 esc_fmmus;      /* register 0x0004: FMMUs the ESC has */
   uint16 esc_features;  /* register 0x0008 */
   uint8 coe_details;    /* SII general category: bit 0 SDO, 2 PDO assign, 5 complete access */
   uint8 sm_count;       /* SyncManager entries found in the SII */
   ec_smconft sm[EC_MAXSM];
   uint8 fmmu_count;     /* FMMU entries found in the SII */
   uint8 fmmu_func[EC_MAXFMMU]; /* 0 unused, 1 outputs, 2 inputs, 3 mailbox status */
-  uint32 sii_obits;     /* output bits the SII PDO categories describe */
-  uint32 sii_ibits;     /* input bits the SII PDO categories describe */
+  uint32 sii_obits;     /* output bits of the RxPDOs the SII assigns to a SyncManager */
+  uint32 sii_ibits;     /* input bits of the TxPDOs the SII assigns to a SyncManager */
+  uint8 sii_pdo_out;    /* 1 when the SII assigns any RxPDO to a SyncManager */
+  uint8 sii_pdo_in;     /* 1 when the SII assigns any TxPDO to a SyncManager */
   uint8 pdo_from_coe;   /* 1 when the sizes in Obits/Ibits came from the CoE objects */
+  uint8 out_mapped;     /* 1 when the outputs have an FMMU (they count in the working counter) */
+  uint8 in_mapped;      /* 1 when the inputs have an FMMU */
   uint32 out_logaddr;   /* logical address of the outputs */
   uint32 in_logaddr;    /* logical address of the inputs */
+  uint8 mbx_drained;    /* 1 once the read mailbox was emptied before the first request */
+  uint8 mbx_rx_cnt;     /* counter of the last mailbox message taken from the slave (0 none) */
+  uint8 ca_refused;     /* 1 once the slave refused an SDO complete access */
+  uint16 al_last;       /* AL status as last read (state keeps what the caller requests) */
+  uint16 al_reported;   /* AL status last reported on stderr (0 none) */
+  uint16 al_reported_code; /* and its AL status code */
   int32 pdelay;         /* propagation delay from the reference clock, ns */
   int64 dc_offset;      /* system time offset written to the slave, ns */
 } ec_slavet;
@@ -125,6 +136,9 @@ typedef struct ec_group {
   uint16 inputsWKC;
   uint16 expectedWKC;
   boolean hasdc;
+  /* Bundled master's own: 1 when a slave of the group cannot take LRW, so the
+   * process data goes as LWR (outputs) and LRD (inputs). */
+  uint8 lrd_lwr;
 } ec_groupt;
 
 /* Adapter port: the master's network layer keeps its own state behind impl

@@ -1,5 +1,20 @@
-// The application-layer state machine: requests through AL control, checks
-// of each transition, error indication and acknowledge.
+// The application-layer state machine. The firmware behind the ESC picks up
+// a write to AL control at the end of the frame and answers it in AL status
+// after its own time (DeviceTiming): until then AL status shows the old
+// state. A value written while it works on one is looked at afterwards.
+//
+// Error indication (AL status bit 4) and acknowledge (AL control bit 4), as
+// the ESM of ETG.1000.6 handles them:
+// - a refused transition leaves the slave where it is, with the error
+//   indication set and the reason in the AL status code;
+// - a request with the acknowledge clears the indication and the code, then
+//   the requested state is handled as usual;
+// - while the indication is set, a request without the acknowledge for a
+//   higher state than the current one is not carried out; a request for the
+//   current or a lower state is, and the indication and the code stay set
+//   until the master acknowledges them.
+#include <algorithm>
+
 #include "ecwire/registers.h"
 #include "slave.h"
 
@@ -42,6 +57,12 @@ void Slave::setAl(uint16_t state, uint16_t code, bool error)
     mem_.setU16(reg::AlStatusCode, code);
     if (state == al::Init)
         resetMailbox();
+    if (before == al::Init && state == al::PreOp && staleArmed_) {
+        // The mailbox runs again: a reply the firmware still held from an
+        // earlier master session goes out first.
+        staleArmed_ = false;
+        postReply(staleReply());
+    }
     if (state == al::Op && before != al::Op)
         lastOutputsNs_ = nowNs_; // the watchdog starts on entering OP
 }
@@ -49,21 +70,54 @@ void Slave::setAl(uint16_t state, uint16_t code, bool error)
 void Slave::forceError(uint16_t status, uint16_t code)
 {
     forced_ = true;
+    alBusy_ = alNewer_ = false;
     setAl(status & al::StateMask, code, (status & al::ErrorFlag) != 0);
 }
 
-void Slave::onAlControl()
+void Slave::alControlWritten()
+{
+    if (alBusy_) {
+        alNewer_ = true;
+        return;
+    }
+    const uint16_t control = mem_.u16(reg::AlControl);
+    const uint16_t from = alStatus() & al::StateMask;
+    const uint64_t took = from == al::PreOp && (control & al::StateMask) == al::SafeOp ? device_.timing.safeOpNs
+                                                                                       : device_.timing.alNs;
+    // The firmware runs once the ESC has loaded its EEPROM.
+    const uint64_t start = std::max(nowNs_, poweredNs_ + device_.timing.eepromLoadNs);
+    alBusy_ = true;
+    alWorkingOn_ = control;
+    alDueNs_ = start + took;
+}
+
+void Slave::alDue()
+{
+    if (!alBusy_ || nowNs_ < alDueNs_)
+        return;
+    alBusy_ = false;
+    handleAlControl(alWorkingOn_);
+    if (alNewer_) {
+        alNewer_ = false;
+        alControlWritten();
+    }
+}
+
+void Slave::handleAlControl(uint16_t control)
 {
     if (forced_)
         return; // a fault set from the control channel holds until released
-    const uint16_t control = mem_.u16(reg::AlControl);
     const uint16_t requested = control & al::StateMask;
     const bool ack = (control & al::ErrorFlag) != 0;
-    uint16_t current = alStatus() & al::StateMask;
-    if (alStatus() & al::ErrorFlag) {
-        if (!ack)
-            return; // the error indication waits for an acknowledge
-        setAl(current, al::NoError, false);
+    const uint16_t current = alStatus() & al::StateMask;
+    bool error = (alStatus() & al::ErrorFlag) != 0;
+    if (error) {
+        if (ack) {
+            setAl(current, al::NoError, false);
+            error = false;
+        } else if (requested > current) {
+            return; // up only after the acknowledge
+        }
     }
     if (requested == current)
         return;
@@ -73,7 +127,7 @@ void Slave::onAlControl()
     if (code != al::NoError)
         setAl(current, code, true);
     else
-        setAl(requested, al::NoError, false);
+        setAl(requested, error ? alStatusCode() : al::NoError, error);
 }
 
 uint16_t Slave::checkTransition(uint16_t from, uint16_t to) const
@@ -94,7 +148,7 @@ uint16_t Slave::checkTransition(uint16_t from, uint16_t to) const
             return al::InvalidStateChange;
         return refuseOp_ ? refuseOpCode_ : al::NoError;
     case al::Boot:
-        return al::InvalidStateChange; // no bootstrap mode
+        return from == al::Init ? al::BootNotSupported : al::InvalidStateChange;
     default:
         return al::UnknownState;
     }
@@ -104,8 +158,8 @@ bool Slave::mailboxSmsValid() const
 {
     if (!device_.hasMailbox())
         return true;
-    const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
-    const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
+    const SmEntry &out = sm(0);
+    const SmEntry &in = sm(1);
     const uint8_t kind = sm::ModeMask | sm::DirMask;
     return out.physicalStart == device_.sii.mbxRxOffset && out.length == device_.sii.mbxRxSize
         && (out.control & kind) == (sm::ModeMailbox | sm::DirWrite) && (out.activate & sm::ActivateEnable)
@@ -116,7 +170,7 @@ bool Slave::mailboxSmsValid() const
 uint16_t Slave::processDataCheck() const
 {
     const uint8_t kind = sm::ModeMask | sm::DirMask;
-    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
+    const SmEntry &out = sm(2);
     const bool outOn = (out.activate & sm::ActivateEnable) && out.length > 0;
     if (device_.outputSize > 0) {
         if (!outOn || out.length != device_.outputSize || (out.control & kind) != (sm::ModeBuffered | sm::DirWrite)
@@ -126,7 +180,7 @@ uint16_t Slave::processDataCheck() const
     } else if (outOn) {
         return al::InvalidOutputConfig;
     }
-    const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
+    const SmEntry &in = sm(3);
     const bool inOn = (in.activate & sm::ActivateEnable) && in.length > 0;
     if (device_.inputSize > 0) {
         if (!inOn || in.length != device_.inputSize || (in.control & kind) != (sm::ModeBuffered | sm::DirRead)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "command_words.h"
 #include "ecwire/frame.h"
 #include "slave.h"
 
@@ -19,19 +20,13 @@ uint64_t monotonicNs()
                                      .count());
 }
 
-std::string trim(const std::string &s)
-{
-    const auto b = s.find_first_not_of(" \t");
-    if (b == std::string::npos)
-        return std::string();
-    return s.substr(b, s.find_last_not_of(" \t") - b + 1);
-}
 } // namespace
 
 Bus::Bus() : clock_(monotonicNs) {}
 Bus::~Bus() = default;
 
 std::string Bus::deviceKinds() { return deviceKindList(); }
+std::string Bus::deviceOptions() { return deviceOptionList(); }
 
 std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
 {
@@ -44,15 +39,16 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
     size_t start = 0;
     for (;;) {
         const size_t comma = slaves.find(',', start);
-        const std::string kind = trim(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (kind.empty()) {
-            if (trim(slaves).empty())
+        const std::string spec = trimmed(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (spec.empty()) {
+            if (trimmed(slaves).empty())
                 return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
             return fail("empty device kind in slave list '" + slaves + "'");
         }
         DeviceDescription device;
-        if (!makeDevice(kind, device))
-            return fail("unknown device kind '" + kind + "' (known: " + deviceKindList() + ")");
+        std::string why;
+        if (!describeDevice(spec, device, &why))
+            return fail(why);
         devices.push_back(std::move(device));
         if (devices.size() > MaxSlaves)
             return fail("more than " + std::to_string(MaxSlaves) + " slaves");
@@ -74,6 +70,9 @@ uint64_t Bus::now() const { return clock_(); }
 void Bus::setClock(std::function<uint64_t()> nowNs)
 {
     clock_ = nowNs ? std::move(nowNs) : std::function<uint64_t()>(monotonicNs);
+    const uint64_t now = clock_();
+    for (auto &s : slaves_)
+        s->powerUp(now);
 }
 
 size_t Bus::slaveCount() const { return slaves_.size(); }
@@ -83,6 +82,7 @@ Slave &Bus::slave(size_t position) { return *slaves_.at(position); }
 bool Bus::handleFrame(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply)
 {
     ++stats_.frames;
+    lastLost_ = false;
     ParsedFrame parsed;
     const ParseError e = parseFrame(frame, len, parsed);
     if (e != ParseError::None) {
@@ -91,19 +91,33 @@ bool Bus::handleFrame(const uint8_t *frame, size_t len, std::vector<uint8_t> &re
         return false;
     }
     reply.assign(frame, frame + len);
-    reply[eth::Source] |= eth::SourceReturnedBit;
     FrameContext ctx;
     ctx.nowNs = clock_();
     ctx.slaveCount = slaves_.size();
+    bool marked = false, lost = false;
     for (size_t i = 0; i < slaves_.size(); ++i) {
         ctx.position = i;
         Slave &s = *slaves_[i];
-        s.tick(ctx.nowNs);
+        s.beginFrame(ctx.nowNs);
         for (const DatagramView &d : parsed.datagrams)
             s.processDatagram(reply.data(), d.offset, ctx);
+        s.endFrame();
+        marked |= s.device().marksReturned;
+        lost |= s.frameLost();
+    }
+    // On its way back the frame leaves every slave through port 0; an ESC
+    // that marks returned frames sets the bit there, so one such slave in the
+    // chain is enough.
+    if (marked)
+        reply[eth::Source] |= eth::SourceReturnedBit;
+    stats_.datagrams += parsed.datagrams.size();
+    if (lost) {
+        ++stats_.lost;
+        lastLost_ = true;
+        lastError_ = "a mailbox reply was lost on its way back (lose-reply)";
+        return false;
     }
     ++stats_.answered;
-    stats_.datagrams += parsed.datagrams.size();
     return true;
 }
 

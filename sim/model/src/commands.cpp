@@ -1,44 +1,19 @@
 // The slave-level control commands (one line each), answered "ok ..." or
 // "error: <why>".
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 #include "ecsim/bus.h"
+#include "command_words.h"
 #include "ecwire/registers.h"
+#include "esc_commands.h"
 #include "profiles.h"
 #include "slave.h"
 
 namespace ecsim {
 
 namespace {
-
-std::vector<std::string> words(const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> w;
-    std::string s;
-    while (in >> s)
-        w.push_back(s);
-    return w;
-}
-
-// Decimal or 0x-prefixed hexadecimal, the whole word, at most `max`.
-bool parseUnsigned(const std::string &word, uint64_t max, uint64_t &out)
-{
-    if (word.empty() || word[0] == '-' || word[0] == '+')
-        return false;
-    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
-    errno = 0;
-    char *end = nullptr;
-    const unsigned long long v = std::strtoull(word.c_str(), &end, hex ? 16 : 10);
-    if (end != word.c_str() + word.size() || errno == ERANGE || v > max)
-        return false;
-    out = v;
-    return true;
-}
 
 bool parseHexBytes(const std::string &hex, std::vector<uint8_t> &out)
 {
@@ -72,7 +47,7 @@ std::string stateText(uint16_t status)
 
 std::string Bus::command(const std::string &line)
 {
-    std::vector<std::string> w = words(line);
+    std::vector<std::string> w = commandWords(line);
     if (w.empty())
         return "error: empty command";
 
@@ -99,7 +74,7 @@ std::string Bus::command(const std::string &line)
     if (cmd == "stats") {
         std::ostringstream s;
         s << "ok frames=" << stats_.frames << " answered=" << stats_.answered << " malformed=" << stats_.malformed
-          << " datagrams=" << stats_.datagrams;
+          << " datagrams=" << stats_.datagrams << " lost=" << stats_.lost;
         for (size_t i = 0; i < slaves_.size(); ++i) {
             Slave &sl = *slaves_[i];
             s << " slave" << (i + 1) << "=" << sl.device().kind << ":" << stateText(sl.alStatus()) << ":"
@@ -109,7 +84,9 @@ std::string Bus::command(const std::string &line)
             Slave &t = *slaves_[target];
             s << " [slave " << (target + 1) << " " << t.image().describe(now) << " reads=" << t.stats().reads
               << " writes=" << t.stats().writes << " refused=" << t.stats().refused
-              << " mailbox=" << t.stats().mailboxRequests << "]";
+              << " mailbox=" << t.stats().mailboxRequests << " sii-reads=" << t.stats().siiReads
+              << " sii-nacks=" << t.stats().siiNacks << " repeats=" << t.stats().repeats
+              << " lost-replies=" << t.stats().lostReplies << "]";
         }
         return s.str();
     }
@@ -237,8 +214,12 @@ std::string Bus::command(const std::string &line)
         s.forceError(static_cast<uint16_t>(state), static_cast<uint16_t>(code));
         return "ok";
     }
+    std::string answer;
+    if (escCommand(s, who, cmd, args, answer))
+        return answer;
     return "error: unknown command '" + cmd
-        + "' (pressure, profile, invalid, invalid-for, flags, image, refuse-op, error-state, stats)";
+        + "' (pressure, profile, invalid, invalid-for, flags, image, refuse-op, error-state, " + escCommandList()
+        + ", stats)";
 }
 
 } // namespace ecsim

@@ -30,10 +30,10 @@ EscMemory::EscMemory(size_t size) : mem_(size, 0), writable_(reg::ProcessRam, 0)
     allow(reg::DcCyclicUnitControl, 0x09B0);
 }
 
-void EscMemory::allow(uint16_t from, uint16_t to)
+void EscMemory::setWritable(uint16_t from, uint16_t to, bool on)
 {
     for (uint32_t a = from; a < to && a < writable_.size(); ++a)
-        writable_[a] = 1;
+        writable_[a] = on ? 1 : 0;
 }
 
 void EscMemory::masterWrite(uint16_t address, const uint8_t *src, size_t length)

@@ -38,9 +38,12 @@ public:
     {
         return address >= writable_.size() || writable_[address] != 0;
     }
+    // Registers the master may (or may no longer) write, e.g. while the
+    // EEPROM interface is busy, or those a device does not implement.
+    void setWritable(uint16_t from, uint16_t toExclusive, bool on);
 
 private:
-    void allow(uint16_t from, uint16_t toExclusive);
+    void allow(uint16_t from, uint16_t toExclusive) { setWritable(from, toExclusive, true); }
     std::vector<uint8_t> mem_;
     std::vector<uint8_t> writable_; // register area only; process RAM is all writable
 };

@@ -2,6 +2,7 @@
 
 #include "ecwire/le.h"
 #include "ecwire/mailbox.h"
+#include "ecwire/sii.h"
 
 namespace ecsim {
 
@@ -48,24 +49,32 @@ ObjectDictionary::ObjectDictionary(const DeviceDescription &device)
     objects_[0x100A] = variable(str(device.swVersion));
     objects_[0x1018] = record({u32(s.vendorId), u32(s.productCode), u32(s.revision), u32(s.serial)});
 
-    std::vector<std::vector<uint8_t>> smTypes;
-    for (const auto &sm : s.syncManagers)
-        smTypes.push_back(u8(sm.type));
-    objects_[0x1C00] = record(smTypes);
+    if (device.has1C00) {
+        // SyncManager types: mailbox out and in (or unused), outputs, inputs.
+        const bool mbx = device.hasMailbox();
+        objects_[0x1C00] = record({u8(mbx ? ecwire::sii::SmMailboxOut : ecwire::sii::SmUnused),
+                                   u8(mbx ? ecwire::sii::SmMailboxIn : ecwire::sii::SmUnused),
+                                   u8(ecwire::sii::SmOutputs), u8(ecwire::sii::SmInputs)});
+    }
 
+    auto map = [&](const ecwire::SiiPdo &p) {
+        std::vector<std::vector<uint8_t>> entries;
+        for (const ecwire::SiiPdoEntry &e : p.entries)
+            entries.push_back(u32((uint32_t(e.index) << 16) | (uint32_t(e.subindex) << 8) | e.bitLength));
+        objects_[p.index] = record(entries);
+    };
     auto assignAndMap = [&](const std::vector<ecwire::SiiPdo> &pdos, uint16_t assignIndex) {
         std::vector<std::vector<uint8_t>> assign;
         for (const ecwire::SiiPdo &p : pdos) {
             assign.push_back(u16(p.index));
-            std::vector<std::vector<uint8_t>> map;
-            for (const ecwire::SiiPdoEntry &e : p.entries)
-                map.push_back(u32((uint32_t(e.index) << 16) | (uint32_t(e.subindex) << 8) | e.bitLength));
-            objects_[p.index] = record(map);
+            map(p);
         }
         objects_[assignIndex] = record(assign);
     };
-    assignAndMap(s.rxPdos, 0x1C12);
-    assignAndMap(s.txPdos, 0x1C13);
+    assignAndMap(device.rxPdos, 0x1C12);
+    assignAndMap(device.txPdos, 0x1C13);
+    for (const ecwire::SiiPdo &p : device.alternativePdos)
+        map(p); // offered, not assigned
 }
 
 const ObjectDictionary::Object *ObjectDictionary::find(uint16_t index) const

@@ -12,6 +12,7 @@ namespace {
 constexpr uint8_t EscType = 0x11;
 constexpr uint8_t PortsMii01 = 0x0F; // ports 0 and 1 present (MII), 2 and 3 not implemented
 constexpr size_t Scratch = 2 * 2048;
+constexpr uint16_t DcEnd = 0x0A00;   // one past the distributed-clock registers
 } // namespace
 
 Slave::Slave(DeviceDescription device, size_t position, uint64_t nowNs)
@@ -31,16 +32,29 @@ Slave::Slave(DeviceDescription device, size_t position, uint64_t nowNs)
     mem_.setU8(reg::SyncManagersSupported, 8);
     mem_.setU8(reg::RamSizeKib, static_cast<uint8_t>((device_.memorySize - reg::ProcessRam) / 1024));
     mem_.setU8(reg::PortDescriptor, PortsMii01);
-    mem_.setU16(reg::Features, device_.dc ? uint16_t(reg::FeatureDc | reg::FeatureDc64) : uint16_t(0));
+    uint16_t features = 0;
+    if (device_.dc)
+        features |= device_.dc64 ? uint16_t(reg::FeatureDc | reg::FeatureDc64) : reg::FeatureDc;
+    if (!device_.lrw)
+        features |= reg::FeatureNoLrw;
+    mem_.setU16(reg::Features, features);
+    if (!device_.dc) {
+        mem_.setWritable(reg::DcRecvTimePort0, DcEnd, false); // not implemented: reads 0
+    } else if (!device_.dc64) {
+        // 32-bit system time: the upper halves of the 64-bit registers read 0.
+        mem_.setWritable(reg::DcSystemTimeOffset + 4, reg::DcSystemTimeDelay, false);
+        mem_.setWritable(reg::DcStartTime + 4, reg::DcStartTime + 8, false);
+    }
     mem_.setU16(reg::WatchdogDivider, reg::WatchdogDividerDefault);
     mem_.setU16(reg::WatchdogTimeProcessData, reg::WatchdogTimeProcessDataDefault);
     // Every slave's local clock starts somewhere else, as real ones do.
     skewNs_ = 1'000'000'007ull * (position + 1) + 7919ull * position;
-    nowNs_ = nowNs;
     image_.setProfile(Profile(), nowNs);
-    initSii();
+    staleArmed_ = device_.staleReply;
     initAl();
+    initSii();
     setChain(position, position + 1);
+    powerUp(nowNs);
 }
 
 Slave::~Slave() = default;
@@ -50,7 +64,8 @@ void Slave::setChain(size_t position, size_t count)
     position_ = position;
     count_ = count;
     const bool next = position + 1 < count;
-    uint16_t dl = reg::DlStatusLinkPort0 | reg::DlStatusCommPort0;
+    uint16_t dl = mem_.u16(reg::DlStatus) & reg::DlStatusPdiOperational;
+    dl |= reg::DlStatusLinkPort0 | reg::DlStatusCommPort0;
     if (next)
         dl |= reg::DlStatusLinkPort1 | reg::DlStatusCommPort1;
     else
@@ -59,25 +74,49 @@ void Slave::setChain(size_t position, size_t count)
     mem_.setU16(reg::DlStatus, dl);
 }
 
-void Slave::tick(uint64_t nowNs)
+void Slave::beginFrame(uint64_t nowNs)
 {
     nowNs_ = nowNs;
+    frameLost_ = false;
+    siiDue();
+    alDue();
+    mailboxDue();
+    watchdog();
+}
+
+void Slave::endFrame()
+{
+    const FrameWrites w = written_;
+    written_ = FrameWrites();
+    if (w.syncManagers)
+        applySyncManagers();
+    if (w.siiControl)
+        siiControlWritten(w.siiValue);
+    if (w.alControl)
+        alControlWritten();
+    if (w.mailboxOut)
+        mailboxOutWritten();
+}
+
+void Slave::watchdog()
+{
     if ((alStatus() & al::StateMask) != al::Op || forced_ || device_.outputSize == 0)
         return;
-    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
-    if (!(out.control & sm::WatchdogTrigger))
+    if (!(sm(2).control & sm::WatchdogTrigger))
         return;
     const uint64_t ticks = mem_.u16(reg::WatchdogTimeProcessData);
     if (ticks == 0)
         return; // watchdog disabled
     const uint64_t tickNs = (uint64_t(mem_.u16(reg::WatchdogDivider)) + 2) * 40;
-    if (nowNs > lastOutputsNs_ && nowNs - lastOutputsNs_ > ticks * tickNs)
+    if (nowNs_ > lastOutputsNs_ && nowNs_ - lastOutputsNs_ > ticks * tickNs) {
+        alBusy_ = alNewer_ = false; // the firmware drops to SAFE-OP on its own
         setAl(al::SafeOp, al::SmWatchdog, true);
+    }
 }
 
 std::vector<uint8_t> Slave::outputs() const
 {
-    const SmEntry out = decodeSm(mem_.data() + reg::sm(2));
+    const SmEntry &out = sm(2);
     if (!mem_.inRange(out.physicalStart, out.length))
         return {};
     return std::vector<uint8_t>(mem_.data() + out.physicalStart, mem_.data() + out.physicalStart + out.length);
@@ -85,7 +124,7 @@ std::vector<uint8_t> Slave::outputs() const
 
 void Slave::refreshInputs()
 {
-    const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
+    const SmEntry &in = sm(3);
     const size_t n = std::min<size_t>(in.length, device_.inputSize);
     if (n == 0 || !mem_.inRange(in.physicalStart, device_.inputSize))
         return;

@@ -13,7 +13,6 @@ using namespace ecwire;
 
 namespace {
 
-constexpr unsigned MaxSyncManagers = 8;
 constexpr unsigned MaxFmmus = 8;
 
 bool overlaps(uint32_t a, size_t n, uint32_t b, size_t m)
@@ -90,9 +89,13 @@ void Slave::processDatagram(uint8_t *frame, size_t offset, const FrameContext &c
         putU16(d + dgram::Adp, static_cast<uint16_t>(adp + 1));
         physical(frame, offset, command, ado, ctx);
         break;
+    case Command::LRW:
+        if (!device_.lrw)
+            break; // this ESC does not take LRW: the datagram passes untouched
+        logical(frame, offset, command, ctx);
+        break;
     case Command::LRD:
     case Command::LWR:
-    case Command::LRW:
         logical(frame, offset, command, ctx);
         break;
     default:
@@ -194,13 +197,13 @@ void Slave::logical(uint8_t *frame, size_t offset, uint8_t command, const FrameC
 bool Slave::smAllows(uint16_t address, size_t length, bool write) const
 {
     const uint16_t state = alStatus() & al::StateMask;
-    for (unsigned n = 0; n < MaxSyncManagers; ++n) {
-        const SmEntry e = decodeSm(mem_.data() + reg::sm(n));
+    for (unsigned n = 0; n < SyncManagers; ++n) {
+        const SmEntry &e = sm(n);
         if (!(e.activate & sm::ActivateEnable) || !overlaps(address, length, e.physicalStart, e.length))
             continue;
         const bool masterWrites = (e.control & sm::DirMask) == sm::DirWrite;
         if ((e.control & sm::ModeMask) == sm::ModeMailbox) {
-            const bool full = (e.status & sm::StatusMailboxFull) != 0;
+            const bool full = (smStatus(n) & sm::StatusMailboxFull) != 0;
             if (masterWrites ? (!write || full) : (write || !full))
                 return false;
         } else {
@@ -214,36 +217,36 @@ bool Slave::smAllows(uint16_t address, size_t length, bool write) const
     return true;
 }
 
-bool Slave::masterRead(uint16_t address, uint8_t *dst, size_t length, const FrameContext &ctx)
+bool Slave::masterRead(uint16_t address, uint8_t *dst, size_t length, const FrameContext &)
 {
     if (!smAllows(address, length, false)) {
         ++stats_.refused;
         return false;
     }
-    beforeRead(address, length, ctx);
+    beforeRead(address, length);
     std::memcpy(dst, mem_.data() + address, length);
     afterRead(address, length);
     ++stats_.reads;
     return true;
 }
 
-bool Slave::masterWrite(uint16_t address, const uint8_t *src, size_t length, const FrameContext &ctx)
+bool Slave::masterWrite(uint16_t address, const uint8_t *src, size_t length, const FrameContext &)
 {
     if (!smAllows(address, length, true)) {
         ++stats_.refused;
         return false;
     }
     mem_.masterWrite(address, src, length);
-    afterWrite(address, length, src, ctx);
+    afterWrite(address, length, src);
     ++stats_.writes;
     return true;
 }
 
-void Slave::beforeRead(uint16_t address, size_t length, const FrameContext &)
+void Slave::beforeRead(uint16_t address, size_t length)
 {
     if (overlaps(address, length, reg::DcSystemTime, 8))
         dcRefreshSystemTime();
-    const SmEntry in = decodeSm(mem_.data() + reg::sm(3));
+    const SmEntry &in = sm(3);
     const uint16_t state = alStatus() & al::StateMask;
     if ((in.activate & sm::ActivateEnable) && (state == al::SafeOp || state == al::Op)
         && overlaps(address, length, in.physicalStart, in.length))
@@ -254,45 +257,42 @@ void Slave::afterRead(uint16_t address, size_t length)
 {
     if (overlaps(address, length, reg::AlStatus, 2))
         mem_.setU16(reg::EventRequest, mem_.u16(reg::EventRequest) & ~uint16_t(0x0008));
-    // The master has seen the busy flag once: the (instant) EEPROM access is done.
-    if (covers(address, length, reg::SiiControl + 1) && (mem_.u16(reg::SiiControl) & reg::SiiBusy))
-        mem_.setU16(reg::SiiControl, mem_.u16(reg::SiiControl) & ~reg::SiiBusy);
     if (device_.hasMailbox()) {
-        const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
-        if ((in.control & sm::ModeMask) == sm::ModeMailbox && in.length > 0
+        const SmEntry &in = sm(1);
+        if ((in.activate & sm::ActivateEnable) && (in.control & sm::ModeMask) == sm::ModeMailbox && in.length > 0
             && covers(address, length, uint32_t(in.physicalStart) + in.length - 1))
-            onMailboxInRead();
+            mailboxInRead();
     }
 }
 
-void Slave::afterWrite(uint16_t address, size_t length, const uint8_t *src, const FrameContext &ctx)
+// Writes to AL control, SII control and the SyncManagers are noted here and
+// take effect at the end of the frame (endFrame).
+void Slave::afterWrite(uint16_t address, size_t length, const uint8_t *src)
 {
     if (overlaps(address, length, reg::AlControl, 2))
-        onAlControl();
+        written_.alControl = true;
     if (overlaps(address, length, reg::SiiControl, 2)) {
         uint8_t value[2] = {mem_.u8(reg::SiiControl), mem_.u8(reg::SiiControl + 1)};
         for (unsigned i = 0; i < 2; ++i)
             if (covers(address, length, reg::SiiControl + i))
                 value[i] = src[reg::SiiControl + i - address];
-        onSiiControl(getU16(value));
+        written_.siiControl = true;
+        written_.siiValue = getU16(value);
     }
     if (device_.dc && covers(address, length, reg::DcRecvTimePort0))
         dcLatch();
     if (device_.dc && address <= reg::DcSystemTime && address + length >= reg::DcSystemTime + 4u)
         dcSystemTimeWritten(src + (reg::DcSystemTime - address));
-    if (overlaps(address, length, reg::SmBase, MaxSyncManagers * reg::SmStride)) {
-        const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
-        if (!(in.activate & sm::ActivateEnable))
-            resetMailbox();
-    }
+    if (overlaps(address, length, reg::SmBase, SyncManagers * reg::SmStride))
+        written_.syncManagers = true;
     if (device_.hasMailbox()) {
-        const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
+        const SmEntry &out = sm(0);
         if ((out.activate & sm::ActivateEnable) && (out.control & sm::ModeMask) == sm::ModeMailbox
             && (out.control & sm::DirMask) == sm::DirWrite && out.length > 0
             && covers(address, length, uint32_t(out.physicalStart) + out.length - 1))
-            onMailboxOut(ctx);
+            written_.mailboxOut = true;
     }
-    const SmEntry outputs = decodeSm(mem_.data() + reg::sm(2));
+    const SmEntry &outputs = sm(2);
     if ((outputs.activate & sm::ActivateEnable) && overlaps(address, length, outputs.physicalStart, outputs.length))
         lastOutputsNs_ = nowNs_;
 }

@@ -21,6 +21,7 @@ constexpr uint16_t PortDescriptor = 0x0007;
 constexpr uint16_t Features = 0x0008;       // 2 bytes
 constexpr uint16_t FeatureDc = 1u << 2;
 constexpr uint16_t FeatureDc64 = 1u << 3;
+constexpr uint16_t FeatureNoLrw = 1u << 9;  // the ESC does not take LRW (LRD + LWR instead)
 
 // Addresses
 constexpr uint16_t StationAddress = 0x0010; // 2 bytes
@@ -31,6 +32,7 @@ constexpr uint16_t DlControl = 0x0100;      // 4 bytes
 constexpr uint16_t DlLoopControl = 0x0101;
 constexpr uint16_t DlControlAliasByte = 0x0103;           // bit 0: station alias enabled
 constexpr uint16_t DlStatus = 0x0110;       // 2 bytes
+constexpr uint16_t DlStatusPdiOperational = 1u << 0; // EEPROM loaded, device information there
 constexpr uint16_t DlStatusLinkPort0 = 1u << 4;
 constexpr uint16_t DlStatusLinkPort1 = 1u << 5;
 constexpr uint16_t DlStatusCommPort0 = 1u << 9;
@@ -69,8 +71,9 @@ constexpr uint16_t SiiCmdRead = 0x0100;
 constexpr uint16_t SiiCmdWrite = 0x0200;
 constexpr uint16_t SiiCmdReload = 0x0400;
 constexpr uint16_t SiiChecksumError = 1u << 11;
-constexpr uint16_t SiiDeviceInfoError = 1u << 12;
-constexpr uint16_t SiiCommandError = 1u << 13;
+constexpr uint16_t SiiDeviceInfoError = 1u << 12;  // EEPROM not loaded (yet): no device information
+constexpr uint16_t SiiCommandError = 1u << 13;     // no acknowledge from the EEPROM, or invalid command
+constexpr uint16_t SiiWriteEnableError = 1u << 14; // write command without write enable
 constexpr uint16_t SiiBusy = 1u << 15;
 
 // FMMUs and SyncManagers
@@ -181,6 +184,8 @@ constexpr uint8_t PdiEvent = 0x20;
 constexpr uint8_t WatchdogTrigger = 0x40;
 constexpr uint8_t StatusMailboxFull = 0x08;
 constexpr uint8_t ActivateEnable = 0x01;
+constexpr uint8_t ActivateRepeat = 0x02;   // mailbox repeat request, toggled by the master
+constexpr uint8_t PdiRepeatAck = 0x02;     // PDI control: the slave's answer to the toggle
 
 // Typical control bytes
 constexpr uint8_t ControlMailboxOut = 0x26;

@@ -84,7 +84,9 @@ static_assert(Type + 1 == EntrySize, "SyncManager category entry is 8 bytes");
 } // namespace smcat
 constexpr uint8_t SmUnused = 0, SmMailboxOut = 1, SmMailboxIn = 2, SmOutputs = 3, SmInputs = 4;
 
-// PDO categories
+// PDO categories. A PDO's SyncManager 0xFF marks an alternative the device
+// offers but does not exchange until it is assigned.
+constexpr uint8_t PdoNotAssigned = 0xFF;
 namespace pdo {
 constexpr size_t Index = 0, EntryCount = 2, SyncManager = 3, Synchronisation = 4, NameIdx = 5,
                  Flags = 6;
@@ -157,6 +159,9 @@ struct SiiDevice {
 
     // Filled by the parser
     bool checksumOk = false;
+    // Categories the parser could not read and left out, each in words
+    // ("TxPDO category at word 0x0052: ..."); the others are kept.
+    std::vector<std::string> skipped;
 
     bool hasMailbox() const { return mbxRxSize != 0 && mbxTxSize != 0; }
     bool hasCoe() const { return hasMailbox() && (mailboxProtocols & sii::ProtoCoE) != 0; }
@@ -186,7 +191,11 @@ enum class SiiScan { Complete, NeedMore, Malformed };
 SiiScan scanSiiImage(const std::vector<uint16_t> &words, size_t *wordsNeeded);
 
 // Parses an image read back from a slave. Every category length is checked
-// against the words at hand; unknown categories are skipped. A checksum
+// against the words at hand; unknown categories are skipped. A category whose
+// content cannot be read is left out whole and named in SiiDevice::skipped,
+// and the categories around it are still read (of a SyncManager category the
+// complete entries are kept); a category running past the words ends the
+// parse there. Fails only when the fixed header is incomplete. A checksum
 // mismatch does not fail the parse (see SiiDevice::checksumOk).
 bool parseSiiImage(const std::vector<uint16_t> &words, SiiDevice &out, std::string *error = nullptr);
 

@@ -4,14 +4,19 @@
 // Behaviour worth knowing when writing a master against it:
 // - Every slave processes all datagrams of a frame before the next slave sees
 //   it. Slaves answer a datagram only when the whole address range lies in
-//   their memory (8 KiB for most kinds, 10 KiB for big-in).
+//   their memory (8 KiB for most kinds, more for large process images).
+// - Time: the bus clock (setClock) is read once per frame. Writes to AL
+//   control, SII control and the SyncManagers take effect at the end of the
+//   frame; what they start (an EEPROM read, a state change, a mailbox reply)
+//   is done after the device's time, seen by the first frame after it.
 // - Process-data SyncManager areas (SM2/SM3) are closed below SAFE-OP: a read
 //   or write there does not count. A mailbox-in area reads only while full; a
-//   mailbox-out area cannot be read.
-// - SII: the sensor kinds deliver 8 bytes per read (bit 6 of 0x0502 set), the
-//   others 4. A read completes at once, but the busy flag stays set until the
-//   master has read the control register once. Writes set the command error
-//   bit (the EEPROM is read-only); words beyond the image read 0xFFFF.
+//   mailbox-out area cannot be read, and not written while full.
+// - SII: busy for the EEPROM's time after the frame that wrote the command;
+//   errors stay until command 000. See sii_eeprom.cpp.
+// - AL: a refused request sets the error indication until acknowledged; see
+//   al_state.cpp for the rules. Mailbox replies and repeat requests: see
+//   mailbox.cpp.
 // - CoE complete access: subindexes back to back, sub 0 padded to 16 bits when
 //   the transfer starts at sub 0. Objects larger than the mailbox go out as a
 //   normal response carrying the first part, then upload segments.
@@ -19,7 +24,7 @@
 //   time without the offset in 0x0920); each slave's local clock is the bus
 //   clock plus its own fixed skew, and the frame takes Slave::HopDelayNs per hop.
 // - The circulating bit passes unchanged: no slave in the chain has a closed
-//   port 0. Mailbox repeat requests and SII writes are not modelled.
+//   port 0. SII writes are not modelled (the EEPROM does not acknowledge them).
 #pragma once
 
 #include <cstddef>
@@ -38,24 +43,30 @@ struct BusStats {
     uint64_t answered = 0;    // frames processed and returned
     uint64_t malformed = 0;   // not EtherCAT or malformed: dropped
     uint64_t datagrams = 0;   // datagrams processed
+    uint64_t lost = 0;        // processed, but the reply was lost on purpose (lose-reply)
 };
 
 class Bus {
 public:
     ~Bus();
-    // slaves: comma-separated device kinds, first = position 0, e.g. "sensor,dig-out,dig-in".
-    // Returns nullptr and sets *error (if non-null) for an unknown kind or an empty list.
+    // slaves: comma-separated devices, first = position 0, each a kind with options after '+',
+    // e.g. "sensor,dig-out+keep-mac,dig-in+sii4+al-delay=20". Returns nullptr and sets *error (if
+    // non-null) for an unknown kind or option, an option the kind cannot have, or an empty list.
     static std::unique_ptr<Bus> create(const std::string &slaves, std::string *error = nullptr);
     // Processes one received Ethernet frame (destination MAC first, no FCS) as the chain of slaves
     // would. Returns true and fills `reply` with the frame the chain sends back (the same frame,
-    // processed, with bit 1 (0x02) of the source MAC's first byte set); returns false when the
-    // frame is not an EtherCAT frame or is malformed (it is dropped and counted).
+    // processed, with bit 1 (0x02) of the source MAC's first byte set unless every slave keeps
+    // the MAC); returns false when the frame is not an EtherCAT frame or is malformed (it is
+    // dropped and counted), or when the slaves processed it but its reply is lost on the way
+    // back (lastFrameLost()).
     bool handleFrame(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply);
+    bool lastFrameLost() const { return lastLost_; }
     // One line of the control channel for slave-level behaviour; returns "ok" or "error: <why>".
     std::string command(const std::string &line);
     size_t slaveCount() const;
-    // Clock used for profiles, timed faults and the DC system time; defaults to the monotonic
-    // clock. Tests may install their own (nanoseconds).
+    // Clock used for the slaves' timing, profiles, timed faults and the DC system time; defaults
+    // to the monotonic clock. Tests may install their own (nanoseconds); installing one counts as
+    // the slaves' power-up.
     void setClock(std::function<uint64_t()> nowNs);
 
     // Additions for tests and the program
@@ -63,8 +74,9 @@ public:
     std::string lastError() const { return lastError_; } // why the last frame was dropped
     Slave &slave(size_t position);                          // 0-based
     uint64_t now() const;
-    // The comma-separated list of device kinds create() accepts.
+    // The comma-separated lists of device kinds and options create() accepts.
     static std::string deviceKinds();
+    static std::string deviceOptions();
 
 private:
     Bus();
@@ -72,6 +84,7 @@ private:
     std::function<uint64_t()> clock_;
     BusStats stats_;
     std::string lastError_;
+    bool lastLost_ = false;
 };
 
 } // namespace ecsim

@@ -28,9 +28,10 @@ public:
     // Waits up to timeoutUs microseconds for the next inbound frame. False on timeout.
     bool receive(std::vector<uint8_t> &frame, int64_t timeoutUs);
 
-    // Sends `frame` and waits up to timeoutUs for a frame carrying the returned-frame mark
-    // (bit 1 of the source MAC's first byte). Returns the round trip in nanoseconds, or -1
-    // when nothing came back in time. Frames left over from earlier exchanges are dropped first.
+    // Sends `frame` and waits up to timeoutUs for its reply: the next inbound frame, with or
+    // without the returned-frame mark (not every slave sets it). Returns the round trip in
+    // nanoseconds, or -1 when nothing came back in time. Frames left over from earlier exchanges
+    // are dropped first.
     int64_t roundTrip(const std::vector<uint8_t> &frame, std::vector<uint8_t> &reply,
                       int64_t timeoutUs);
 

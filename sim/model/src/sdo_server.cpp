@@ -1,64 +1,14 @@
-// Mailbox SyncManagers and the CoE SDO server. A request is taken when the
-// master writes the last byte of the mailbox-out area; the reply waits in the
-// mailbox-in area (status "full") until the master reads its last byte.
+// The CoE SDO server: uploads of the object dictionary, normal, expedited or
+// segmented as the device answers them, complete access as the device
+// supports it, downloads refused.
 #include <algorithm>
-#include <cstring>
 
 #include "ecwire/mailbox.h"
-#include "ecwire/registers.h"
 #include "slave.h"
 
 namespace ecsim {
 
 using namespace ecwire;
-
-void Slave::resetMailbox()
-{
-    replies_.clear();
-    upload_ = Upload();
-    const uint16_t status = static_cast<uint16_t>(reg::sm(1) + sm::Status);
-    mem_.setU8(status, mem_.u8(status) & ~sm::StatusMailboxFull);
-}
-
-void Slave::onMailboxOut(const FrameContext &)
-{
-    const uint16_t state = alStatus() & al::StateMask;
-    if (state == al::Init || state == al::Boot)
-        return; // the mailbox works from PRE-OP on
-    ++stats_.mailboxRequests;
-    const SmEntry out = decodeSm(mem_.data() + reg::sm(0));
-    postReply(sdoReply(mem_.data() + out.physicalStart, out.length));
-}
-
-void Slave::postReply(std::vector<uint8_t> reply)
-{
-    const uint16_t statusAddr = static_cast<uint16_t>(reg::sm(1) + sm::Status);
-    if (mem_.u8(statusAddr) & sm::StatusMailboxFull) {
-        replies_.push_back(std::move(reply));
-        return;
-    }
-    const SmEntry in = decodeSm(mem_.data() + reg::sm(1));
-    if (!mem_.inRange(in.physicalStart, in.length) || in.length < mbx::HeaderSize)
-        return;
-    if (reply.size() > in.length) {
-        mbxCounter_ = mbx::nextCounter(mbxCounter_);
-        reply = encodeMailboxError(mbx::ErrNoMemory, mbxCounter_);
-    }
-    std::memset(mem_.data() + in.physicalStart, 0, in.length);
-    std::memcpy(mem_.data() + in.physicalStart, reply.data(), std::min<size_t>(reply.size(), in.length));
-    mem_.setU8(statusAddr, mem_.u8(statusAddr) | sm::StatusMailboxFull);
-}
-
-void Slave::onMailboxInRead()
-{
-    const uint16_t statusAddr = static_cast<uint16_t>(reg::sm(1) + sm::Status);
-    mem_.setU8(statusAddr, mem_.u8(statusAddr) & ~sm::StatusMailboxFull);
-    if (!replies_.empty()) {
-        std::vector<uint8_t> next = std::move(replies_.front());
-        replies_.pop_front();
-        postReply(std::move(next));
-    }
-}
 
 std::vector<uint8_t> Slave::sdoReply(const uint8_t *request, size_t length)
 {
@@ -66,8 +16,10 @@ std::vector<uint8_t> Slave::sdoReply(const uint8_t *request, size_t length)
     uint16_t mailboxError = 0;
     const bool ok = decodeSdoRequest(request, length, r, &mailboxError);
     mbxCounter_ = mbx::nextCounter(mbxCounter_);
-    if (!ok || !od_)
-        return encodeMailboxError(ok ? mbx::ErrUnsupportedProtocol : mailboxError, mbxCounter_);
+    if (!device_.coe || !od_)
+        return encodeMailboxError(mbx::ErrUnsupportedProtocol, mbxCounter_);
+    if (!ok)
+        return encodeMailboxError(mailboxError, mbxCounter_);
     switch (r.kind) {
     case SdoRequest::Upload:
         return sdoUpload(r.index, r.subindex, r.completeAccess, mbxCounter_);
@@ -92,20 +44,22 @@ std::vector<uint8_t> Slave::sdoUpload(uint16_t index, uint8_t subindex, bool com
         return encodeSdoAbort(index, subindex, coe::AbortNoObject, counter);
     std::vector<uint8_t> data;
     if (completeAccess) {
-        if (!device_.completeAccess() || !o->structured || subindex > 1)
+        const bool served = device_.completeAccess == CompleteAccess::Supported
+            || device_.completeAccess == CompleteAccess::Unannounced;
+        if (!served || !o->structured || subindex > 1)
             return encodeSdoAbort(index, subindex, coe::AbortUnsupportedAccess, counter);
         data = od_->completeImage(*o, subindex);
     } else {
         if (subindex >= o->subs.size())
             return encodeSdoAbort(index, subindex, coe::AbortNoSubindex, counter);
         data = o->subs[subindex];
-        if (!data.empty() && data.size() <= 4)
+        if (!data.empty() && data.size() <= 4 && device_.sdoStyle == SdoStyle::Expedited)
             return encodeSdoExpeditedResponse(index, subindex, data.data(), data.size(), counter);
     }
     const size_t capacity = sdoNormalCapacity(device_.sii.mbxTxSize);
-    const size_t first = std::min(capacity, data.size());
-    std::vector<uint8_t> reply =
-        encodeSdoNormalResponse(index, subindex, static_cast<uint32_t>(data.size()), data.data(), first, counter);
+    const size_t first = device_.sdoStyle == SdoStyle::Segmented ? 0 : std::min(capacity, data.size());
+    std::vector<uint8_t> reply = encodeSdoNormalResponse(index, subindex, static_cast<uint32_t>(data.size()),
+                                                         data.data(), first, counter);
     if (first < data.size()) {
         upload_.active = true;
         upload_.data = std::move(data);
@@ -134,6 +88,27 @@ std::vector<uint8_t> Slave::sdoSegment(bool toggle, uint8_t counter)
     if (last)
         upload_ = Upload();
     return reply;
+}
+
+// The reply to the last request of an earlier master session, still in the
+// firmware when this session starts: a true answer of this device, only not
+// to anything this master asked. It names the first PDO of the assignment,
+// so a master taking it for the answer to "how many PDOs" reads a wrong count.
+std::vector<uint8_t> Slave::staleReply()
+{
+    mbxCounter_ = mbx::nextCounter(mbxCounter_);
+    uint16_t index = 0x1000;
+    uint8_t data[4] = {0, 0, 0, 0};
+    size_t size = 4;
+    if (!device_.txPdos.empty() || !device_.rxPdos.empty()) {
+        const bool inputs = !device_.txPdos.empty();
+        index = inputs ? 0x1C13 : 0x1C12;
+        putU16(data, inputs ? device_.txPdos.front().index : device_.rxPdos.front().index);
+        size = 2;
+        return encodeSdoExpeditedResponse(index, 1, data, size, mbxCounter_);
+    }
+    putU32(data, device_.deviceType);
+    return encodeSdoExpeditedResponse(index, 0, data, size, mbxCounter_);
 }
 
 } // namespace ecsim

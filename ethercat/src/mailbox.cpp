@@ -1,0 +1,170 @@
+#include "mailbox.h"
+
+#include "clock.h"
+#include "poll.h"
+#include "txrx.h"
+
+#include <ecwire/registers.h>
+
+#include <algorithm>
+
+namespace ecmaster {
+
+namespace {
+
+namespace reg = ecwire::reg;
+
+constexpr unsigned kReadSm = 1; // SyncManager 1: slave to master
+// Repeat request (ETG.1000.4, mailbox "repeat"): the master toggles the
+// repeat bit of the read mailbox SyncManager's activate byte; the slave
+// writes its last message again and then makes the repeat acknowledge of the
+// SyncManager's PDI control byte equal to the request.
+constexpr uint8_t kRepeatRequest = ecwire::sm::ActivateRepeat;
+constexpr uint8_t kRepeatAck = ecwire::sm::PdiRepeatAck;
+constexpr int kLostFramesAllowed = 3;
+constexpr int kMaxDrained = 8;           // stale messages dropped at most
+uint16_t smRegister(unsigned sm, size_t field)
+{
+    return uint16_t(reg::sm(sm) + field);
+}
+
+// One read of a register byte, without retries. EC_NOFRAME or the working counter.
+int readByte(ecx_contextt *c, const ec_slavet &s, uint16_t ado, uint8_t *value)
+{
+    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, ado), value, 1, kConfigTimeoutUs, 3);
+}
+
+// Working counter of reading the whole read mailbox once (no retry: a second
+// read after a lost frame would find the mailbox emptied).
+int readArea(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
+{
+    buf.assign(s.mbx_rl, 0);
+    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(), s.mbx_rl,
+                    kConfigTimeoutUs, 1);
+}
+
+// 1 full, 0 empty, -1 no answer.
+int readFull(ecx_contextt *c, const ec_slavet &s)
+{
+    uint8_t status = 0;
+    const int wkc = readByte(c, s, smRegister(kReadSm, ecwire::sm::Status), &status);
+    if (wkc != 1)
+        return -1;
+    return (status & ecwire::sm::StatusMailboxFull) ? 1 : 0;
+}
+
+bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std::string *why)
+{
+    uint8_t activate = 0;
+    if (readByte(c, s, smRegister(kReadSm, ecwire::sm::Activate), &activate) != 1) {
+        *why = "no answer reading the read mailbox's activate byte for a repeat request";
+        return false;
+    }
+    activate = uint8_t(activate ^ kRepeatRequest);
+    if (fpwr(c, s.configadr, smRegister(kReadSm, ecwire::sm::Activate), &activate, 1) != 1) {
+        *why = "repeat request not taken by the read mailbox";
+        return false;
+    }
+    PollPacer pacer;
+    for (;;) {
+        uint8_t pdi = 0;
+        if (readByte(c, s, smRegister(kReadSm, ecwire::sm::PdiControl), &pdi) != 1) {
+            *why = "no answer polling the repeat acknowledge";
+            return false;
+        }
+        if (((pdi & kRepeatAck) != 0) == ((activate & kRepeatRequest) != 0))
+            return true;
+        if (nowUs() >= deadlineUs) {
+            *why = "the slave did not acknowledge the mailbox repeat request";
+            return false;
+        }
+        pacer.wait(deadlineUs);
+    }
+}
+
+} // namespace
+
+MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t> &msg, int64_t deadlineUs,
+                  std::string *why)
+{
+    if (msg.size() > s.mbx_l) {
+        *why = "request of " + std::to_string(msg.size()) + " bytes does not fit the " + std::to_string(s.mbx_l)
+            + "-byte write mailbox";
+        return MbxResult::Failed;
+    }
+    // The whole area is written so that the SyncManager sees its last byte.
+    std::vector<uint8_t> area(s.mbx_l, 0);
+    std::copy(msg.begin(), msg.end(), area.begin());
+    int lost = 0;
+    PollPacer pacer;
+    for (;;) {
+        const int wkc = transfer(c, ecwire::Command::FPWR, ecwire::makeAddress(s.configadr, s.mbx_wo), area.data(),
+                                 s.mbx_l, kConfigTimeoutUs, 1);
+        if (wkc == 1)
+            return MbxResult::Ok;
+        if (wkc == EC_NOFRAME) {
+            if (++lost > kLostFramesAllowed) {
+                *why = "no answer writing the mailbox";
+                return MbxResult::Failed;
+            }
+            continue;
+        }
+        // The write mailbox is full. After a lost frame that is our own
+        // message, which got there and waits to be taken.
+        if (lost > 0)
+            return MbxResult::Ok;
+        if (nowUs() >= deadlineUs) {
+            *why = "the write mailbox stayed full";
+            return MbxResult::Timeout;
+        }
+        pacer.wait(deadlineUs);
+    }
+}
+
+MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+                     std::string *why)
+{
+    int lost = 0;
+    PollPacer pacer;
+    for (;;) {
+        const int full = readFull(c, s);
+        if (full < 0) {
+            *why = "no answer polling the read mailbox";
+            return MbxResult::Failed;
+        }
+        if (full == 1) {
+            const int wkc = readArea(c, s, buf);
+            if (wkc == 1)
+                return MbxResult::Ok;
+            if (wkc == EC_NOFRAME) {
+                if (++lost > kLostFramesAllowed) {
+                    *why = "no answer reading the read mailbox";
+                    return MbxResult::Failed;
+                }
+                // Still full: the read never got there, so read again. Empty:
+                // the read emptied it and its frame got lost on the way back.
+                const int again = readFull(c, s);
+                if (again < 0) {
+                    *why = "no answer polling the read mailbox";
+                    return MbxResult::Failed;
+                }
+                if (again == 0 && !repeatRequest(c, s, deadlineUs, why))
+                    return MbxResult::Failed;
+                continue;
+            }
+            // Working counter 0: the mailbox was not full after all.
+        }
+        if (nowUs() >= deadlineUs)
+            return MbxResult::Timeout;
+        pacer.wait(deadlineUs);
+    }
+}
+
+void mbxDrain(ecx_contextt *c, const ec_slavet &s)
+{
+    std::vector<uint8_t> buf;
+    for (int i = 0; i < kMaxDrained && readFull(c, s) == 1; ++i)
+        readArea(c, s, buf);
+}
+
+} // namespace ecmaster

@@ -1,0 +1,34 @@
+// A slave's mailbox: requests into the write mailbox (SyncManager 0's area),
+// replies out of the read mailbox (SyncManager 1's area), a lost reply
+// recovered with the repeat request.
+#ifndef ECMASTER_MAILBOX_H
+#define ECMASTER_MAILBOX_H
+
+#include <soem/soem.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ecmaster {
+
+enum class MbxResult { Ok, Timeout, Failed };
+
+// Writes one message into the write mailbox, retrying while it is full
+// until `deadlineUs`.
+MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t> &msg, int64_t deadlineUs,
+                  std::string *why);
+
+// Waits until `deadlineUs` for the read mailbox to fill and reads it into
+// `buf` (the whole area). A read whose frame got lost after it emptied the
+// mailbox is recovered with a repeat request.
+MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+                     std::string *why);
+
+// Reads and drops whatever waits in the read mailbox (a reply left by an
+// earlier master session).
+void mbxDrain(ecx_contextt *c, const ec_slavet &s);
+
+} // namespace ecmaster
+
+#endif

@@ -1,0 +1,18 @@
+// How one process-data exchange of a group's image goes over the wire.
+#ifndef ECMASTER_PROCESSDATA_H
+#define ECMASTER_PROCESSDATA_H
+
+#include "engine.h"
+
+namespace ecmaster {
+
+// Splits the image of group `g` (outputs, then inputs) into datagrams and
+// packs them into frames: one LRW per part of the image, or, when a slave of
+// the group cannot take LRW (g.lrd_lwr), LWR for the outputs and LRD for the
+// inputs. Returns the number of frames filled (at most maxFrames; a larger
+// image is exchanged only up to there).
+size_t planPdFrames(const ec_groupt &g, PdFrame *frames, size_t maxFrames);
+
+} // namespace ecmaster
+
+#endif

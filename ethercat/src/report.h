@@ -1,0 +1,27 @@
+// What the master says on stderr about a slave: one line per event, naming
+// the slave, the state and the AL status code in words.
+#ifndef ECMASTER_REPORT_H
+#define ECMASTER_REPORT_H
+
+#include <soem/soem.h>
+
+#include <cstdint>
+#include <string>
+
+namespace ecmaster {
+
+// "0x001D" for hex(0x1D, 4).
+std::string hex(uint32_t value, int digits);
+
+// "SAFE-OP", "SAFE-OP+ERROR", "none" (no answer).
+std::string stateText(uint16_t state);
+
+// One line on stderr: "<who>: slave N (name) in <state>[, <wanted> requested]:
+// AL status code 0x001D (invalid output configuration)". Remembers what it
+// reported in the slave entry; `onlyNew` leaves out a line that would repeat
+// the last one for this slave.
+void reportAlStatus(const char *who, ec_slavet &slave, int number, uint16_t requested, bool onlyNew);
+
+} // namespace ecmaster
+
+#endif

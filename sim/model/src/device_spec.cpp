@@ -1,0 +1,41 @@
+// A device on the bus list: "kind[+option[+option=value...]]".
+#include "command_words.h"
+#include "device_build.h"
+
+namespace ecsim {
+
+bool describeDevice(const std::string &spec, DeviceDescription &out, std::string *error)
+{
+    auto fail = [&](const std::string &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t plus = spec.find('+', start);
+        parts.push_back(trimmed(spec.substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
+        if (plus == std::string::npos)
+            break;
+        start = plus + 1;
+    }
+    DeviceBuild b;
+    if (!baseDevice(parts[0], b))
+        return fail("unknown device kind '" + parts[0] + "' (known: " + deviceKindList() + ")");
+    for (size_t i = 1; i < parts.size(); ++i) {
+        if (parts[i].empty())
+            return fail("empty option in '" + spec + "'");
+        std::string why;
+        if (!applyDeviceOption(parts[i], b, &why))
+            return fail(parts[0] + ": " + why);
+    }
+    std::string why;
+    if (!finishDevice(b, &why))
+        return fail(parts[0] + ": " + why);
+    b.d.spec = trimmed(spec);
+    out = std::move(b.d);
+    return true;
+}
+
+} // namespace ecsim

@@ -1,0 +1,210 @@
+// PDO sizes over CoE against scripted mailboxes (FakeMailbox): complete
+// access refused or not announced, expedited, normal and segmented replies,
+// slow replies, replies that are not ours, a reply frame lost on the way back.
+#include "fake_mailbox.h"
+#include "stderr_capture.h"
+
+#include <soem/soem.h>
+
+#include <QtTest>
+
+#include <cstring>
+#include <memory>
+
+#include "pdo_sizes.h"
+
+namespace {
+
+constexpr uint8_t kSdo = 0x01, kSdoInfo = 0x02, kPdoAssign = 0x04, kCompleteAccess = 0x20;
+
+// A slave with one 8-bit and one 32-bit input entry in PDO 0x1A00 (SyncManager 3)
+// and no outputs, behind a scripted mailbox.
+struct CoeSlave {
+    explicit CoeSlave(uint8_t coeDetails, uint16_t readSize = 128, bool objects = true)
+        : mbx(128, readSize), ctx(new ecx_contextt)
+    {
+        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
+        if (objects) {
+            mbx.setList(0x1C12, {}, 2);
+            mbx.setList(0x1C13, {0x1A00}, 2);
+            mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
+        }
+        mbx.attach(ctx.get(), coeDetails);
+    }
+    ~CoeSlave() { ecx_close(ctx.get()); }
+    ec_slavet &slave() { return ctx->slavelist[1]; }
+    void findSizes() { ecmaster::findPdoSizes(ctx.get(), 1); }
+
+    FakeMailbox mbx;
+    std::unique_ptr<ecx_contextt> ctx;
+};
+
+std::vector<uint8_t> expedited(uint16_t index, uint8_t subindex, uint8_t value, uint8_t counter)
+{
+    return ecwire::encodeSdoExpeditedResponse(index, subindex, &value, 1, counter);
+}
+
+} // namespace
+
+class TestMasterCoe : public QObject {
+    Q_OBJECT
+private slots:
+    void replyStyles_data();
+    void replyStyles();
+    void completeAccessRefusedFallsBackToSubindexes();
+    void completeAccessCountTakes16Bits();
+    void segmentedReplyCutToDeclaredSize();
+    void replyLeftByAnEarlierMasterIsDropped();
+    void replyForAnotherObjectIsDropped();
+    void repeatedMessageIsDropped();
+    void slowReplyAfterOneSecond();
+    void lostReplyRecoveredWithRepeatRequest();
+    void fallbackSaysWhy();
+};
+
+// The same objects as expedited, normal or segmented replies, with complete
+// access and without: the same sizes.
+void TestMasterCoe::replyStyles_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<bool>("completeAccess");
+    QTest::addColumn<int>("readSize");
+    QTest::newRow("expedited") << int(FakeMailbox::Style::Expedited) << false << 128;
+    QTest::newRow("expedited, complete access") << int(FakeMailbox::Style::Expedited) << true << 128;
+    QTest::newRow("normal") << int(FakeMailbox::Style::Normal) << false << 128;
+    QTest::newRow("normal, complete access") << int(FakeMailbox::Style::Normal) << true << 128;
+    QTest::newRow("segmented") << int(FakeMailbox::Style::Segmented) << false << 128;
+    QTest::newRow("segmented, complete access") << int(FakeMailbox::Style::Segmented) << true << 128;
+    QTest::newRow("complete access, small read mailbox") << int(FakeMailbox::Style::Normal) << true << 20;
+}
+
+void TestMasterCoe::replyStyles()
+{
+    QFETCH(int, style);
+    QFETCH(bool, completeAccess);
+    QFETCH(int, readSize);
+    CoeSlave s(uint8_t(kSdo | kPdoAssign | (completeAccess ? kCompleteAccess : 0)), uint16_t(readSize));
+    s.mbx.style = FakeMailbox::Style(style);
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().Ibytes, 5u);
+    QCOMPARE(s.slave().Obytes, 0u);
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QCOMPARE(s.mbx.completeAccessRequests > 0, completeAccess);
+}
+
+// Complete access announced (CoE details bit 5) and still refused with an
+// abort: each subindex on its own, and no more complete access for the slave.
+void TestMasterCoe::completeAccessRefusedFallsBackToSubindexes()
+{
+    CoeSlave s(kSdo | kSdoInfo | kPdoAssign | kCompleteAccess);
+    s.mbx.completeAccess = false;
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QCOMPARE(s.mbx.completeAccessRequests, 1);
+}
+
+// ETG.1000.6 SDO with complete access from subindex 0: the count takes 16
+// bits, the values follow from the third byte on.
+void TestMasterCoe::completeAccessCountTakes16Bits()
+{
+    CoeSlave s(kSdo | kPdoAssign | kCompleteAccess);
+    s.mbx.style = FakeMailbox::Style::Normal;
+    s.mbx.setList(0x1A00, {0x60000108, 0x60000208, 0x60000310}, 4);
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(32));
+    QVERIFY(s.mbx.completeAccessRequests >= 2);
+    QCOMPARE(s.mbx.requests, s.mbx.completeAccessRequests);
+}
+
+// The last segment may carry more than the transfer declared (padding
+// without the "unused bytes" count): the data is cut to the declared size.
+void TestMasterCoe::segmentedReplyCutToDeclaredSize()
+{
+    CoeSlave s(kSdo | kPdoAssign | kCompleteAccess);
+    s.mbx.style = FakeMailbox::Style::Segmented;
+    s.mbx.sloppyLastSegment = true;
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
+// A reply from an earlier master's session waits in the read mailbox: it is
+// read and dropped before the first request.
+void TestMasterCoe::replyLeftByAnEarlierMasterIsDropped()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.waiting.push_back(expedited(0x1C12, 0, 3, 5));
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().Obits, uint16_t(0));
+}
+
+// A reply that names another object than the one asked for (late, or meant
+// for someone else) is dropped; the master keeps waiting for its own.
+void TestMasterCoe::replyForAnotherObjectIsDropped()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.foreignBeforeRequest = 2; // before the reply to 0x1C13:00
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
+// ETG.1000.4 mailbox header: the counter tells a repeated message from a new
+// one. The previous reply (0x1A00:01, same counter) arrives again before the
+// reply to 0x1A00:02: it is not taken for it.
+void TestMasterCoe::repeatedMessageIsDropped()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    // Requests: 0x1C12:00, 0x1C13:00, 0x1C13:01, 0x1A00:00, 0x1A00:01, 0x1A00:02.
+    s.mbx.repeatBeforeRequest = 6;
+    s.findSizes();
+    QCOMPARE(s.mbx.requests, 6);
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+}
+
+// Slow devices answer an SDO after about a second.
+void TestMasterCoe::slowReplyAfterOneSecond()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.firstReplyDelayUs = 1200000;
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
+// ETG.1000.4 mailbox repeat: the read emptied the mailbox but its frame got
+// lost; the master toggles the repeat request, waits for the acknowledge and
+// reads the reply again.
+void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.dropNextReadReply = true;
+    s.findSizes();
+    QCOMPARE(s.mbx.repeats, 1);
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
+// CoE offered but without the assignment objects: the SII PDO categories
+// give the sizes, and one line says so and why.
+void TestMasterCoe::fallbackSaysWhy()
+{
+    CoeSlave s(kSdo, 128, false);
+    s.slave().sii_ibits = 40;
+    s.slave().sii_pdo_in = 1;
+    testsupport::StderrCapture err;
+    s.findSizes();
+    const QString text = err.text();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(0));
+    QCOMPARE(text.count('\n'), 1);
+    QVERIFY2(text.startsWith("ecx_config_map_group: slave 1: inputs from the SII PDO categories (SDO 0x1C12:00 aborted "
+                             "with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000)"),
+             qPrintable(text));
+}
+
+QTEST_APPLESS_MAIN(TestMasterCoe)
+#include "tst_master_coe.moc"
