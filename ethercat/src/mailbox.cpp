@@ -1,7 +1,7 @@
 #include "mailbox.h"
 
 #include "clock.h"
-#include "poll.h"
+#include "poll_pacer.h"
 #include "txrx.h"
 
 #include <ecwire/registers.h>

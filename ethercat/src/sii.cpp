@@ -1,7 +1,7 @@
 #include "sii.h"
 
 #include "clock.h"
-#include "poll.h"
+#include "poll_pacer.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>

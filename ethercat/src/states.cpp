@@ -2,7 +2,7 @@
 #include "states.h"
 
 #include "clock.h"
-#include "poll.h"
+#include "poll_pacer.h"
 #include "report.h"
 #include "txrx.h"
 

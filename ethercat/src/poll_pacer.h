@@ -3,8 +3,8 @@
 // takes well under a couple of milliseconds and each poll already waits for
 // its frame to come back; then with pauses growing to a millisecond, so that
 // a slow slave is not flooded for seconds.
-#ifndef ECMASTER_POLL_H
-#define ECMASTER_POLL_H
+#ifndef ECMASTER_POLL_PACER_H
+#define ECMASTER_POLL_PACER_H
 
 #include "clock.h"
 
