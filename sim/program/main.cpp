@@ -23,6 +23,7 @@
 namespace {
 
 constexpr const char *kName = "ethercat-sensor-sim";
+constexpr int kCatchUpMs = 2;  // longest wait without a frame before the slaves catch up
 int g_signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -154,7 +155,11 @@ int main(int argc, char **argv)
         fds.push_back({port.selectableFd(), POLLIN, 0});
         fds.push_back({readStdin ? 0 : -1, POLLIN, 0});
         control.addPollFds(fds);
-        if (::poll(fds.data(), fds.size(), -1) < 0) {
+        // Wakes at least every kCatchUpMs, so that the slaves' firmware goes
+        // on (a state change, the watchdog) while no frame comes.
+        const int ready = ::poll(fds.data(), fds.size(), kCatchUpMs);
+        bus->advance();
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             complain(std::string("poll failed: ") + std::strerror(errno));

@@ -60,6 +60,21 @@ private slots:
         QCOMPARE(m.alStatus(0), al::SafeOp);
     }
 
+    // The firmware does not wait for the next frame: a request written by the
+    // last frame before a pause (a master that closes after asking for INIT)
+    // is carried out all the same, and the control channel sees the result.
+    void requestCarriedOutWithoutAnotherFrame()
+    {
+        TestMaster m("sensor");
+        m.assignStations();
+        m.setupMailbox(0);
+        QCOMPARE(m.request(0, al::PreOp), al::PreOp);
+        const uint64_t t0 = m.clockNs;
+        m.fpwr(0, reg::AlControl, TestMaster::le16(al::Init));
+        m.clockNs = t0 + m.timing(0).alNs;
+        QVERIFY(QString::fromStdString(m.bus->command("stats")).contains("sensor:INIT:"));
+    }
+
     // A value written while the firmware works on a request is handled after it.
     void newerRequestAfterTheCurrentOne()
     {

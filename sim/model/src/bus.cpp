@@ -67,6 +67,13 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
 
 uint64_t Bus::now() const { return clock_(); }
 
+void Bus::advance()
+{
+    const uint64_t now = clock_();
+    for (auto &s : slaves_)
+        s->catchUp(now);
+}
+
 void Bus::setClock(std::function<uint64_t()> nowNs)
 {
     clock_ = nowNs ? std::move(nowNs) : std::function<uint64_t()>(monotonicNs);

@@ -47,6 +47,8 @@ std::string stateText(uint16_t status)
 
 std::string Bus::command(const std::string &line)
 {
+    // What the slaves did since the last frame shows in the answer.
+    advance();
     std::vector<std::string> w = commandWords(line);
     if (w.empty())
         return "error: empty command";

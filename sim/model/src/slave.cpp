@@ -76,8 +76,13 @@ void Slave::setChain(size_t position, size_t count)
 
 void Slave::beginFrame(uint64_t nowNs)
 {
-    nowNs_ = nowNs;
     frameLost_ = false;
+    catchUp(nowNs);
+}
+
+void Slave::catchUp(uint64_t nowNs)
+{
+    nowNs_ = nowNs;
     siiDue();
     alDue();
     mailboxDue();

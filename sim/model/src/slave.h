@@ -55,6 +55,9 @@ public:
     void powerUp(uint64_t nowNs);
     // Work that fell due since the last frame (EEPROM, state changes, mailbox, watchdog).
     void beginFrame(uint64_t nowNs);
+    // The same work without a frame: the firmware and the EEPROM go on while
+    // nothing passes on the wire.
+    void catchUp(uint64_t nowNs);
     // Processes the datagram at `offset` of `frame` (already validated by the parser).
     void processDatagram(uint8_t *frame, size_t offset, const FrameContext &ctx);
     // The frame has passed: writes to AL control, SII control and SyncManagers take effect.

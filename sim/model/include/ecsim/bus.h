@@ -62,7 +62,12 @@ public:
     bool handleFrame(const uint8_t *frame, size_t len, std::vector<uint8_t> &reply);
     bool lastFrameLost() const { return lastLost_; }
     // One line of the control channel for slave-level behaviour; returns "ok" or "error: <why>".
+    // The slaves first catch up on what fell due (advance()).
     std::string command(const std::string &line);
+    // Lets every slave do the work that fell due by now (EEPROM reads, state
+    // changes, mailbox replies, the process-data watchdog) while no frame
+    // passes: a slave's firmware does not wait for the next frame.
+    void advance();
     size_t slaveCount() const;
     // Clock used for the slaves' timing, profiles, timed faults and the DC system time; defaults
     // to the monotonic clock. Tests may install their own (nanoseconds); installing one counts as
