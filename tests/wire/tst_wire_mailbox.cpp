@@ -161,6 +161,38 @@ private slots:
         QCOMPARE(s[8], uint8_t(0x10 | (5 << 1) | 1));
         QVERIFY(decodeSdoReply(s.data(), s.size(), r));
         QCOMPARE(r.data, std::vector<uint8_t>({9, 8}));
+        // Some devices send a short last segment without the padding: the
+        // mailbox length gives its size (ETG.1000.6 segment, bits 1-3 = 7 - n).
+        auto unpadded = s;
+        putU16(unpadded.data(), 2 + 1 + 2);
+        unpadded.resize(mbx::HeaderSize + 2 + 1 + 2);
+        QVERIFY(decodeSdoReply(unpadded.data(), unpadded.size(), r));
+        QCOMPARE(r.data, std::vector<uint8_t>({9, 8}));
+        QVERIFY(r.last);
+        unpadded.resize(128, 0xEE); // read from the whole mailbox area
+        QVERIFY(decodeSdoReply(unpadded.data(), unpadded.size(), r));
+        QCOMPARE(r.data, std::vector<uint8_t>({9, 8}));
+        // ... and the smaller count holds when the unused-bytes field says fewer.
+        auto fewer = encodeSdoSegmentResponse(false, true, obj.data(), 4, 3);
+        fewer[8] = uint8_t((6 << 1) | 1); // 1 byte of 7 used
+        putU16(fewer.data(), 2 + 1 + 4);
+        QVERIFY(decodeSdoReply(fewer.data(), fewer.size(), r));
+        QCOMPARE(r.data, std::vector<uint8_t>({0}));
+
+        // A normal response without the size indicated (0x40): the size field
+        // is reserved, the bytes after the header are data, segments follow.
+        auto open = encodeSdoNormalResponse(0x1A00, 0, 0xFFFFFFFF, obj.data(), 3, 4);
+        open[8] = 0x40;
+        QVERIFY(decodeSdoReply(open.data(), open.size(), r));
+        QCOMPARE(r.kind, SdoReply::Normal);
+        QVERIFY(!r.sizeIndicated);
+        QCOMPARE(r.completeSize, 0u);
+        QCOMPARE(r.data, std::vector<uint8_t>(obj.begin(), obj.begin() + 3));
+        QVERIFY(!r.last);
+        const auto sized = encodeSdoNormalResponse(0x1A00, 0, 3, obj.data(), 3, 4);
+        QVERIFY(decodeSdoReply(sized.data(), sized.size(), r));
+        QVERIFY(r.sizeIndicated);
+        QVERIFY(r.last);
 
         // Whole object in the normal response
         auto whole = encodeSdoNormalResponse(0x1C12, 0, 4, obj.data(), 4, 1);
@@ -198,7 +230,7 @@ private slots:
         putU16(shortDeclared.data(), 6); // says 6 bytes: CoE header + 4 of the SDO header
         QVERIFY(!decodeSdoReply(shortDeclared.data(), shortDeclared.size(), r, &err));
         auto shortSeg = encodeSdoSegmentResponse(false, true, nullptr, 0, 1);
-        putU16(shortSeg.data(), 5);
+        putU16(shortSeg.data(), 2); // the CoE header only: no segment command
         QVERIFY(!decodeSdoReply(shortSeg.data(), shortSeg.size(), r, &err));
         auto e = encodeMailboxError(1, 1);
         putU16(e.data(), 2);

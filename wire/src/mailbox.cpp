@@ -120,13 +120,13 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
     const uint8_t cmd = s[coe::SdoCommand];
 
     if ((cmd & coe::CcsMask) == 0x00) { // upload segment response
-        if (sdoLen < coe::SegmentData + coe::SegmentMinData) {
-            setError(error, "SDO segment of " + std::to_string(sdoLen) + " bytes, needs at least 8");
-            return false;
-        }
+        // ETG.1000.6 upload segment: at least 7 data bytes, bits 1-3 saying
+        // how many of those 7 are unused. Some devices leave the padding of
+        // a short (last) segment out: then the mailbox length tells, and the
+        // smaller of the two counts holds.
         size_t n = sdoLen - coe::SegmentData;
-        if (n == coe::SegmentMinData)
-            n -= (cmd & coe::SegmentUnusedMask) >> coe::SegmentUnusedShift;
+        if (n <= coe::SegmentMinData)
+            n = std::min<size_t>(n, coe::SegmentMinData - ((cmd & coe::SegmentUnusedMask) >> coe::SegmentUnusedShift));
         out.kind = SdoReply::Segment;
         out.toggle = (cmd & coe::ToggleBit) != 0;
         out.last = (cmd & coe::SegmentLastBit) != 0;
@@ -148,8 +148,9 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
         setError(error, "SDO reply command " + std::to_string(cmd) + " is not an upload response");
         return false;
     }
-    const bool expedited = (cmd & 0x02) != 0;
-    const bool sizeIndicated = (cmd & 0x01) != 0;
+    const bool expedited = (cmd & coe::ExpeditedBit) != 0;
+    const bool sizeIndicated = (cmd & coe::SizeIndicatedBit) != 0;
+    out.sizeIndicated = sizeIndicated;
     if (expedited) {
         const size_t n = sizeIndicated ? 4 - ((cmd >> 2) & 0x03) : 4;
         out.kind = SdoReply::Expedited;
@@ -159,8 +160,14 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
         return true;
     }
     out.kind = SdoReply::Normal;
-    out.completeSize = getU32(s + coe::SdoData);
     const size_t avail = sdoLen - coe::SdoHeaderSize;
+    if (!sizeIndicated) {
+        // The size field is reserved: what follows the header is data, and
+        // upload segments follow until one says it is the last.
+        out.data.assign(s + coe::SdoHeaderSize, s + coe::SdoHeaderSize + avail);
+        return true;
+    }
+    out.completeSize = getU32(s + coe::SdoData);
     const size_t n = std::min<size_t>(avail, out.completeSize);
     out.data.assign(s + coe::SdoHeaderSize, s + coe::SdoHeaderSize + n);
     out.last = n == out.completeSize;

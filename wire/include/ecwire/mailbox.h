@@ -49,7 +49,7 @@ constexpr size_t SdoCommand = 0, SdoIndex = 1, SdoSubindex = 3, SdoData = 4;
 constexpr size_t SdoHeaderSize = 8;
 constexpr size_t SdoMinMessage = Sdo + SdoHeaderSize;       // 16 bytes
 constexpr size_t SdoMinMailboxLength = HeaderSize + SdoHeaderSize; // 10, the mailbox length field
-// Segment: command (1), data (at least 7, padded)
+// Segment: command (1), data (7 or more; a short last one may come unpadded)
 constexpr size_t SegmentData = 1;
 constexpr size_t SegmentMinData = 7;
 
@@ -60,6 +60,8 @@ constexpr uint8_t CompleteAccessBit = 0x10;
 constexpr uint8_t CmdUploadExpedited1 = 0x4F, CmdUploadExpedited2 = 0x4B, CmdUploadExpedited3 = 0x47,
                   CmdUploadExpedited4 = 0x43;
 constexpr uint8_t CmdUploadNormal = 0x41;
+constexpr uint8_t SizeIndicatedBit = 0x01;     // upload response: the size is given
+constexpr uint8_t ExpeditedBit = 0x02;         // upload response: data in the 4 bytes
 constexpr uint8_t CmdSegmentRequest = 0x60;    // | ToggleBit on every second request
 constexpr uint8_t ToggleBit = 0x10;
 constexpr uint8_t SegmentLastBit = 0x01;       // segment response: no more segments
@@ -108,7 +110,8 @@ struct SdoReply {
     uint8_t counter = 0;
     uint16_t index = 0;        // expedited, normal, abort
     uint8_t subindex = 0;
-    uint32_t completeSize = 0; // normal: size of the whole object
+    uint32_t completeSize = 0; // normal: size of the whole object (0 when not indicated)
+    bool sizeIndicated = true; // normal: false when the reply leaves the size out
     std::vector<uint8_t> data; // expedited/normal/segment payload in this message
     bool toggle = false;       // segment
     bool last = false;         // segment: no more segments; expedited/normal: data complete

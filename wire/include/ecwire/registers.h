@@ -42,7 +42,10 @@ constexpr uint16_t DlStatusCommPort1 = 1u << 11;
 constexpr uint16_t AlControl = 0x0120;      // 2 bytes
 constexpr uint16_t AlStatus = 0x0130;       // 2 bytes
 constexpr uint16_t AlStatusCode = 0x0134;   // 2 bytes
-constexpr uint16_t PdiControl = 0x0140;     // 2 bytes
+constexpr uint16_t PdiControl = 0x0140;     // 2 bytes (loaded from SII word 0)
+// PDI control bit 8 (ESC configuration 0x0141 bit 0), device emulation: an
+// ESC without a processor behind it copies AL control into AL status.
+constexpr uint16_t PdiDeviceEmulation = 1u << 8;
 
 // Events
 constexpr uint16_t EventMask = 0x0200;      // 2 bytes
@@ -59,7 +62,13 @@ constexpr uint16_t WatchdogDividerDefault = 2498;    // 100 us tick
 constexpr uint16_t WatchdogTimeProcessDataDefault = 1000; // 100 ms
 
 // SII EEPROM interface
-constexpr uint16_t SiiAccess = 0x0500;      // 2 bytes: owner ECAT/PDI
+constexpr uint16_t SiiAccess = 0x0500;      // 1 byte: EEPROM configuration
+constexpr uint16_t SiiPdiAccess = 0x0501;   // 1 byte: EEPROM PDI access state
+// EtherCAT controls the EEPROM interface only while 0x0500 bit 0 and 0x0501
+// bit 0 are both clear; writing 0x0500 with bit 1 set clears 0x0501 bit 0.
+constexpr uint8_t SiiOfferedToPdi = 1u << 0;    // 0x0500
+constexpr uint8_t SiiForceEcatAccess = 1u << 1; // 0x0500
+constexpr uint8_t SiiPdiHasAccess = 1u << 0;    // 0x0501
 constexpr uint16_t SiiControl = 0x0502;     // 2 bytes: control/status
 constexpr uint16_t SiiAddress = 0x0504;     // 4 bytes: word address
 constexpr uint16_t SiiData = 0x0508;        // 4 or 8 bytes

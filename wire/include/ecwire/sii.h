@@ -75,6 +75,7 @@ constexpr uint8_t CoeCompleteAccess = 1u << 5;
 
 // FMMU category: one byte per FMMU
 constexpr uint8_t FmmuUnused = 0, FmmuOutputs = 1, FmmuInputs = 2, FmmuMailboxStatus = 3;
+constexpr uint8_t FmmuNotUsed = 0xFF; // ETG.2010 FMMU category: 0xFF marks an FMMU not used as well
 
 // SyncManager category: 8 bytes per SM
 namespace smcat {
