@@ -13,6 +13,8 @@
 //   higher state than the current one is not carried out; a request for the
 //   current or a lower state is, and the indication and the code stay set
 //   until the master acknowledges them.
+// An ESC in device emulation (PDI control bit 8) has no firmware: it copies
+// AL control into AL status at the end of the frame.
 #include <algorithm>
 
 #include "ecwire/registers.h"
@@ -76,6 +78,13 @@ void Slave::forceError(uint16_t status, uint16_t code)
 
 void Slave::alControlWritten()
 {
+    if (device_.deviceEmulation) {
+        // Device emulation: the ESC itself copies AL control (state and
+        // acknowledge bit) into AL status; no firmware, no checks.
+        const uint16_t control = mem_.u16(reg::AlControl);
+        setAl(control & al::StateMask, alStatusCode(), (control & al::ErrorFlag) != 0);
+        return;
+    }
     if (alBusy_) {
         alNewer_ = true;
         return;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "device_build.h"
+#include "ecwire/registers.h"
 
 namespace ecsim {
 
@@ -92,7 +93,7 @@ std::string deviceOptionList()
     return "keep-mac, no-pdo-assign, no-ca, ca-refused, ca-unannounced, sdo-expedited, sdo-normal, "
            "sdo-segmented, no-1c00, no-sii-pdo, no-coe, alt-pdo, no-sm-category, mbx512, mbx-asym, slow, "
            "al-delay=MS, sdo-delay=MS, sii4, sii8, sii-busy=US, eeprom-loading=MS, no-dc, dc32, no-lrw, "
-           "stale-reply";
+           "stale-reply, device-emulation";
 }
 
 bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *error)
@@ -118,7 +119,12 @@ bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *e
     const bool needsMailbox = name == "no-coe" || name == "mbx512" || name == "mbx-asym";
     if (needsMailbox && !b.mailbox)
         return fail("option " + name + " needs a mailbox, and this device has none");
-    if (name == "keep-mac") {
+    if (name == "device-emulation") {
+        if (b.mailbox)
+            return fail("option device-emulation needs a device without a mailbox (no processor runs one)");
+        d.deviceEmulation = true;
+        d.sii.pdiControl = static_cast<uint16_t>(d.sii.pdiControl | ecwire::reg::PdiDeviceEmulation);
+    } else if (name == "keep-mac") {
         d.marksReturned = false;
     } else if (name == "stale-reply") {
         b.needCoe.push_back(name);

@@ -66,6 +66,9 @@ struct DeviceDescription {
     bool sii8ByteReads = false; // SII data register delivers 8 bytes per read
     bool marksReturned = true;  // sets bit 1 of the source MAC of returned frames
     bool staleReply = false;    // a reply of an earlier master session waits at power-up
+    // No processor behind the ESC (PDI control bit 8): AL status is AL
+    // control copied at the end of the frame, nothing checks a transition.
+    bool deviceEmulation = false;
     bool coe = false;           // the mailbox speaks CoE
     bool has1C00 = true;        // object 0x1C00 (SyncManager types) exists
     SdoStyle sdoStyle = SdoStyle::Expedited;

@@ -105,8 +105,8 @@ void Slave::endFrame()
 
 void Slave::watchdog()
 {
-    if ((alStatus() & al::StateMask) != al::Op || forced_ || device_.outputSize == 0)
-        return;
+    if ((alStatus() & al::StateMask) != al::Op || forced_ || device_.outputSize == 0 || device_.deviceEmulation)
+        return; // (in device emulation no firmware changes AL status)
     if (!(sm(2).control & sm::WatchdogTrigger))
         return;
     const uint64_t ticks = mem_.u16(reg::WatchdogTimeProcessData);
