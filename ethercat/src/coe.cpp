@@ -4,6 +4,7 @@
 #include "mailbox.h"
 #include "report.h"
 
+#include <ecwire/le.h>
 #include <ecwire/mailbox.h>
 
 namespace ecmaster {
@@ -34,7 +35,7 @@ struct Expected {
 
 // Whether a decoded message is the reply we wait for. Anything else is
 // dropped: a reply to another object (late, or left by an earlier master),
-// a segment where none was asked for, or a message the slave repeated.
+// or a segment where none was asked for.
 bool wanted(const ecwire::SdoReply &r, const Expected &x)
 {
     switch (r.kind) {
@@ -51,8 +52,26 @@ bool wanted(const ecwire::SdoReply &r, const Expected &x)
     return false;
 }
 
+// What a mailbox message that is not the awaited reply was, for the
+// message that says why none came.
+std::string otherMessage(const std::vector<uint8_t> &buf)
+{
+    ecwire::MailboxHeader h;
+    if (!ecwire::decodeMailboxHeader(buf.data(), buf.size(), h))
+        return "malformed";
+    if (h.type != ecwire::mbx::TypeCoE || h.length < ecwire::coe::HeaderSize)
+        return "mailbox type " + std::to_string(h.type);
+    const unsigned service = ecwire::getU16(buf.data() + ecwire::coe::Header) >> ecwire::coe::ServiceShift;
+    if (service == ecwire::coe::ServiceEmergency)
+        return "CoE emergency";
+    if (service == ecwire::coe::ServiceSdoResponse || service == ecwire::coe::ServiceSdoRequest)
+        return "SDO reply not to this request";
+    return "CoE service " + std::to_string(service);
+}
+
 // Sends `request` (its counter taken from the slave entry) and waits for the
-// reply `x` describes.
+// reply `x` describes; messages that are not it are read and dropped until
+// the deadline.
 bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request, const Expected &x,
               ecwire::SdoReply &reply, SdoError *err)
 {
@@ -68,27 +87,30 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
         return fail(err, SdoError::Other, what + ": " + why);
     }
     std::vector<uint8_t> buf;
+    int others = 0;
+    std::string lastOther;
     for (;;) {
         switch (mbxReceive(c, s, buf, deadline, &why)) {
         case MbxResult::Ok:
             break;
-        case MbxResult::Timeout:
-            return fail(err, SdoError::NoReply,
-                        what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms");
+        case MbxResult::Timeout: {
+            const std::string waited = what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms";
+            if (others == 0)
+                return fail(err, SdoError::NoReply, waited);
+            // The mailbox answers, just not with our reply.
+            return fail(err, SdoError::Unmatched,
+                        waited + " (" + std::to_string(others) + " other mailbox message" + (others == 1 ? "" : "s")
+                            + " read and dropped, the last: " + lastOther + ")");
+        }
         case MbxResult::Failed:
             return fail(err, SdoError::Other, what + ": " + why);
         }
-        if (!ecwire::decodeSdoReply(buf.data(), buf.size(), reply))
-            continue; // another protocol, an emergency, or malformed
-        // The counter tells a new message from one the slave sent again
-        // (ETG.1000.4 mailbox header: 1..7, 0 only at start).
-        const bool repeated = reply.counter != 0 && reply.counter == s.mbx_rx_cnt;
-        s.mbx_rx_cnt = reply.counter;
-        if (!repeated && wanted(reply, x))
+        if (ecwire::decodeSdoReply(buf.data(), buf.size(), reply) && wanted(reply, x))
             return true;
-        if (nowUs() >= deadline) // a slave that keeps sending other messages
-            return fail(err, SdoError::NoReply,
-                        what + ": no reply within " + std::to_string(kSdoTimeoutUs / 1000) + " ms");
+        // Another protocol, an emergency, a reply to something else, or
+        // malformed: dropped. mbxReceive watches the deadline.
+        ++others;
+        lastOther = otherMessage(buf);
     }
 }
 
@@ -133,12 +155,15 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     data = std::move(r.data);
     if (r.kind == ecwire::SdoReply::Expedited)
         return true;
-    // Normal transfer: the data that fit this reply, segments for the rest.
-    const uint32_t size = r.completeSize;
+    // Normal transfer: the data that fit this reply, segments for the rest;
+    // without an indicated size, segments until the one marked last.
+    const bool sized = r.sizeIndicated;
+    const uint32_t size = sized ? r.completeSize : kMaxObjectSize;
     if (size > kMaxObjectSize)
         return fail(err, SdoError::Other, objectText(index, subindex) + " declares " + std::to_string(size) + " bytes");
     x.segment = true;
     bool toggle = false;
+    bool last = false;
     for (int n = 0; n < kMaxSegments && data.size() < size; ++n) {
         s.mbx_cnt = ecwire::mbx::nextCounter(s.mbx_cnt);
         ecwire::SdoReply seg;
@@ -148,9 +173,17 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
         if (seg.toggle != toggle)
             return fail(err, SdoError::Other, objectText(index, subindex) + ": segment out of order");
         data.insert(data.end(), seg.data.begin(), seg.data.end());
-        if (seg.last)
+        last = seg.last;
+        if (last)
             break;
         toggle = !toggle;
+    }
+    if (!sized) {
+        if (!last)
+            return fail(err, SdoError::Other,
+                        objectText(index, subindex) + ": no last segment within " + std::to_string(data.size())
+                            + " bytes (size not indicated)");
+        return true;
     }
     if (data.size() < size)
         return fail(err, SdoError::Other,

@@ -16,6 +16,7 @@ struct SdoError {
         None,
         Aborted,   // the slave answered with an SDO abort (code in abortCode)
         NoReply,   // the mailbox did not answer in time: further requests are pointless
+        Unmatched, // messages came, none of them the reply, until the time was up
         Other,     // a mailbox error reply, a malformed transfer, no usable mailbox
     };
     Kind kind = None;
@@ -29,8 +30,9 @@ constexpr int kSdoTimeoutUs = 3000000;
 
 // Uploads object index:subindex (all subindexes from `subindex` on with
 // complete access) from slave number `slave`. The reply must name the same
-// object; replies that do not (late ones, one left by an earlier master,
-// repeated ones) are read and dropped. Returns false with *err saying why.
+// object; other messages (late replies, one left by an earlier master,
+// emergencies, other protocols) are read and dropped. Returns false with
+// *err saying why.
 bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex, bool completeAccess,
                std::vector<uint8_t> &data, SdoError *err);
 

@@ -4,6 +4,7 @@
 #include "poll_pacer.h"
 #include "txrx.h"
 
+#include <ecwire/mailbox.h>
 #include <ecwire/registers.h>
 
 #include <algorithm>
@@ -41,6 +42,50 @@ int readArea(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
     buf.assign(s.mbx_rl, 0);
     return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(), s.mbx_rl,
                     kConfigTimeoutUs, 1);
+}
+
+// Counter (bits 4-6 of the mailbox header's last byte) of the message at the
+// start of `area`.
+uint8_t counterOf(const std::vector<uint8_t> &area)
+{
+    ecwire::MailboxHeader h;
+    return ecwire::decodeMailboxHeader(area.data(), area.size(), h) ? h.counter : 0;
+}
+
+// Checksum (FNV-1a) of the message at the start of `area`: its header and
+// the length it declares, the whole area when the header is not usable.
+uint32_t sumOf(const std::vector<uint8_t> &area)
+{
+    ecwire::MailboxHeader h;
+    size_t n = area.size();
+    if (ecwire::decodeMailboxHeader(area.data(), area.size(), h))
+        n = ecwire::mbx::HeaderSize + h.length;
+    uint32_t sum = 2166136261u;
+    for (size_t i = 0; i < n; ++i)
+        sum = (sum ^ area[i]) * 16777619u;
+    return sum;
+}
+
+// ETG.1000.4 mailbox header counter: a slave numbers its messages 1..7; after
+// a repeat request it sends its last one again, same counter, same bytes.
+bool sameAsLastTaken(const ec_slavet &s, const std::vector<uint8_t> &area)
+{
+    return counterOf(area) == s.mbx_rx_cnt && sumOf(area) == s.mbx_rx_sum;
+}
+
+void take(ec_slavet &s, const std::vector<uint8_t> &area)
+{
+    s.mbx_rx_cnt = counterOf(area);
+    s.mbx_rx_sum = sumOf(area);
+}
+
+// Reads the read mailbox without its last byte: the ESC empties a mailbox
+// when its last byte is read, so the message stays there. Working counter.
+int peekArea(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
+{
+    buf.assign(s.mbx_rl, 0);
+    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(),
+                    uint16_t(s.mbx_rl - 1), kConfigTimeoutUs, 1);
 }
 
 // 1 full, 0 empty, -1 no answer.
@@ -121,12 +166,17 @@ MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t
     }
 }
 
-MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
                      std::string *why)
 {
     int lost = 0;
+    bool afterRepeat = false; // the next message read is the slave's answer to our repeat request
     PollPacer pacer;
     for (;;) {
+        // Every pass looks at the deadline: a slave that keeps sending
+        // messages that are not the reply must not hold the caller beyond it.
+        if (nowUs() >= deadlineUs)
+            return MbxResult::Timeout;
         const int full = readFull(c, s);
         if (full < 0) {
             *why = "no answer polling the read mailbox";
@@ -134,37 +184,60 @@ MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &
         }
         if (full == 1) {
             const int wkc = readArea(c, s, buf);
-            if (wkc == 1)
-                return MbxResult::Ok;
-            if (wkc == EC_NOFRAME) {
+            if (wkc == 1) {
+                // What the slave repeats may be a message we did get after
+                // all (the read we took for lost had not reached it).
+                const bool duplicate = afterRepeat && sameAsLastTaken(s, buf);
+                afterRepeat = false;
+                if (!duplicate) {
+                    take(s, buf);
+                    return MbxResult::Ok;
+                }
+            } else if (wkc == EC_NOFRAME) {
                 if (++lost > kLostFramesAllowed) {
                     *why = "no answer reading the read mailbox";
                     return MbxResult::Failed;
                 }
-                // Still full: the read never got there, so read again. Empty:
-                // the read emptied it and its frame got lost on the way back.
+                // Empty now: the read emptied it and its frame got lost on
+                // the way back. Still full: either the read never got there,
+                // or it did and the slave at once put its next message in.
+                // The message there tells: the one after the last taken is
+                // the one the read missed; anything else comes after a lost
+                // one, which only a repeat request brings back.
                 const int again = readFull(c, s);
                 if (again < 0) {
                     *why = "no answer polling the read mailbox";
                     return MbxResult::Failed;
                 }
-                if (again == 0 && !repeatRequest(c, s, deadlineUs, why))
-                    return MbxResult::Failed;
-                continue;
+                bool repeat = again == 0;
+                if (again == 1) {
+                    std::vector<uint8_t> peeked;
+                    if (peekArea(c, s, peeked) != 1) {
+                        *why = "no answer looking into the read mailbox";
+                        return MbxResult::Failed;
+                    }
+                    const uint8_t counter = counterOf(peeked);
+                    repeat = counter == 0 || counter != ecwire::mbx::nextCounter(s.mbx_rx_cnt);
+                }
+                if (repeat) {
+                    if (!repeatRequest(c, s, deadlineUs, why))
+                        return MbxResult::Failed;
+                    afterRepeat = true;
+                }
             }
             // Working counter 0: the mailbox was not full after all.
         }
-        if (nowUs() >= deadlineUs)
-            return MbxResult::Timeout;
-        pacer.wait(deadlineUs);
+        if (full != 1)
+            pacer.wait(deadlineUs);
     }
 }
 
-void mbxDrain(ecx_contextt *c, const ec_slavet &s)
+void mbxDrain(ecx_contextt *c, ec_slavet &s)
 {
     std::vector<uint8_t> buf;
     for (int i = 0; i < kMaxDrained && readFull(c, s) == 1; ++i)
-        readArea(c, s, buf);
+        if (readArea(c, s, buf) == 1)
+            take(s, buf);
 }
 
 } // namespace ecmaster

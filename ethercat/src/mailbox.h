@@ -20,14 +20,16 @@ MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t
                   std::string *why);
 
 // Waits until `deadlineUs` for the read mailbox to fill and reads it into
-// `buf` (the whole area). A read whose frame got lost after it emptied the
-// mailbox is recovered with a repeat request.
-MbxResult mbxReceive(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+// `buf` (the whole area); the slave entry remembers the message taken. A
+// read whose frame got lost on its way back is recovered with a repeat
+// request; the message the slave then repeats is dropped when it turns out
+// to be one already taken.
+MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
                      std::string *why);
 
 // Reads and drops whatever waits in the read mailbox (a reply left by an
 // earlier master session).
-void mbxDrain(ecx_contextt *c, const ec_slavet &s);
+void mbxDrain(ecx_contextt *c, ec_slavet &s);
 
 } // namespace ecmaster
 

@@ -37,6 +37,12 @@ void FakeMailbox::attach(ecx_contextt *c, uint8_t coeDetails)
     s.mbx_rl = readSize_;
     s.mbx_proto = ecwire::sii::ProtoCoE;
     s.coe_details = coeDetails;
+    // The SII's SyncManager category as most devices have it.
+    const uint8_t types[] = {ecwire::sii::SmMailboxOut, ecwire::sii::SmMailboxIn, ecwire::sii::SmOutputs,
+                             ecwire::sii::SmInputs};
+    s.sm_count = 4;
+    for (uint8_t i = 0; i < 4; ++i)
+        s.sm[i].type = types[i];
 }
 
 void FakeMailbox::setList(uint16_t index, const std::vector<uint32_t> &values, size_t width)
@@ -45,7 +51,9 @@ void FakeMailbox::setList(uint16_t index, const std::vector<uint32_t> &values, s
     subs.push_back({uint8_t(values.size())});
     for (uint32_t v : values) {
         std::vector<uint8_t> b(width);
-        if (width == 2)
+        if (width == 1)
+            b[0] = uint8_t(v);
+        else if (width == 2)
             ecwire::putU16(b.data(), uint16_t(v));
         else
             ecwire::putU32(b.data(), v);
@@ -56,8 +64,23 @@ void FakeMailbox::setList(uint16_t index, const std::vector<uint32_t> &values, s
 
 uint8_t FakeMailbox::nextCounter()
 {
-    counter_ = ecwire::mbx::nextCounter(counter_);
+    counter_ = fixedCounter ? 1 : ecwire::mbx::nextCounter(counter_);
     return counter_;
+}
+
+// A CoE emergency (service 1): error code 0x8130 (heartbeat), register 0x10.
+std::vector<uint8_t> FakeMailbox::emergency()
+{
+    std::vector<uint8_t> m(ecwire::mbx::HeaderSize + ecwire::coe::HeaderSize + 8, 0);
+    ecwire::MailboxHeader h;
+    h.length = uint16_t(ecwire::coe::HeaderSize + 8);
+    h.type = ecwire::mbx::TypeCoE;
+    h.counter = nextCounter();
+    ecwire::encodeMailboxHeader(m.data(), h);
+    ecwire::putU16(m.data() + ecwire::coe::Header, uint16_t(ecwire::coe::ServiceEmergency << ecwire::coe::ServiceShift));
+    ecwire::putU16(m.data() + ecwire::coe::Header + ecwire::coe::HeaderSize, 0x8130);
+    m[ecwire::coe::Header + ecwire::coe::HeaderSize + 2] = 0x10;
+    return m;
 }
 
 void FakeMailbox::post(std::vector<uint8_t> message, int delayUs)
@@ -65,15 +88,26 @@ void FakeMailbox::post(std::vector<uint8_t> message, int delayUs)
     pending_.push_back({std::move(message), std::chrono::steady_clock::now() + std::chrono::microseconds(delayUs)});
 }
 
+void FakeMailbox::putInReadArea(const std::vector<uint8_t> &message)
+{
+    std::fill(readArea_.begin(), readArea_.end(), 0);
+    std::copy(message.begin(), message.begin() + long(std::min(message.size(), readArea_.size())), readArea_.begin());
+    inArea_ = message;
+    full_ = true;
+}
+
 void FakeMailbox::fillReadArea()
 {
-    if (full_ || pending_.empty() || std::chrono::steady_clock::now() < pending_.front().readyAt)
+    if (full_)
         return;
-    std::fill(readArea_.begin(), readArea_.end(), 0);
-    const std::vector<uint8_t> &m = pending_.front().message;
-    std::copy(m.begin(), m.begin() + long(std::min(m.size(), readArea_.size())), readArea_.begin());
+    if (emergencyFlood) {
+        putInReadArea(emergency());
+        return;
+    }
+    if (pending_.empty() || std::chrono::steady_clock::now() < pending_.front().readyAt)
+        return;
+    putInReadArea(pending_.front().message);
     pending_.pop_front();
-    full_ = true;
 }
 
 std::vector<uint8_t> FakeMailbox::transfer(uint16_t index, uint8_t subindex, const std::vector<uint8_t> &data)
@@ -84,7 +118,8 @@ std::vector<uint8_t> FakeMailbox::transfer(uint16_t index, uint8_t subindex, con
     if (style != Style::Segmented && data.size() <= room)
         return ecwire::encodeSdoNormalResponse(index, subindex, uint32_t(data.size()), data.data(), data.size(),
                                                nextCounter());
-    // Segmented: the initiate reply carries the size only, 7-byte segments follow.
+    // Segmented: the initiate reply carries the size only (or, without the
+    // size indicated, nothing), 7-byte segments follow.
     segments_.clear();
     for (size_t at = 0; at < data.size(); at += ecwire::coe::SegmentMinData) {
         std::vector<uint8_t> part(data.begin() + long(at),
@@ -93,7 +128,13 @@ std::vector<uint8_t> FakeMailbox::transfer(uint16_t index, uint8_t subindex, con
             part.resize(ecwire::coe::SegmentMinData, 0xEE);
         segments_.push_back(part);
     }
-    return ecwire::encodeSdoNormalResponse(index, subindex, uint32_t(data.size()), nullptr, 0, nextCounter());
+    std::vector<uint8_t> initiate =
+        ecwire::encodeSdoNormalResponse(index, subindex, uint32_t(data.size()), nullptr, 0, nextCounter());
+    if (sizeNotIndicated) {
+        initiate[ecwire::coe::Sdo + ecwire::coe::SdoCommand] = ecwire::coe::CcsUpload; // 0x40
+        ecwire::putU32(initiate.data() + ecwire::coe::Sdo + ecwire::coe::SdoData, 0); // reserved
+    }
+    return initiate;
 }
 
 std::vector<uint8_t> FakeMailbox::upload(const ecwire::SdoRequest &r)
@@ -103,7 +144,14 @@ std::vector<uint8_t> FakeMailbox::upload(const ecwire::SdoRequest &r)
             return ecwire::encodeSdoAbort(0, 0, ecwire::coe::AbortUnknownCommand, nextCounter());
         const std::vector<uint8_t> part = segments_.front();
         segments_.pop_front();
-        return ecwire::encodeSdoSegmentResponse(r.toggle, segments_.empty(), part.data(), part.size(), nextCounter());
+        std::vector<uint8_t> m =
+            ecwire::encodeSdoSegmentResponse(r.toggle, segments_.empty(), part.data(), part.size(), nextCounter());
+        if (unpaddedLastSegment && segments_.empty()) {
+            const size_t length = ecwire::coe::HeaderSize + ecwire::coe::SegmentData + part.size();
+            ecwire::putU16(m.data() + ecwire::mbx::Length, uint16_t(length));
+            m.resize(ecwire::mbx::HeaderSize + length);
+        }
+        return m;
     }
     const auto it = od_.find(r.index);
     if (it == od_.end())
@@ -112,6 +160,8 @@ std::vector<uint8_t> FakeMailbox::upload(const ecwire::SdoRequest &r)
     std::vector<uint8_t> data;
     if (r.completeAccess) {
         ++completeAccessRequests;
+        if (caAbortWithoutObject)
+            return ecwire::encodeSdoAbort(0, 0, ecwire::coe::AbortUnknownCommand, nextCounter());
         if (!completeAccess || r.subindex > 1)
             return ecwire::encodeSdoAbort(r.index, r.subindex, ecwire::coe::AbortUnsupportedAccess, nextCounter());
         for (size_t k = r.subindex; k < subs.size(); ++k) {
@@ -184,14 +234,25 @@ bool FakeMailbox::send(const uint8_t *frame, size_t len)
             } else if (!read && d.ado == WriteAt && d.length == writeSize_) {
                 onRequest(data, d.length);
                 wkc = 1;
+            } else if (read && d.ado == ReadAt && d.length == readSize_ - 1 && full_) {
+                std::memcpy(data, readArea_.data(), d.length); // the last byte not read: stays full
+                wkc = 1;
+            } else if (read && d.ado == ReadAt && d.length == readSize_ && full_ && dropNextReadRequest) {
+                dropNextReadRequest = false;
+                lose = true; // lost before the slave: nothing happened
             } else if (read && d.ado == ReadAt && d.length == readSize_ && full_) {
                 std::memcpy(data, readArea_.data(), readSize_);
-                lastRead_ = readArea_;
+                lastRead_ = inArea_;
+                if (ecwire::getU16(inArea_.data() + ecwire::coe::Header) >> ecwire::coe::ServiceShift
+                    == ecwire::coe::ServiceEmergency)
+                    ++emergencies;
                 full_ = false;
                 wkc = 1;
                 if (dropNextReadReply) {
                     dropNextReadReply = false;
                     lose = true;
+                    if (emergencyAfterLostRead) // the slave's next message goes in at once
+                        putInReadArea(emergency());
                 }
             }
         }
@@ -200,9 +261,14 @@ bool FakeMailbox::send(const uint8_t *frame, size_t len)
     if (repeatAsked) {
         // The slave writes its last message again, then acknowledges.
         ++repeats;
+        if (full_) // an unread message waits behind the repeated one
+            pending_.push_front({inArea_, std::chrono::steady_clock::now()});
         pending_.push_front({lastRead_, std::chrono::steady_clock::now()});
         full_ = false;
+        const bool flood = emergencyFlood;
+        emergencyFlood = false;
         fillReadArea();
+        emergencyFlood = flood;
         pdiControl_ = uint8_t((activate_ & ecwire::sm::ActivateRepeat) ? (pdiControl_ | ecwire::sm::PdiRepeatAck)
                                                                        : (pdiControl_ & ~ecwire::sm::PdiRepeatAck));
     }

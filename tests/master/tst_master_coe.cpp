@@ -6,11 +6,13 @@
 
 #include <soem/soem.h>
 
+#include <QElapsedTimer>
 #include <QtTest>
 
 #include <cstring>
 #include <memory>
 
+#include "coe.h"
 #include "pdo_sizes.h"
 
 namespace {
@@ -59,7 +61,15 @@ private slots:
     void repeatedMessageIsDropped();
     void slowReplyAfterOneSecond();
     void lostReplyRecoveredWithRepeatRequest();
+    void lostReadWithTheNextMessageAlreadyIn();
+    void lostReadThatNeverReachedTheSlave();
     void fallbackSaysWhy();
+    void uploadEndsWhileEmergenciesKeepComing();
+    void unmatchedRepliesStillFallBackToSubindexes();
+    void uploadWithoutIndicatedSize();
+    void slaveWithAFixedCounter();
+    void assignmentObjectFollowsTheSyncManager_data();
+    void assignmentObjectFollowsTheSyncManager();
 };
 
 // The same objects as expedited, normal or segmented replies, with complete
@@ -76,6 +86,9 @@ void TestMasterCoe::replyStyles_data()
     QTest::newRow("segmented") << int(FakeMailbox::Style::Segmented) << false << 128;
     QTest::newRow("segmented, complete access") << int(FakeMailbox::Style::Segmented) << true << 128;
     QTest::newRow("complete access, small read mailbox") << int(FakeMailbox::Style::Normal) << true << 20;
+    // ETG.1000.6 upload segment: a short last segment may come without the
+    // padding to 7 bytes; the mailbox length gives its size.
+    QTest::newRow("segmented, last segment unpadded") << int(FakeMailbox::Style::Segmented) << false << 128;
 }
 
 void TestMasterCoe::replyStyles()
@@ -85,6 +98,7 @@ void TestMasterCoe::replyStyles()
     QFETCH(int, readSize);
     CoeSlave s(uint8_t(kSdo | kPdoAssign | (completeAccess ? kCompleteAccess : 0)), uint16_t(readSize));
     s.mbx.style = FakeMailbox::Style(style);
+    s.mbx.unpaddedLastSegment = QByteArray(QTest::currentDataTag()).contains("unpadded");
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().Ibytes, 5u);
@@ -188,6 +202,37 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
 }
 
+// The read emptied the mailbox, its frame got lost on the way back, and the
+// slave at once put its next message (an emergency) in: "still full" must not
+// be taken for "the read never got there". The message there is not the one
+// after the last taken, so the repeat request brings the lost reply back.
+void TestMasterCoe::lostReadWithTheNextMessageAlreadyIn()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.dropNextReadReply = true;
+    s.mbx.emergencyAfterLostRead = true;
+    QElapsedTimer t;
+    t.start();
+    s.findSizes();
+    QCOMPARE(s.mbx.repeats, 1);
+    QCOMPARE(s.mbx.emergencies, 1); // read after the repeated reply, and dropped
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY2(t.elapsed() < ecmaster::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
+}
+
+// The read was lost before it reached the slave: the reply is still there,
+// the next message after the last one taken, and is read without a repeat.
+void TestMasterCoe::lostReadThatNeverReachedTheSlave()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.dropNextReadRequest = true;
+    s.findSizes();
+    QCOMPARE(s.mbx.repeats, 0);
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
 // CoE offered but without the assignment objects: the SII PDO categories
 // give the sizes, and one line says so and why.
 void TestMasterCoe::fallbackSaysWhy()
@@ -204,6 +249,100 @@ void TestMasterCoe::fallbackSaysWhy()
     QVERIFY2(text.startsWith("ecx_config_map_group: slave 1: inputs from the SII PDO categories (SDO 0x1C12:00 aborted "
                              "with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000)"),
              qPrintable(text));
+}
+
+// A mailbox that keeps filling with emergencies: the upload still ends
+// within its time and says what it got instead of a reply.
+void TestMasterCoe::uploadEndsWhileEmergenciesKeepComing()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.emergencyFlood = true;
+    std::vector<uint8_t> data;
+    ecmaster::SdoError err;
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(!ecmaster::sdoUpload(s.ctx.get(), 1, 0x1C13, 0, false, data, &err));
+    const qint64 ms = t.elapsed();
+    QVERIFY2(ms < ecmaster::kSdoTimeoutUs / 1000 + 1000, qPrintable(QString::number(ms)));
+    QVERIFY(s.mbx.emergencies > 1);
+    QCOMPARE(err.kind, ecmaster::SdoError::Unmatched);
+    QVERIFY2(QString::fromStdString(err.text).startsWith("SDO 0x1C13:00: no reply within 3000 ms (")
+                 && QString::fromStdString(err.text).contains("the last: CoE emergency"),
+             err.text.c_str());
+}
+
+// Messages came but none was the reply (this slave aborts complete access
+// naming object 0x0000:00): that is not silence, so the objects are still
+// read subindex by subindex and the sizes come from CoE.
+void TestMasterCoe::unmatchedRepliesStillFallBackToSubindexes()
+{
+    CoeSlave s(kSdo | kPdoAssign | kCompleteAccess);
+    s.mbx.caAbortWithoutObject = true;
+    s.findSizes();
+    QCOMPARE(s.mbx.completeAccessRequests, 1);
+    QCOMPARE(s.slave().ca_refused, uint8_t(1));
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+}
+
+// ETG.1000.6 upload response 0x40: normal transfer, size not indicated. The
+// size field is reserved; segments follow until the one marked last.
+void TestMasterCoe::uploadWithoutIndicatedSize()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.style = FakeMailbox::Style::Segmented;
+    s.mbx.sizeNotIndicated = true;
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    std::vector<uint8_t> data;
+    ecmaster::SdoError err;
+    QVERIFY2(ecmaster::sdoUpload(s.ctx.get(), 1, 0x1A00, 2, false, data, &err), err.text.c_str());
+    QCOMPARE(data, std::vector<uint8_t>({0x20, 0x02, 0x00, 0x60}));
+}
+
+// A slave that does not count its messages (every one carries counter 1):
+// only right after a repeat request does an equal counter mean a repetition.
+void TestMasterCoe::slaveWithAFixedCounter()
+{
+    CoeSlave s(kSdo | kPdoAssign);
+    s.mbx.fixedCounter = true;
+    QElapsedTimer t;
+    t.start();
+    s.findSizes();
+    QCOMPARE(s.slave().Ibits, uint16_t(40));
+    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY2(t.elapsed() < ecmaster::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
+}
+
+// ETG.1000.6: the PDO assignment of SyncManager n is object 0x1C10 + n. A
+// device whose inputs sit on SyncManager 2 lists them in 0x1C12, by the SII's
+// SyncManager types or, without them, by 0x1C00.
+void TestMasterCoe::assignmentObjectFollowsTheSyncManager_data()
+{
+    QTest::addColumn<bool>("siiTypes");
+    QTest::newRow("SII SyncManager types") << true;
+    QTest::newRow("types from 0x1C00") << false;
+}
+
+void TestMasterCoe::assignmentObjectFollowsTheSyncManager()
+{
+    QFETCH(bool, siiTypes);
+    CoeSlave s(kSdo | kPdoAssign, 128, false);
+    s.mbx.setList(0x1C12, {0x1A00}, 2);
+    s.mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
+    s.mbx.setList(0x1C00, {1, 2, 4}, 1);
+    ec_slavet &sl = s.slave();
+    sl.sm_count = siiTypes ? 3 : 0;
+    sl.sm[2].type = siiTypes ? 4 : 0; // inputs
+    sl.sm[3].type = 0;
+    s.findSizes();
+    QCOMPARE(sl.Ibits, uint16_t(40));
+    QCOMPARE(sl.Obits, uint16_t(0));
+    QCOMPARE(sl.pdo_from_coe, uint8_t(1));
+    QCOMPARE(int(sl.sm[2].type), 4);
+    QCOMPARE(ecmaster::processDataSm(sl, false), 2);
+    QCOMPARE(ecmaster::processDataSm(sl, true), -1);
 }
 
 QTEST_APPLESS_MAIN(TestMasterCoe)

@@ -118,8 +118,10 @@ typedef struct ec_slave {
   uint32 in_logaddr;    /* logical address of the inputs */
   uint8 mbx_drained;    /* 1 once the read mailbox was emptied before the first request */
   uint8 mbx_rx_cnt;     /* counter of the last mailbox message taken from the slave (0 none) */
+  uint32 mbx_rx_sum;    /* checksum of that message: tells a repetition from a new one */
   uint8 ca_refused;     /* 1 once the slave refused an SDO complete access */
   uint16 al_last;       /* AL status as last read (state keeps what the caller requests) */
+  uint8 dev_emulation;  /* 1 when PDI control (0x0140) bit 8 is set: AL status copies AL control */
   uint16 al_reported;   /* AL status last reported on stderr (0 none) */
   uint16 al_reported_code; /* and its AL status code */
   int32 pdelay;         /* propagation delay from the reference clock, ns */
