@@ -16,23 +16,12 @@ namespace reg = ecwire::reg;
 namespace {
 
 constexpr uint32_t kGroupSpacing = 0x100000; // logical address space between groups
-constexpr int kDefaultOutSm = 2;
-constexpr int kDefaultInSm = 3;
 // A buffered SyncManager uses three buffers of its length in the ESC's memory.
 constexpr uint32_t kBufferedAreas = 3;
 
 bool inGroup(const ec_slavet &s, uint8_t group)
 {
     return group == 0 || s.group == group;
-}
-
-// SyncManager the SII gives for a process-data direction, or -1.
-int smOfType(const ec_slavet &s, uint8_t type)
-{
-    for (int i = 0; i < s.sm_count; ++i)
-        if (s.sm[i].type == type)
-            return i;
-    return -1;
 }
 
 // Start of a process-data SyncManager when the SII gives none: process
@@ -47,21 +36,15 @@ uint16_t defaultStart(const ec_slavet &s, bool outputs)
     return uint16_t(std::min<uint32_t>(start, 0xFFFF));
 }
 
-// The SyncManager of one direction: the SII's entry of that type, else
-// SyncManager 2 (outputs) or 3 (inputs) with the SII's entry for it when it
-// has one, else the standard layout. The registers themselves are never
-// read back: the reset has just cleared them.
+// The SyncManager of one direction (processDataSm: the one typed for it,
+// else the usual one) with the SII's entry for it when it has one, else the
+// standard layout; -1 when the slave has none for this direction. The
+// registers themselves are never read back: the reset has just cleared them.
 int pickSm(const ec_slavet &s, bool outputs, ecwire::SmEntry &sm)
 {
-    int smi = smOfType(s, outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs);
-    if (smi < 0) {
-        // The usual SyncManager, or the next one the SII does not give
-        // another job.
-        smi = outputs ? kDefaultOutSm : kDefaultInSm;
-        while (smi < s.sm_count && s.sm[smi].type != ecwire::sii::SmUnused)
-            ++smi;
-        smi = std::min(smi, EC_MAXSM - 1);
-    }
+    const int smi = processDataSm(s, outputs);
+    if (smi < 0)
+        return -1;
     if (smi < s.sm_count) {
         sm.physicalStart = s.sm[smi].start;
         sm.control = s.sm[smi].control;
@@ -85,7 +68,8 @@ int pickFmmu(const ec_slavet &s, uint8_t func, int taken)
         if (s.fmmu_func[i] == func && i != taken)
             return i;
     for (int i = 0; i < have; ++i) {
-        const bool unusedInSii = i >= s.fmmu_count || s.fmmu_func[i] == ecwire::sii::FmmuUnused;
+        const bool unusedInSii = i >= s.fmmu_count || s.fmmu_func[i] == ecwire::sii::FmmuUnused
+            || s.fmmu_func[i] == ecwire::sii::FmmuNotUsed;
         if (unusedInSii && i != taken)
             return i;
     }
@@ -105,6 +89,12 @@ int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uin
     const ec_slavet &s = c->slavelist[slave];
     ecwire::SmEntry sm;
     const int smi = pickSm(s, outputs, sm);
+    if (smi < 0) {
+        if (bytes > 0)
+            std::fprintf(stderr, "ecx_config_map_group: slave %d has no SyncManager for its %s\n", slave,
+                         outputs ? "outputs" : "inputs");
+        return -1;
+    }
     sm.length = uint16_t(bytes);
     sm.activate = bytes ? ecwire::sm::ActivateEnable : 0;
     uint8_t b[ecwire::fmmu::EntrySize] = {};

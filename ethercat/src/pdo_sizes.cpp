@@ -8,6 +8,7 @@
 #include <ecwire/registers.h>
 #include <ecwire/sii.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,12 +17,19 @@ namespace ecmaster {
 
 namespace {
 
-constexpr uint16_t kRxPdoAssign = 0x1C12; // PDOs of SyncManager 2: outputs
-constexpr uint16_t kTxPdoAssign = 0x1C13; // PDOs of SyncManager 3: inputs
+// ETG.1000.6 object dictionary: 0x1C00 gives the communication type of each
+// SyncManager (sub n for SyncManager n-1, the SII's type numbers), and the
+// PDO assignment of SyncManager n is object 0x1C10 + n (0x1C12 for the
+// usual outputs on SyncManager 2, 0x1C13 for the inputs on 3).
+constexpr uint16_t kSmTypes = 0x1C00;
+constexpr uint16_t kPdoAssignBase = 0x1C10;
 constexpr uint32_t kBitLengthMask = 0xFF; // low byte of a mapping entry
 constexpr uint8_t kMaxEntries = 254;
+constexpr size_t kTypeWidth = 1;          // a SyncManager type
 constexpr size_t kAssignWidth = 2;        // a PDO index
 constexpr size_t kMappingWidth = 4;       // index << 16 | subindex << 8 | bit length
+constexpr int kDefaultOutSm = 2;
+constexpr int kDefaultInSm = 3;
 
 // Reads list-like objects (sub 0 the count, subs 1..count values of one
 // width) of one slave over CoE: with complete access while the slave
@@ -40,8 +48,16 @@ public:
             if (err->kind == SdoError::NoReply)
                 return false;
             // Announced and still refused (or answered with something
-            // unusable): each subindex on its own from now on.
-            s.ca_refused = 1;
+            // unusable): each subindex on its own from now on. An abort
+            // saying the object does not exist refuses nothing, unless the
+            // object answers subindex by subindex after all.
+            const bool missing = err->kind == SdoError::Aborted && err->abortCode == ecwire::coe::AbortNoObject;
+            if (!missing)
+                s.ca_refused = 1;
+            const bool ok = readEach(index, width, out, err);
+            if (ok && missing)
+                s.ca_refused = 1;
+            return ok;
         }
         return readEach(index, width, out, err);
     }
@@ -49,7 +65,7 @@ public:
 private:
     static uint32_t value(const uint8_t *p, size_t width)
     {
-        return width == kAssignWidth ? ecwire::getU16(p) : ecwire::getU32(p);
+        return width == kTypeWidth ? p[0] : width == kAssignWidth ? ecwire::getU16(p) : ecwire::getU32(p);
     }
 
     // Complete access from subindex 0: the count then the values back to
@@ -125,6 +141,32 @@ bool assignedBits(ListReader &r, uint16_t assign, uint32_t *bits, SdoError *err)
     return true;
 }
 
+bool typesProcessData(const ec_slavet &s)
+{
+    for (int i = 0; i < s.sm_count; ++i)
+        if (s.sm[i].type == ecwire::sii::SmOutputs || s.sm[i].type == ecwire::sii::SmInputs)
+            return true;
+    return false;
+}
+
+// Where the SII does not say which SyncManagers carry process data, 0x1C00
+// may: its types fill in the entries the SII leaves untyped.
+bool typesFromCoe(ListReader &r, ec_slavet &s, SdoError *err)
+{
+    std::vector<uint32_t> types;
+    if (!r.read(kSmTypes, kTypeWidth, types, err))
+        return false;
+    for (size_t n = 0; n < types.size() && n < size_t(EC_MAXSM); ++n) {
+        if (n >= s.sm_count) {
+            s.sm[n] = ec_smconft{};
+            s.sm_count = uint8_t(n + 1);
+        }
+        if (s.sm[n].type == ecwire::sii::SmUnused)
+            s.sm[n].type = uint8_t(types[n]);
+    }
+    return true;
+}
+
 enum class Source { CoE, SiiPdo, SiiSm, None };
 
 const char *sourceText(Source s)
@@ -138,18 +180,30 @@ const char *sourceText(Source s)
     return "nowhere";
 }
 
-// Length the SII gives the process-data SyncManager of one direction: the
-// entry of that type, else SyncManager 2 (outputs) or 3 (inputs).
-uint32_t smDefaultBits(const ec_slavet &s, bool outputs)
+} // namespace
+
+int processDataSm(const ec_slavet &s, bool outputs)
 {
     const uint8_t type = outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs;
     for (int i = 0; i < s.sm_count; ++i)
         if (s.sm[i].type == type)
-            return uint32_t(s.sm[i].length) * 8;
-    const int fallback = outputs ? 2 : 3;
-    if (fallback < s.sm_count && s.sm[fallback].type == ecwire::sii::SmUnused)
-        return uint32_t(s.sm[fallback].length) * 8;
-    return 0;
+            return i;
+    if (typesProcessData(s))
+        return -1; // typed, and none for this direction
+    // The usual SyncManager, or the next one without another job.
+    int smi = outputs ? kDefaultOutSm : kDefaultInSm;
+    while (smi < s.sm_count && s.sm[smi].type != ecwire::sii::SmUnused)
+        ++smi;
+    return std::min(smi, EC_MAXSM - 1);
+}
+
+namespace {
+
+// Length the SII gives the process-data SyncManager of one direction.
+uint32_t smDefaultBits(const ec_slavet &s, bool outputs)
+{
+    const int smi = processDataSm(s, outputs);
+    return smi >= 0 && smi < s.sm_count ? uint32_t(s.sm[smi].length) * 8 : 0;
 }
 
 // The SII's answer for one direction when CoE gave none.
@@ -184,11 +238,21 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
         coeWhy = std::string("the slave is in ") + stateText(s.al_last) + ", its mailbox does not answer";
     if (coe && !mailboxDown) {
         ListReader reader(c, slave);
-        const uint16_t assign[2] = {kRxPdoAssign, kTxPdoAssign};
+        SdoError typesErr;
+        // Without 0x1C00 (it may be missing) the usual SyncManagers count.
+        const bool silent = !typesProcessData(s) && !typesFromCoe(reader, s, &typesErr)
+            && typesErr.kind == SdoError::NoReply;
+        if (silent)
+            coeWhy = typesErr.text;
         bool ok[2] = {false, false};
-        for (int dir = 0; dir < 2; ++dir) {
+        for (int dir = 0; dir < 2 && !silent; ++dir) {
             SdoError err;
-            ok[dir] = assignedBits(reader, assign[dir], &bits[dir], &err);
+            const int smi = processDataSm(s, dir == 0);
+            if (smi < 0) { // no SyncManager for this direction: nothing assigned
+                ok[dir] = true;
+                continue;
+            }
+            ok[dir] = assignedBits(reader, uint16_t(kPdoAssignBase + smi), &bits[dir], &err);
             if (!ok[dir]) {
                 coeWhy += (coeWhy.empty() ? "" : "; ") + err.text;
                 if (err.kind == SdoError::NoReply)
