@@ -71,6 +71,14 @@ bool acceptReply(Engine &e, const uint8_t *frame, size_t len, uint8_t index, Dat
         if (got[i].command != static_cast<uint8_t>(datagrams[i].command)
             || got[i].length != datagrams[i].length)
             return false;
+        // ETG.1000.4 datagram header, circulating bit: a slave whose port 0
+        // is closed (the ring is broken towards the master) sets it, and
+        // destroys a frame that comes round to it again. A reply carrying
+        // it has gone round that loop: slaves may have processed its
+        // datagrams twice, so neither its data nor its working counters
+        // can be trusted. It counts as not come back.
+        if (got[i].circulating)
+            return false;
     }
     for (size_t i = 0; i < count; ++i) {
         Datagram &d = datagrams[i];

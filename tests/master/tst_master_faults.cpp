@@ -22,6 +22,7 @@ private slots:
     void truncatedReplyIsNoFrame();
     void repliesWithoutReturnMarkAreAccepted();
     void staleAndForeignFramesAreSkipped();
+    void circulatedReplyIsDropped();
     void silentBusReadsStateZero();
     void silentBusFindsNoSlave();
     void moreSlavesThanTheListHolds();
@@ -138,6 +139,29 @@ void TestMasterFaults::staleAndForeignFramesAreSkipped()
     // A state read after a lost reply is not confused by the late one.
     m.sim.staleBeforeNext = 1;
     QCOMPARE(ecx_readstate(m.c()), EC_STATE_OPERATIONAL);
+}
+
+// ETG.1000.4 datagram header bit 14 (circulating frame): set by a slave whose
+// port 0 is closed. A reply carrying it went round a broken ring and may have
+// been processed twice: it does not count as come back.
+void TestMasterFaults::circulatedReplyIsDropped()
+{
+    MasterOnSim m("sensor");
+    QCOMPARE(m.bringUp(), 5);
+    QCOMPARE(m.sim.command("image 0100002041"), std::string("ok"));
+    QCOMPARE(m.exchange(), 1);
+    QCOMPARE(m.sim.command("image 050000C842"), std::string("ok"));
+    int circulate = 1;
+    m.sim.rewrite = [&circulate](const std::vector<uint8_t> &, std::vector<uint8_t> &reply) {
+        if (circulate-- <= 0)
+            return;
+        const size_t lenFlags = ecwire::ecat::FirstDatagram + ecwire::dgram::LenFlags;
+        ecwire::putU16(reply.data() + lenFlags, ecwire::getU16(reply.data() + lenFlags) | ecwire::dgram::Circulating);
+    };
+    QCOMPARE(m.exchange(), EC_NOFRAME);
+    QCOMPARE(m.slave(1).inputs[0], uint8_t(0x01)); // nothing taken from it
+    QCOMPARE(m.exchange(), 1);
+    QCOMPARE(m.slave(1).inputs[0], uint8_t(0x05));
 }
 
 void TestMasterFaults::silentBusReadsStateZero()
