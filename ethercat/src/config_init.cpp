@@ -1,5 +1,6 @@
 // Bus enumeration: reset, count, station addresses, SII, mailbox, PRE-OP.
 #include "sii.h"
+#include "states.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
@@ -16,28 +17,49 @@ namespace {
 constexpr uint16_t kFirstStation = 0x1001;
 constexpr unsigned kClearFmmus = 16;   // FMMU entries cleared at reset
 constexpr unsigned kClearSms = 16;     // SyncManager entries cleared at reset
+// A slave coming down from OP to INIT, or on its way to PRE-OP, takes its
+// firmware's time: devices commonly allow themselves seconds for either.
+// The waits end as soon as every slave is there, refused, or is silent.
+constexpr int kInitWaitUs = 5000000;
+constexpr int kPreOpWaitUs = 10000000;
 
-// Puts every slave back to a known state: INIT requested with error
-// acknowledge, FMMUs, SyncManagers, DC settings and event masks cleared,
-// the SII handed to the master.
+// Puts every slave back to a known state, whatever an earlier master left:
+// INIT requested, FMMUs, SyncManagers, DC settings and event masks cleared,
+// the watchdogs at their defaults, the SII handed to the master.
 void resetBus(ecx_contextt *c)
 {
     uint8_t zeros[kClearFmmus * ecwire::fmmu::EntrySize] = {};
-    uint8_t init[2];
-    ecwire::putU16(init, ecwire::al::Init | ecwire::al::ErrorFlag);
-    uint8_t eCatOwnsSii = 0;
+    uint8_t initAck[2], init[2], divider[2], pdWatchdog[2];
+    // INIT with the error acknowledge, for a slave left in error; INIT again
+    // without it at the end, for a slave in device emulation, whose ESC
+    // copies AL control into AL status (and would show the acknowledge as
+    // an error). A slave with firmware takes no second write to AL control
+    // before its firmware has read the first.
+    ecwire::putU16(initAck, ecwire::al::Init | ecwire::al::ErrorFlag);
+    ecwire::putU16(init, ecwire::al::Init);
+    ecwire::putU16(divider, reg::WatchdogDividerDefault);
+    ecwire::putU16(pdWatchdog, reg::WatchdogTimeProcessDataDefault);
+    // EtherCAT has the EEPROM only while 0x0500 bit 0 and 0x0501 bit 0 are
+    // clear; 0x0500 bit 1 (force ECAT access) takes it back from a slave's
+    // processor that holds it, and is cleared again after.
+    uint8_t forceEcatSii = reg::SiiForceEcatAccess;
+    uint8_t ecatOwnsSii = 0;
     struct Write {
         uint16_t ado;
         uint8_t *data;
         uint16_t length;
     } writes[] = {
-        {reg::AlControl, init, 2},
+        {reg::AlControl, initAck, 2},
         {reg::FmmuBase, zeros, kClearFmmus * ecwire::fmmu::EntrySize},
         {reg::SmBase, zeros, kClearSms * ecwire::sm::EntrySize},
         {reg::DcSystemTimeOffset, zeros, 8 + 4}, // offset and delay
         {reg::DcCyclicUnitControl, zeros, 2},
         {reg::EventMask, zeros, 2},
-        {reg::SiiAccess, &eCatOwnsSii, 1},
+        {reg::WatchdogDivider, divider, 2},
+        {reg::WatchdogTimeProcessData, pdWatchdog, 2},
+        {reg::SiiAccess, &forceEcatSii, 1},
+        {reg::SiiAccess, &ecatOwnsSii, 1},
+        {reg::AlControl, init, 2},
     };
     // One try each: whether anybody is there shows in the count that follows.
     for (const Write &w : writes)
@@ -84,7 +106,16 @@ bool assignAddress(ecx_contextt *c, int i)
     return true;
 }
 
-bool configureSlave(ecx_contextt *c, int i)
+// PDI control (0x0140, loaded from SII word 0): bit 8 says whether the ESC
+// emulates the device, with no processor behind it.
+void readDeviceEmulation(ecx_contextt *c, ec_slavet &s, const ecwire::SiiDevice &sii)
+{
+    uint8_t b[2] = {};
+    const uint16_t pdiControl = fprd(c, s.configadr, reg::PdiControl, b, 2) == 1 ? ecwire::getU16(b) : sii.pdiControl;
+    s.dev_emulation = (pdiControl & reg::PdiDeviceEmulation) ? 1 : 0;
+}
+
+bool identifySlave(ecx_contextt *c, int i)
 {
     ec_slavet &s = c->slavelist[i];
     const uint16_t station = s.configadr;
@@ -105,8 +136,7 @@ bool configureSlave(ecx_contextt *c, int i)
     for (const std::string &skipped : sii.skipped)
         std::fprintf(stderr, "ecx_config_init: slave %d: SII %s: left out\n", i, skipped.c_str());
     applySii(s, sii);
-    if (s.mbx_l > 0 && s.mbx_rl > 0)
-        setupMailbox(c, s);
+    readDeviceEmulation(c, s, sii);
     return true;
 }
 
@@ -139,19 +169,25 @@ extern "C" int ecx_config_init(ecx_contextt *context)
             return 0;
         }
     }
-    // The reset asked for INIT; a slave reports where it stays and why.
-    ecx_statecheck(c, 0, EC_STATE_INIT, EC_TIMEOUTSTATE);
     for (int i = 1; i <= count; ++i) {
-        if (!configureSlave(c, i)) {
+        if (!identifySlave(c, i)) {
             c->slavecount = 0;
             return 0;
         }
+    }
+    // The reset asked for INIT (the SII is read in any state); a slave
+    // reports where it stays and why. Mailboxes are set up in INIT.
+    awaitState(c, EC_STATE_INIT, kInitWaitUs);
+    for (int i = 1; i <= count; ++i) {
+        const ec_slavet &s = c->slavelist[i];
+        if (s.mbx_l > 0 && s.mbx_rl > 0)
+            setupMailbox(c, s);
     }
     // Every slave to PRE-OP; wait for it, since the next steps use the
     // mailbox. A slave that does not get there says why (its AL status
     // code); the others are still configured.
     c->slavelist[0].state = EC_STATE_PRE_OP;
     ecx_writestate(c, 0);
-    ecx_statecheck(c, 0, EC_STATE_PRE_OP, EC_TIMEOUTSTATE);
+    awaitState(c, EC_STATE_PRE_OP, kPreOpWaitUs);
     return count;
 }

@@ -26,6 +26,7 @@ constexpr int kNackTries = 4;
 constexpr size_t kDefaultMaxWords = 4096; // when the header gives no usable size
 // Control/status, address and data read together.
 constexpr uint16_t kStatusLen = reg::SiiEnd - reg::SiiControl;
+constexpr size_t kAddressAt = reg::SiiAddress - reg::SiiControl;
 constexpr size_t kDataAt = reg::SiiData - reg::SiiControl;
 static_assert(kDataAt + 8 == kStatusLen, "status block ends after 8 data bytes");
 
@@ -62,6 +63,13 @@ public:
             }
             if (status() & reg::SiiCommandError)
                 continue; // the EEPROM did not acknowledge: clear and try again
+            // The address register shows the word of the command that ran:
+            // another word means ours never started.
+            const uint32_t ran = ecwire::getU32(st_ + kAddressAt);
+            if (ran != word) {
+                *why = notStarted(word, ran);
+                return 0;
+            }
             const int words = (status() & reg::SiiRead8Bytes) ? 4 : 2;
             for (int i = 0; i < words; ++i)
                 out[i] = ecwire::getU16(st_ + kDataAt + 2 * i);
@@ -74,6 +82,19 @@ public:
 
 private:
     uint16_t status() const { return ecwire::getU16(st_); }
+
+    // Why the read of `word` did not run: the EEPROM interface belongs to
+    // EtherCAT only while 0x0500 bit 0 and 0x0501 bit 0 are clear.
+    std::string notStarted(uint32_t word, uint32_t ran)
+    {
+        uint8_t access[2] = {};
+        if (fprd(c_, station_, reg::SiiAccess, access, 2) == 1
+            && ((access[0] & reg::SiiOfferedToPdi) || (access[1] & reg::SiiPdiHasAccess)))
+            return "SII held by the slave's processor (0x0501 = " + std::to_string(access[1]) + ", 0x0500 = "
+                + std::to_string(access[0]) + "): the read of " + wordText(word) + " did not start";
+        return "the read of " + wordText(word) + " did not start (the SII address register shows word "
+            + std::to_string(ran) + ")";
+    }
 
     // Polls control/status (with address and data) until busy clears.
     bool waitIdle(int timeoutUs, std::string *why)

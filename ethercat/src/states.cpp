@@ -125,17 +125,126 @@ bool reached(const ec_slavet &s, uint16_t reqstate)
     return (s.state & kStateAndError) == (reqstate & kStateAndError);
 }
 
+// Each slave of [from, to] that is not in `reqstate` says where it is and why.
+void reportNotReached(ecx_contextt *c, int from, int to, uint16_t reqstate)
+{
+    for (int i = from; i <= to; ++i)
+        if (!reached(c->slavelist[i], reqstate))
+            reportAlStatus("ecx_statecheck", c->slavelist[i], i, reqstate, false);
+}
+
+// Every slave's own request in one frame of FPWRs (more frames when they do
+// not fit): the error acknowledge goes only to those that show an error.
+// Returns how many slaves took it, or EC_NOFRAME when nothing came back.
+int requestEach(ecx_contextt *c, uint16_t state)
+{
+    Engine *e = engineOf(c);
+    const int n = c->slavecount;
+    constexpr int kPerFrame = 64; // 64 * (12 + 2) bytes fit in one frame
+    uint8_t values[kPerFrame][2];
+    Datagram d[kPerFrame];
+    int took = 0;
+    bool any = false;
+    for (int first = 1; e && first <= n; first += kPerFrame) {
+        const int count = std::min(kPerFrame, n - first + 1);
+        for (int k = 0; k < count; ++k) {
+            const ec_slavet &s = c->slavelist[first + k];
+            ecwire::putU16(values[k], alRequest(state, s));
+            d[k] = Datagram{};
+            d[k].command = ecwire::Command::FPWR;
+            d[k].address = ecwire::makeAddress(s.configadr, ecwire::reg::AlControl);
+            d[k].data = values[k];
+            d[k].length = 2;
+        }
+        bool back = false;
+        for (int t = 0; t < 3 && !back; ++t)
+            back = exchange(*e, d, size_t(count), kConfigTimeoutUs) == 1;
+        if (!back)
+            continue;
+        any = true;
+        for (int k = 0; k < count; ++k)
+            took += d[k].wkc;
+    }
+    return any ? took : EC_NOFRAME;
+}
+
+// A slave that has not answered a state read for this long is taken for gone.
+constexpr int64_t kSilentUs = 1000000;
+// An error indication shown on the way to INIT is acknowledged again at most this often.
+constexpr int64_t kAckEveryUs = 100000;
+
+// Waits for every slave to reach `reqstate`. With `configuring` it
+// acknowledges errors on the way to INIT and ends early once every slave not
+// there has refused or fallen silent (see awaitState).
+uint16_t waitAll(ecx_contextt *c, uint16_t reqstate, int timeoutUs, bool configuring)
+{
+    const int n = c->slavecount;
+    const int64_t start = nowUs();
+    const int64_t deadline = start + (timeoutUs > 0 ? timeoutUs : 0);
+    std::vector<uint8_t> errorBefore(size_t(n) + 1, 0);
+    std::vector<int64_t> answered(size_t(n) + 1, start), acknowledged(size_t(n) + 1, start - kAckEveryUs);
+    for (int i = 1; i <= n; ++i)
+        errorBefore[size_t(i)] = (c->slavelist[i].al_last & ErrorFlag) ? 1 : 0;
+    const bool toInit = (reqstate & StateMask) == ecwire::al::Init;
+    PollPacer pacer;
+    for (;;) {
+        const uint16_t state = readAll(c);
+        const int64_t now = nowUs();
+        bool all = n > 0;
+        bool givenUp = configuring && n > 0;
+        for (int i = 1; i <= n; ++i) {
+            ec_slavet &s = c->slavelist[i];
+            if (reached(s, reqstate))
+                continue;
+            all = false;
+            if (!configuring)
+                continue;
+            if (s.state != EC_STATE_NONE)
+                answered[size_t(i)] = now;
+            const bool silent = now - answered[size_t(i)] >= kSilentUs;
+            const bool error = (s.state & ErrorFlag) != 0;
+            if (error && toInit) {
+                // No slave refuses INIT: what it shows is an error from
+                // before, which it keeps until acknowledged.
+                if (now - acknowledged[size_t(i)] >= kAckEveryUs) {
+                    requestState(c, i, reqstate);
+                    acknowledged[size_t(i)] = now;
+                }
+                givenUp = givenUp && silent;
+            } else {
+                const bool refused = error && !errorBefore[size_t(i)];
+                givenUp = givenUp && (refused || silent);
+            }
+        }
+        if (all)
+            return state;
+        if (givenUp || now >= deadline) {
+            reportNotReached(c, 1, n, reqstate);
+            return state;
+        }
+        pacer.wait(deadline);
+    }
+}
+
 } // namespace
 
-uint16_t ecmaster::alRequest(uint16_t state, uint16_t current)
+uint16_t ecmaster::alRequest(uint16_t state, const ec_slavet &s)
 {
-    return (current & ErrorFlag) ? uint16_t(state | ecwire::al::ErrorFlag) : state;
+    const bool acknowledge = (s.al_last & ErrorFlag) && !s.dev_emulation;
+    return acknowledge ? uint16_t(state | ecwire::al::ErrorFlag) : state;
 }
 
 int ecmaster::requestState(ecx_contextt *c, int slave, uint16_t state)
 {
     const ec_slavet &s = c->slavelist[slave];
-    return fpwrU16(c, s.configadr, ecwire::reg::AlControl, alRequest(state, s.al_last));
+    return fpwrU16(c, s.configadr, ecwire::reg::AlControl, alRequest(state, s));
+}
+
+uint16_t ecmaster::awaitState(ecx_contextt *c, uint16_t state, int timeoutUs)
+{
+    if (!engineOf(c) || c->slavecount <= 0)
+        return EC_STATE_NONE;
+    return waitAll(c, state, timeoutUs, true);
 }
 
 extern "C" int ecx_readstate(ecx_contextt *context)
@@ -159,10 +268,16 @@ extern "C" int ecx_writestate(ecx_contextt *context, uint16 slave)
     if (!engineOf(context))
         return EC_NOFRAME;
     if (slave == 0) {
-        uint16_t errors = 0;
+        // One broadcast when no slave needs the acknowledge. Otherwise each
+        // slave its own request: a broadcast with the acknowledge would show
+        // as an error on slaves in device emulation, and a plain one after
+        // a slave's own request could overwrite it before its firmware read
+        // it (ETG.1000.6: the acknowledge goes with the request).
+        const uint16_t state = context->slavelist[0].state;
         for (int i = 1; i <= context->slavecount; ++i)
-            errors |= context->slavelist[i].al_last & ErrorFlag;
-        return bwrU16(context, ecwire::reg::AlControl, alRequest(context->slavelist[0].state, errors));
+            if (alRequest(state, context->slavelist[i]) != state)
+                return requestEach(context, state);
+        return bwrU16(context, ecwire::reg::AlControl, state);
     }
     if (slave > context->slavecount)
         return 0;
@@ -173,32 +288,19 @@ extern "C" uint16 ecx_statecheck(ecx_contextt *context, uint16 slave, uint16 req
 {
     if (!engineOf(context) || slave > context->slavecount)
         return EC_STATE_NONE;
+    // Reached only when every slave reports the requested state without the
+    // error indication; at the end of the time each slave that did not get
+    // there says where it is and why.
+    if (slave == 0)
+        return waitAll(context, reqstate, timeout, false);
     const int64_t deadline = nowUs() + (timeout > 0 ? timeout : 0);
     PollPacer pacer;
     for (;;) {
-        uint16_t state;
-        bool all = true;
-        if (slave == 0) {
-            state = readAll(context);
-            // Reached only when every slave reports the requested state
-            // without the error indication.
-            all = context->slavecount > 0;
-            for (int i = 1; i <= context->slavecount; ++i)
-                all = all && reached(context->slavelist[i], reqstate);
-        } else {
-            state = readOne(context, slave);
-            all = reached(context->slavelist[slave], reqstate);
-        }
-        if (all)
+        const uint16_t state = readOne(context, slave);
+        if (reached(context->slavelist[slave], reqstate))
             return state;
-        const int64_t left = deadline - nowUs();
-        if (left <= 0) {
-            // Each slave that did not get there says where it is and why.
-            const int from = slave == 0 ? 1 : slave;
-            const int to = slave == 0 ? context->slavecount : slave;
-            for (int i = from; i <= to; ++i)
-                if (!reached(context->slavelist[i], reqstate))
-                    reportAlStatus("ecx_statecheck", context->slavelist[i], i, reqstate, false);
+        if (nowUs() >= deadline) {
+            reportNotReached(context, slave, slave, reqstate);
             return state;
         }
         pacer.wait(deadline);

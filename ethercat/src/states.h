@@ -6,15 +6,25 @@
 
 namespace ecmaster {
 
-// The AL control value that requests `state` from a slave whose last read
-// status is `current`: with the error acknowledge (bit 4) when that status
-// shows the error indication, since a slave in error ignores requests
-// without it.
-uint16_t alRequest(uint16_t state, uint16_t current);
+// The AL control value that requests `state` from slave `s`: with the error
+// acknowledge (bit 4) when its last read status shows the error indication,
+// since a slave in error ignores requests without it; never for a slave in
+// device emulation (PDI control bit 8), whose ESC copies AL control into AL
+// status, so that an acknowledge would show as the error indication.
+uint16_t alRequest(uint16_t state, const ec_slavet &s);
 
 // Requests `state` from slave number `slave` (FPWR of AL control). Returns
 // the working counter or EC_NOFRAME.
 int requestState(ecx_contextt *c, int slave, uint16_t state);
+
+// The master's own wait for every slave to show `state` (without the error
+// indication) while it configures the bus. Unlike ecx_statecheck it
+// acknowledges an error indication a slave shows on the way to INIT (no
+// slave refuses INIT), and it ends before `timeoutUs` once every slave not
+// there has given up: it refused (its error indication appeared after the
+// request), or no state read has reached it for a second. Each slave not
+// there is reported. Returns the lowest state, as ecx_statecheck does.
+uint16_t awaitState(ecx_contextt *c, uint16_t state, int timeoutUs);
 
 } // namespace ecmaster
 

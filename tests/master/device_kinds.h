@@ -21,6 +21,7 @@ inline void addDeviceKindRows()
         "io-mixed+no-sm-category", "sensor-sii+no-sm-category", "drive+mbx512", "wide-in+mbx-asym",
         "sensor+stale-reply", "sensor+slow", "io-mixed+al-delay=30", "sensor+sdo-delay=100", "sensor+sii4",
         "dig-in+sii8", "io-mixed+sii-busy=300", "drive+eeprom-loading=200", "drive+no-dc", "io-mixed+no-lrw",
+        "dig-in+device-emulation", "sensor-sii+device-emulation",
         // Chains: the sensor first, as the pressure link has it.
         "sensor,dig-out,dig-in",
         "dig-out,sensor-sii,big-in",
@@ -28,6 +29,7 @@ inline void addDeviceKindRows()
         "sensor+keep-mac,dig-out+keep-mac,io-mixed+keep-mac",
         "sensor+dc32,drive,dig-in+dc32",
         "sensor,io-mixed+no-lrw,dig-out",
+        "sensor,dig-out+device-emulation,dig-in+device-emulation",
         "sensor+sii4+stale-reply,drive+mbx512+sdo-segmented+no-pdo-assign,io-mixed+no-sii-pdo+mbx-asym",
     };
     for (const char *bus : buses)

@@ -15,6 +15,8 @@ namespace {
 
 constexpr uint16_t kSiiFirst = reg::SiiAccess;   // 0x0500
 constexpr uint16_t kSiiEnd = reg::SiiEnd;        // 0x0510
+constexpr size_t kConfigAt = reg::SiiAccess - kSiiFirst;
+constexpr size_t kPdiAccessAt = reg::SiiPdiAccess - kSiiFirst;
 constexpr size_t kControlAt = reg::SiiControl - kSiiFirst;
 constexpr size_t kAddressAt = reg::SiiAddress - kSiiFirst;
 constexpr size_t kDataAt = reg::SiiData - kSiiFirst;
@@ -65,6 +67,14 @@ void EscQuirks::setSii(int position, Sii sii)
     if (s.sii.loadingLeft > 0)
         status |= reg::SiiBusy;
     ecwire::putU16(s.sii.regs + kControlAt, status);
+}
+
+void EscQuirks::pdiHoldsSii(int position, bool yields)
+{
+    SiiState &s = slave(position).sii;
+    s.regs[kPdiAccessAt] = reg::SiiPdiHasAccess;
+    s.pdiYields = yields;
+    ecwire::putU32(s.regs + kAddressAt, 0x77);
 }
 
 void EscQuirks::patchRegister(int position, uint16_t address, std::vector<uint8_t> bytes)
@@ -128,6 +138,8 @@ void EscQuirks::endOfFrame(SiiState &s)
 
 void EscQuirks::siiAccess(SiiState &s, bool read, bool write, uint16_t ado, const uint8_t *in, uint8_t *out, size_t len)
 {
+    // The EEPROM is EtherCAT's only while neither register gives it to the processor.
+    const bool pdi = (s.regs[kConfigAt] & reg::SiiOfferedToPdi) || (s.regs[kPdiAccessAt] & reg::SiiPdiHasAccess);
     const bool busy = (ecwire::getU16(s.regs + kControlAt) & reg::SiiBusy) != 0;
     if (read && s.pending && overlaps(ado, len, reg::SiiData, 8))
         ++siiDataReadEarly;
@@ -140,10 +152,16 @@ void EscQuirks::siiAccess(SiiState &s, bool read, bool write, uint16_t ado, cons
             out[i] = s.regs[r];
         if (!write)
             continue;
+        if (r == kConfigAt) {
+            s.regs[r] = uint8_t(in[i] & reg::SiiOfferedToPdi);
+            if ((in[i] & reg::SiiForceEcatAccess) && s.pdiYields)
+                s.regs[kPdiAccessAt] = 0;
+            continue;
+        }
         const bool control = r == kControlAt || r == kControlAt + 1;
         const bool address = r >= kAddressAt && r < kAddressAt + 4;
-        if (busy && (control || address)) {
-            if (r == kControlAt)
+        if ((busy || pdi) && (control || address)) {
+            if (r == kControlAt && busy)
                 ++siiWritesWhileBusy;
             continue;
         }
@@ -195,7 +213,8 @@ void EscQuirks::rewrite(const std::vector<uint8_t> &request, std::vector<uint8_t
             if (!addressed)
                 continue;
             const bool read = isRead(q.command), write = isWrite(q.command);
-            if (s.hasSii && overlaps(q.ado, q.length, kSiiFirst, kSiiEnd - kSiiFirst) && !broadcast)
+            const bool siiRange = overlaps(q.ado, q.length, kSiiFirst, kSiiEnd - kSiiFirst);
+            if (s.hasSii && siiRange && (!broadcast || (write && q.ado == reg::SiiAccess && q.length <= 2)))
                 siiAccess(s.sii, read, write, q.ado, in, out, q.length);
             if (read) {
                 for (size_t k = 0; k < q.length; ++k) {

@@ -7,7 +7,10 @@
 //   command's data; commands written while busy are ignored; a missing
 //   acknowledge from the EEPROM sets the command error bit (13) until
 //   command 000 clears it; after power-up the interface is busy while the ESC
-//   loads the EEPROM; the data register holds 4 or 8 bytes (bit 6).
+//   loads the EEPROM; the data register holds 4 or 8 bytes (bit 6);
+//   while the slave's processor holds the EEPROM (0x0501 bit 0) or it is
+//   offered to it (0x0500 bit 0), writes to control and address are ignored,
+//   and writing 0x0500 with bit 1 (force ECAT access) takes it back.
 // - Register contents the master reads (ESC features, FMMU count).
 // - An ESC without LRW (features bit 9) does not process LRW datagrams.
 // - A 32-bit distributed clock (features bit 3 clear): the upper halves of
@@ -35,6 +38,10 @@ public:
         int nacks = 0;                // the first reads end with a missing acknowledge
     };
     void setSii(int position, Sii sii);
+    // The slave's processor holds the EEPROM (it last read word 0x77), as an
+    // earlier session may leave it; with `yields` false it keeps it against
+    // a forced ECAT access. Needs setSii first.
+    void pdiHoldsSii(int position, bool yields);
     // What reads of `address` (and the bytes after it) return.
     void patchRegister(int position, uint16_t address, std::vector<uint8_t> bytes);
     // A single-slave bus whose ESC cannot take LRW (also sets features bit 9).
@@ -59,6 +66,7 @@ private:
         bool pending = false;
         uint16_t pendingControl = 0;
         bool done = false;        // the running command has finished
+        bool pdiYields = true;    // a forced ECAT access takes the EEPROM from the processor
     };
     struct Slave {
         bool hasSii = false;

@@ -14,6 +14,9 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include <chrono>
+#include <memory>
+
 #include "txrx.h"
 
 namespace {
@@ -64,6 +67,14 @@ ecwire::SmEntry readSm(MasterOnSim &m, int slave, unsigned n)
     return ecwire::decodeSm(b);
 }
 
+uint16_t readU16(MasterOnSim &m, int slave, uint16_t ado)
+{
+    uint8_t b[2] = {};
+    if (ecmaster::fprd(m.c(), m.slave(slave).configadr, ado, b, 2) != 1)
+        return 0xFFFF;
+    return ecwire::getU16(b);
+}
+
 } // namespace
 
 class TestMasterEsc : public QObject {
@@ -86,6 +97,14 @@ private slots:
     void safeOpWithErrorIsNotSafeOp();
     void refusedPreOpNamesTheCode();
     void framesWithChecksumAccepted();
+    void deviceEmulationComesUpQuickly_data();
+    void deviceEmulationComesUpQuickly();
+    void acknowledgeOnlyWhereTheErrorShows();
+    void siiHeldByTheSlavesProcessorIsTakenBack();
+    void siiKeptByTheSlavesProcessorFailsClearly();
+    void watchdogLeftByAnEarlierMasterIsReset();
+    void slowPreOpStillUsesCoe();
+    void fmmuUsage0xFFIsUnused();
 };
 
 // ETHERCAT.md "Registers", SII control/status: the ESC starts a command after
@@ -383,6 +402,149 @@ void TestMasterEsc::framesWithChecksumAccepted()
     QCOMPARE(m.bringUp(), 5005);
     QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.exchange(), 5);
+}
+
+// ESC register description, PDI control 0x0140 bit 8 (device emulation): an
+// ESC without a processor copies AL control into AL status, the error
+// acknowledge bit as the error indication. Such a slave gets no acknowledge,
+// so it shows every requested state plainly and the bus comes up at once.
+void TestMasterEsc::deviceEmulationComesUpQuickly_data()
+{
+    QTest::addColumn<QString>("bus");
+    QTest::addColumn<int>("emulating");
+    QTest::newRow("alone") << "dig-in+device-emulation" << 1;
+    QTest::newRow("behind the sensor") << "sensor,dig-out+device-emulation" << 2;
+    QTest::newRow("sensor without mailbox") << "sensor-sii+device-emulation,dig-in" << 1;
+}
+
+void TestMasterEsc::deviceEmulationComesUpQuickly()
+{
+    QFETCH(QString, bus);
+    QFETCH(int, emulating);
+    MasterOnSim m(bus.toStdString());
+    QVERIFY(m.sim.ok());
+    QElapsedTimer t;
+    t.start();
+    QVERIFY(m.bringUp(2000000, 8000000) > 0); // the link's waits
+    QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
+    QCOMPARE(m.slave(emulating).dev_emulation, uint8_t(1));
+    for (int i = 1; i <= m.c()->slavecount; ++i)
+        QCOMPARE(m.slave(i).state, uint16_t(EC_STATE_OPERATIONAL));
+    QCOMPARE(readU16(m, emulating, reg::AlStatus), uint16_t(EC_STATE_OPERATIONAL));
+    QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
+}
+
+// ETG.1000.6: the acknowledge goes to the slave whose AL status shows the
+// error, with its request; a broadcast with it would show as an error on a
+// slave in device emulation.
+void TestMasterEsc::acknowledgeOnlyWhereTheErrorShows()
+{
+    MasterOnSim m("sensor,dig-out+device-emulation");
+    QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
+    QCOMPARE(m.bringUp(20000), 6);
+    QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_SAFE_OP | EC_STATE_ERROR));
+    QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
+    QCOMPARE(m.sim.command("refuse-op off"), std::string("ok"));
+    m.c()->slavelist[0].state = EC_STATE_OPERATIONAL;
+    QVERIFY(ecx_writestate(m.c(), 0) > 0);
+    QCOMPARE(readU16(m, 2, reg::AlStatus), uint16_t(EC_STATE_OPERATIONAL));
+    QCOMPARE(ecx_statecheck(m.c(), 0, EC_STATE_OPERATIONAL, 200000), uint16_t(EC_STATE_OPERATIONAL));
+    // And INIT for all at the end, as the link's disconnect asks.
+    m.c()->slavelist[0].state = EC_STATE_INIT;
+    QVERIFY(ecx_writestate(m.c(), 0) > 0);
+    QCOMPARE(ecx_statecheck(m.c(), 0, EC_STATE_INIT, 200000), uint16_t(EC_STATE_INIT));
+}
+
+// ESC register description, 0x0500/0x0501: EtherCAT has the EEPROM only while
+// 0x0500 bit 0 and 0x0501 bit 0 are clear; 0x0500 bit 1 (force ECAT access)
+// clears 0x0501 bit 0. A processor left holding it gives it back to the reset.
+void TestMasterEsc::siiHeldByTheSlavesProcessorIsTakenBack()
+{
+    MasterOnSim m("sensor,dig-in");
+    const ecwire::SiiDevice dev = modelDevice(m, 1);
+    EscQuirks q(m.sim);
+    q.setSii(1, served(dev));
+    q.pdiHoldsSii(1, true);
+    QCOMPARE(m.bringUp(), 5 + 2);
+    QCOMPARE(m.slave(2).eep_man, dev.vendorId);
+    QCOMPARE(m.slave(2).eep_id, dev.productCode);
+    QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
+}
+
+// A processor that keeps the EEPROM: the read does not start (the address
+// register shows another word), and the slave is named with the reason.
+void TestMasterEsc::siiKeptByTheSlavesProcessorFailsClearly()
+{
+    MasterOnSim m("sensor,dig-in");
+    const ecwire::SiiDevice dev = modelDevice(m, 1);
+    EscQuirks q(m.sim);
+    q.setSii(1, served(dev));
+    q.pdiHoldsSii(1, false);
+    testsupport::StderrCapture err;
+    QCOMPARE(ecx_config_init(m.c()), 0);
+    const QString text = err.text();
+    QVERIFY2(text.contains("ecx_config_init: slave 2: SII held by the slave's processor (0x0501 = 1"),
+             qPrintable(text));
+}
+
+// ETHERCAT.md "Registers": watchdog divider 2498 (100 us), process-data
+// watchdog 1000 (100 ms) by default. An earlier master left 0.4 ms; after our
+// bring-up an output slave still runs at a 10 ms cycle.
+void TestMasterEsc::watchdogLeftByAnEarlierMasterIsReset()
+{
+    MasterOnSim m("dig-out,sensor");
+    // The bus clock runs with the wall clock; each cycle below adds 10 ms.
+    auto offsetNs = std::make_shared<uint64_t>(0);
+    m.sim.bus().setClock([offsetNs]() {
+        return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) + *offsetNs;
+    });
+    QVERIFY(ecmaster::bwrU16(m.c(), reg::WatchdogDivider, 498) > 0);        // 20 us
+    QVERIFY(ecmaster::bwrU16(m.c(), reg::WatchdogTimeProcessData, 20) > 0); // 0.4 ms
+    QCOMPARE(m.bringUp(), 1 + 5);
+    QCOMPARE(readU16(m, 1, reg::WatchdogDivider), reg::WatchdogDividerDefault);
+    QCOMPARE(readU16(m, 1, reg::WatchdogTimeProcessData), reg::WatchdogTimeProcessDataDefault);
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        *offsetNs += 10'000'000;
+        QCOMPARE(m.exchange(), 2 + 1);
+    }
+    QCOMPARE(ecx_readstate(m.c()), EC_STATE_OPERATIONAL);
+    QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
+}
+
+// A slave that takes longer than 2 s to reach PRE-OP: the master waits for
+// it (ending as soon as it is there), reads its PDO sizes over CoE, and never
+// asks it for SAFE-OP from INIT (AL status code 0x0011).
+void TestMasterEsc::slowPreOpStillUsesCoe()
+{
+    MasterOnSim m("sensor+al-delay=1500");
+    testsupport::StderrCapture err;
+    QElapsedTimer t;
+    t.start();
+    QCOMPARE(ecx_config_init(m.c()), 1);
+    QVERIFY2(t.elapsed() > 2000, qPrintable(QString::number(t.elapsed()))); // the slave's own time
+    QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_PRE_OP));
+    QCOMPARE(m.sim.command("al-delay 0"), std::string("ok"));
+    QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
+    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(ecx_statecheck(m.c(), 0, EC_STATE_SAFE_OP, 200000), uint16_t(EC_STATE_SAFE_OP));
+    QVERIFY2(err.text().isEmpty(), qPrintable(err.text()));
+}
+
+// ETG.2010 FMMU category: 0xFF marks an FMMU not used, as 0 does.
+void TestMasterEsc::fmmuUsage0xFFIsUnused()
+{
+    MasterOnSim m("sensor-sii");
+    ecwire::SiiDevice dev = modelDevice(m, 0);
+    dev.fmmus = {ecwire::sii::FmmuNotUsed, ecwire::sii::FmmuNotUsed, ecwire::sii::FmmuNotUsed};
+    EscQuirks q(m.sim);
+    q.setSii(0, served(dev));
+    q.patchRegister(0, reg::FmmusSupported, {3});
+    QCOMPARE(m.bringUp(), 5);
+    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(1));
+    QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
+    QCOMPARE(m.sim.command("pressure 250"), std::string("ok"));
+    QCOMPARE(m.exchange(), 1);
+    QCOMPARE(pressureOf(m.slave(1)), 25000.0f);
 }
 
 QTEST_APPLESS_MAIN(TestMasterEsc)
