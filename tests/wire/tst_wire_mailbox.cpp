@@ -186,7 +186,7 @@ private slots:
         QVERIFY(decodeSdoReply(open.data(), open.size(), r));
         QCOMPARE(r.kind, SdoReply::Normal);
         QVERIFY(!r.sizeIndicated);
-        QCOMPARE(r.completeSize, 0u);
+        QCOMPARE(r.completeSize, 3u); // what this reply carries, not the reserved field
         QCOMPARE(r.data, std::vector<uint8_t>(obj.begin(), obj.begin() + 3));
         QVERIFY(!r.last);
         const auto sized = encodeSdoNormalResponse(0x1A00, 0, 3, obj.data(), 3, 4);

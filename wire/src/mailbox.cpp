@@ -163,8 +163,10 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
     const size_t avail = sdoLen - coe::SdoHeaderSize;
     if (!sizeIndicated) {
         // The size field is reserved: what follows the header is data, and
-        // upload segments follow until one says it is the last.
+        // upload segments follow until one says it is the last. The size
+        // known is what this reply carries.
         out.data.assign(s + coe::SdoHeaderSize, s + coe::SdoHeaderSize + avail);
+        out.completeSize = static_cast<uint32_t>(avail);
         return true;
     }
     out.completeSize = getU32(s + coe::SdoData);

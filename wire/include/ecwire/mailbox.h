@@ -110,8 +110,8 @@ struct SdoReply {
     uint8_t counter = 0;
     uint16_t index = 0;        // expedited, normal, abort
     uint8_t subindex = 0;
-    uint32_t completeSize = 0; // normal: size of the whole object (0 when not indicated)
-    bool sizeIndicated = true; // normal: false when the reply leaves the size out
+    uint32_t completeSize = 0; // normal: size of the whole object; not indicated: the bytes of this reply
+    bool sizeIndicated = true; // normal: false when the reply leaves the size out (segments follow)
     std::vector<uint8_t> data; // expedited/normal/segment payload in this message
     bool toggle = false;       // segment
     bool last = false;         // segment: no more segments; expedited/normal: data complete
