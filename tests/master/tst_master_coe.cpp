@@ -60,9 +60,8 @@ private slots:
     void replyForAnotherObjectIsDropped();
     void repeatedMessageIsDropped();
     void slowReplyAfterOneSecond();
+    void lostReplyRecoveredWithRepeatRequest_data();
     void lostReplyRecoveredWithRepeatRequest();
-    void lostReadWithTheNextMessageAlreadyIn();
-    void lostReadThatNeverReachedTheSlave();
     void fallbackSaysWhy();
     void uploadEndsWhileEmergenciesKeepComing();
     void unmatchedRepliesStillFallBackToSubindexes();
@@ -189,48 +188,38 @@ void TestMasterCoe::slowReplyAfterOneSecond()
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
 }
 
-// ETG.1000.4 mailbox repeat: the read emptied the mailbox but its frame got
-// lost; the master toggles the repeat request, waits for the acknowledge and
-// reads the reply again.
-void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
+// ETG.1000.4 mailbox repeat: a read of the read mailbox whose frame got lost.
+// If it emptied the mailbox, the master toggles the repeat request, waits for
+// the acknowledge and reads the reply again, also when the slave at once put
+// its next message (an emergency) in: "still full" does not mean "the read
+// never got there" unless the message there is the one after the last taken.
+void TestMasterCoe::lostReplyRecoveredWithRepeatRequest_data()
 {
-    CoeSlave s(kSdo | kPdoAssign);
-    s.mbx.dropNextReadReply = true;
-    s.findSizes();
-    QCOMPARE(s.mbx.repeats, 1);
-    QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QTest::addColumn<bool>("reachedSlave");
+    QTest::addColumn<bool>("nextMessageAtOnce");
+    QTest::addColumn<int>("repeats");
+    QTest::newRow("emptied, lost on the way back") << true << false << 1;
+    QTest::newRow("emptied, the next message already in") << true << true << 1;
+    QTest::newRow("lost before the slave") << false << false << 0;
 }
 
-// The read emptied the mailbox, its frame got lost on the way back, and the
-// slave at once put its next message (an emergency) in: "still full" must not
-// be taken for "the read never got there". The message there is not the one
-// after the last taken, so the repeat request brings the lost reply back.
-void TestMasterCoe::lostReadWithTheNextMessageAlreadyIn()
+void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
 {
+    QFETCH(bool, reachedSlave);
+    QFETCH(bool, nextMessageAtOnce);
+    QFETCH(int, repeats);
     CoeSlave s(kSdo | kPdoAssign);
-    s.mbx.dropNextReadReply = true;
-    s.mbx.emergencyAfterLostRead = true;
+    s.mbx.dropNextReadReply = reachedSlave;
+    s.mbx.emergencyAfterLostRead = nextMessageAtOnce;
+    s.mbx.dropNextReadRequest = !reachedSlave;
     QElapsedTimer t;
     t.start();
     s.findSizes();
-    QCOMPARE(s.mbx.repeats, 1);
-    QCOMPARE(s.mbx.emergencies, 1); // read after the repeated reply, and dropped
+    QCOMPARE(s.mbx.repeats, repeats);
+    QCOMPARE(s.mbx.emergencies, nextMessageAtOnce ? 1 : 0); // read after the repeated reply, and dropped
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
     QVERIFY2(t.elapsed() < ecmaster::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
-}
-
-// The read was lost before it reached the slave: the reply is still there,
-// the next message after the last one taken, and is read without a repeat.
-void TestMasterCoe::lostReadThatNeverReachedTheSlave()
-{
-    CoeSlave s(kSdo | kPdoAssign);
-    s.mbx.dropNextReadRequest = true;
-    s.findSizes();
-    QCOMPARE(s.mbx.repeats, 0);
-    QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
 }
 
 // CoE offered but without the assignment objects: the SII PDO categories
