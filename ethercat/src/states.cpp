@@ -269,10 +269,12 @@ extern "C" int ecx_writestate(ecx_contextt *context, uint16 slave)
         return EC_NOFRAME;
     if (slave == 0) {
         // One broadcast when no slave needs the acknowledge. Otherwise each
-        // slave its own request: a broadcast with the acknowledge would show
-        // as an error on slaves in device emulation, and a plain one after
-        // a slave's own request could overwrite it before its firmware read
-        // it (ETG.1000.6: the acknowledge goes with the request).
+        // slave its own request, the acknowledge only with the requests of
+        // slaves whose AL status shows the error: a broadcast with it would
+        // show as an error on slaves in device emulation, and a second write
+        // to AL control before the firmware read the first is refused by
+        // some ESCs (AL control then works like a mailbox) and taken by
+        // others, so one write per slave says it once.
         const uint16_t state = context->slavelist[0].state;
         for (int i = 1; i <= context->slavecount; ++i)
             if (alRequest(state, context->slavelist[i]) != state)
