@@ -239,6 +239,9 @@ void TestMasterFaults::unknownSlaveKindRejected()
 {
     SimTransport t("no-such-device");
     QVERIFY(!t.ok());
+    // Device emulation means no processor, so no mailbox either.
+    SimTransport emulated("sensor+device-emulation");
+    QVERIFY(!emulated.ok());
 }
 
 void TestMasterFaults::callsWithoutInitAreHarmless()
