@@ -1,5 +1,5 @@
 // The master built for Windows against the slave model in-process, through
-// the test transport the Linux tests use (tests/master): bring-up to OP,
+// the test transport the Linux tests use (tests/ethercat): bring-up to OP,
 // process data, and the sensor's reading as the link decodes it.
 #include "harness.h"
 

@@ -73,4 +73,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(FuzzReplay)
-#include "replay_test.moc"
+#include "tst_fuzz_replay.moc"

@@ -268,4 +268,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SimProgramTest)
-#include "test_sim_program.moc"
+#include "tst_sim_program.moc"

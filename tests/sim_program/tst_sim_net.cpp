@@ -532,4 +532,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SimNetTest)
-#include "test_sim_net.moc"
+#include "tst_sim_net.moc"
