@@ -2,8 +2,7 @@
 // simulator offers and each option, alone and in a chain. Shared by the
 // in-process and the veth test; the expected sizes come from the devices'
 // own descriptions (device_sizes.h).
-#ifndef TESTS_MASTER_DEVICE_KINDS_H
-#define TESTS_MASTER_DEVICE_KINDS_H
+#pragma once
 
 #include <QtTest>
 
@@ -34,4 +33,3 @@ inline void addDeviceKindRows()
         QTest::newRow(bus) << QString::fromLatin1(bus);
 }
 
-#endif

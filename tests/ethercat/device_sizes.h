@@ -1,8 +1,7 @@
 // What the devices of a simulated bus say of themselves: the process-data
 // sizes their descriptions (object dictionary, SII) give, read from a model
 // of the same bus.
-#ifndef TESTS_MASTER_DEVICE_SIZES_H
-#define TESTS_MASTER_DEVICE_SIZES_H
+#pragma once
 
 #include <cstdint>
 #include <string>
@@ -16,4 +15,3 @@ struct DeviceSizes {
 // One entry per slave of `bus` (a --slaves list); empty for an unknown kind.
 std::vector<DeviceSizes> deviceSizes(const std::string &bus);
 
-#endif

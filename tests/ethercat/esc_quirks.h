@@ -14,8 +14,7 @@
 //   the 64-bit time registers are not there (they read 0).
 // Slaves are named by position (0 = first); their station addresses are
 // learnt from the master's writes to 0x0010.
-#ifndef TESTS_MASTER_ESC_QUIRKS_H
-#define TESTS_MASTER_ESC_QUIRKS_H
+#pragma once
 
 #include "sim_transport.h"
 
@@ -78,4 +77,3 @@ private:
     std::map<int, uint16_t> station_; // position -> station address
 };
 
-#endif

@@ -6,8 +6,7 @@
 // normal or segmented transfers, complete access refused, slow replies,
 // replies left from an earlier master, late or repeated messages, a reply
 // frame lost on its way back (recovered with the repeat request).
-#ifndef TESTS_MASTER_FAKE_MAILBOX_H
-#define TESTS_MASTER_FAKE_MAILBOX_H
+#pragma once
 
 #include <ecmaster/transport.h>
 #include <ecwire/mailbox.h>
@@ -74,4 +73,3 @@ private:
     std::deque<std::vector<uint8_t>> frames_;
 };
 
-#endif

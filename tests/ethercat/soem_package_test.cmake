@@ -1,6 +1,6 @@
 # Installs the bundled master as a SOEM package into a fresh prefix and
 # builds a small project against it with find_package(soem CONFIG REQUIRED).
-# -DBUILD_DIR= -DCONSUMER_SRC= -DWORK_DIR= -DLINK_DIR= -DWIRE_DIR= -DSANITIZE=
+# -DBUILD_DIR= -DCONSUMER_SRC= -DWORK_DIR= -DLINK_DIR= -DWIRE_DIR= -DSUPPORT_DIR= -DSANITIZE=
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
@@ -21,7 +21,8 @@ if(SANITIZE)
   list(APPEND extra "-DCMAKE_CXX_FLAGS=-fsanitize=address,undefined" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address,undefined")
 endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${CONSUMER_SRC} -B ${WORK_DIR}/build
-  -DCMAKE_PREFIX_PATH=${prefix} -DLINK_DIR=${LINK_DIR} -DWIRE_DIR=${WIRE_DIR} ${extra}
+  -DCMAKE_PREFIX_PATH=${prefix} -DLINK_DIR=${LINK_DIR} -DWIRE_DIR=${WIRE_DIR}
+  -DSUPPORT_DIR=${SUPPORT_DIR} ${extra}
   RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "configuring against the installed package failed: ${rc}")

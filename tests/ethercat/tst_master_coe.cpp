@@ -197,7 +197,7 @@ void TestMasterCoe::fallbackSaysWhy()
     s.slave().sii_pdo_in = 1;
     testsupport::StderrCapture err;
     s.findSizes();
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(0));
     QCOMPARE(text.count('\n'), 1);

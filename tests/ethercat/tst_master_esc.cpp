@@ -223,7 +223,7 @@ void TestMasterEsc::malformedSiiCategoryIsLeftOut()
     q.setSii(0, withRawCategory(dev, ecwire::sii::CatRxPdo, {0x1600, 0x0303, 0, 0, 0x7000, 1, 0x0800, 0}));
     testsupport::StderrCapture err;
     QCOMPARE(m.bringUp(), 5);
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("slave 1: SII RxPDO category at word") && text.contains("left out"), qPrintable(text));
     QCOMPARE(QString(m.slave(1).name), QString::fromStdString(dev.name()));
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
@@ -271,7 +271,8 @@ void TestMasterEsc::directionWithoutFmmuNotCounted()
     testsupport::StderrCapture err;
     ecx_config_init(m.c());
     ecx_config_map_group(m.c(), m.iomap, 0);
-    QVERIFY2(err.text().contains("slave 2 has no free FMMU for its inputs"), qPrintable(err.text()));
+    const QString text = QString::fromStdString(err.text());
+    QVERIFY2(text.contains("slave 2 has no free FMMU for its inputs"), qPrintable(text));
     QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(2)); // the outputs of slave 1 only
     ecx_statecheck(m.c(), 0, EC_STATE_SAFE_OP, 100000);
     QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
@@ -342,7 +343,7 @@ void TestMasterEsc::safeOpWithErrorIsNotSafeOp()
     const qint64 waitedUs = t.nsecsElapsed() / 1000;
     QCOMPARE(state, uint16_t(0x14));
     QVERIFY2(waitedUs >= 50000, qPrintable(QString::number(waitedUs)));
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QCOMPARE(text.count('\n'), 1);
     QVERIFY2(text.contains("slave 1 (Pressure sensor) in SAFE-OP+ERROR, SAFE-OP requested: AL status code 0x001B "
                            "(sync manager watchdog)"),
@@ -365,7 +366,7 @@ void TestMasterEsc::refusedPreOpNamesTheCode()
     t.start();
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
     QVERIFY(t.elapsed() < ecmaster::kConfigTimeoutUs / 1000 * 10);
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("ecx_statecheck: slave 1 (Pressure sensor) in INIT+ERROR, PRE-OP requested: AL status "
                            "code 0x0016 (invalid mailbox configuration (PRE-OP))"),
              qPrintable(text));

@@ -46,7 +46,7 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
     ecx_contextt *c = ctx.get();
     QVERIFY(ecx_init(c, testsupport::masterInterface().toLocal8Bit().constData()));
     // The pressure link's bring-up and waits.
-    const int size = linkBringUp(c, iomap, 8000000, 2000000);
+    const int size = bringUpBus(c, iomap, sizeof iomap, 8000000, 2000000);
     QCOMPARE(c->slavecount, int(sizes.size()));
     uint32_t total = 0;
     for (size_t i = 0; i < sizes.size(); ++i) {

@@ -1,7 +1,8 @@
 // The master over a veth pair against the simulator program. Runs inside
 // the private namespace that scripts/netns-run makes.
 #include "bring_up.h"
-#include "sim_process.h" // tests/support
+#include "sim_process.h"
+#include "stderr_capture.h"
 
 #include <soem/soem.h>
 
@@ -9,7 +10,6 @@
 
 #include <ecwire/le.h>
 
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <sys/wait.h>
@@ -21,19 +21,9 @@ namespace {
 template <typename F>
 QString captureStderr(F call)
 {
-    std::fflush(stderr);
-    FILE *tmp = std::tmpfile();
-    const int saved = dup(fileno(stderr));
-    dup2(fileno(tmp), fileno(stderr));
+    testsupport::StderrCapture err;
     call();
-    std::fflush(stderr);
-    dup2(saved, fileno(stderr));
-    close(saved);
-    std::rewind(tmp);
-    char buf[4096] = {};
-    const size_t n = std::fread(buf, 1, sizeof buf - 1, tmp);
-    std::fclose(tmp);
-    return QString::fromUtf8(buf, int(n));
+    return QString::fromStdString(err.text());
 }
 
 } // namespace
@@ -96,7 +86,7 @@ void TestMasterNet::cleanup()
 bool TestMasterNet::connectBus()
 {
     ecx_contextt *c = ctx_.get();
-    return ecx_init(c, masterIf_.constData()) && linkBringUp(c, iomap_, 8000000, 2000000) >= 0;
+    return ecx_init(c, masterIf_.constData()) && bringUpBus(c, iomap_, sizeof iomap_, 8000000, 2000000) >= 0;
 }
 
 void TestMasterNet::adapterListInNamespace()
@@ -140,34 +130,25 @@ void TestMasterNet::initErrorsNameAdapterAndCause()
 void TestMasterNet::initWithoutPermissionSaysHow()
 {
     // A child that gives up root (and with it CAP_NET_RAW) tries to open
-    // the adapter; its stderr comes back through a pipe.
-    int fds[2];
-    QCOMPARE(pipe(fds), 0);
-    const pid_t pid = fork();
-    QVERIFY(pid >= 0);
-    if (pid == 0) {
-        dup2(fds[1], STDERR_FILENO);
-        close(fds[0]);
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(3);
-        ecx_contextt *c = new ecx_contextt;
-        std::memset(c, 0, sizeof *c);
-        const int rc = ecx_init(c, masterIf_.constData());
-        _exit(rc == 0 ? 0 : 1);
-    }
-    close(fds[1]);
-    QByteArray err;
-    char buf[512];
-    ssize_t n;
-    while ((n = read(fds[0], buf, sizeof buf)) > 0)
-        err.append(buf, int(n));
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    // the adapter.
+    int status = -1;
+    const QString err = captureStderr([&] {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(3);
+            ecx_contextt *c = new ecx_contextt;
+            std::memset(c, 0, sizeof *c);
+            _exit(ecx_init(c, masterIf_.constData()) == 0 ? 0 : 1);
+        }
+        if (pid > 0)
+            waitpid(pid, &status, 0);
+    });
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 0);
-    QVERIFY2(err.contains(masterIf_) && err.contains("CAP_NET_RAW") && err.contains("setcap cap_net_raw,cap_net_admin+ep"),
-             err.constData());
+    QVERIFY2(err.contains(QString::fromLatin1(masterIf_)) && err.contains("CAP_NET_RAW")
+                 && err.contains("setcap cap_net_raw,cap_net_admin+ep"),
+             qPrintable(err));
     QCOMPARE(err.count('\n'), 1);
 }
 

@@ -3,7 +3,7 @@
 // adapter list as Npcap gives it, how adapters are opened, the receive wait
 // on the read event, and the whole pressure link over it.
 #include "harness.h"
-#include "stderr_file.h"
+#include "stderr_capture.h"
 
 #include "fake_wpcap.h"
 
@@ -97,7 +97,7 @@ WT_CASE("npcap", adapterListFailureSaysNpcapsReason)
     FakeWpcapState *s = fake();
     REQUIRE(s);
     s->failFindAllDevs = 1;
-    StderrFile err;
+    testsupport::StderrCapture err;
     CHECK(adapterList().empty());
     const std::string said = err.text();
     s->failFindAllDevs = 0;
@@ -191,7 +191,7 @@ WT_CASE("npcap", refusedOpenNamesAdapterAndReason)
     REQUIRE(s);
     std::unique_ptr<ecx_contextt> ctx(new ecx_contextt{});
     {
-        StderrFile err;
+        testsupport::StderrCapture err;
         CHECK_EQ(ecx_init(ctx.get(), FAKE_DENIED_ADAPTER), 0);
         const std::string said = err.text();
         CHECK(said.find(FAKE_DENIED_ADAPTER) != std::string::npos);
@@ -199,13 +199,13 @@ WT_CASE("npcap", refusedOpenNamesAdapterAndReason)
         CHECK(said.find("run the program as administrator") != std::string::npos);
     }
     {
-        StderrFile err;
+        testsupport::StderrCapture err;
         CHECK_EQ(ecx_init(ctx.get(), "\\Device\\NPF_{00000000-0000-0000-0000-000000000000}"), 0);
         CHECK(err.text().find(FAKE_NO_DEVICE_ERROR) != std::string::npos);
     }
     {
         // Opened, then refused: the handle goes back.
-        StderrFile err;
+        testsupport::StderrCapture err;
         CHECK_EQ(ecx_init(ctx.get(), FAKE_WIFI_ADAPTER), 0);
         CHECK(err.text().find("not an Ethernet adapter (link type 105)") != std::string::npos);
     }

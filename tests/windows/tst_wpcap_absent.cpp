@@ -2,7 +2,7 @@
 // the program still starts: the adapter list is empty and says why, and a
 // connect fails with the adapter's name and the reason.
 #include "harness.h"
-#include "stderr_file.h"
+#include "stderr_capture.h"
 
 #include "port/windows/timer_period.h"
 
@@ -14,7 +14,7 @@
 
 WT_CASE("no-wpcap", adapterListIsEmptyAndSaysWhy)
 {
-    StderrFile err;
+    testsupport::StderrCapture err;
     ec_adaptert *list = ec_find_adapters();
     const std::string said = err.text();
     CHECK(list == nullptr);
@@ -27,7 +27,7 @@ WT_CASE("no-wpcap", initNamesAdapterAndMissingNpcap)
 {
     const char *name = "\\Device\\NPF_{6A1C5C4E-0C23-4E6B-9A3B-1B2C3D4E5F60}";
     std::unique_ptr<ecx_contextt> ctx(new ecx_contextt{});
-    StderrFile err;
+    testsupport::StderrCapture err;
     const int rc = ecx_init(ctx.get(), name);
     const std::string said = err.text();
     CHECK_EQ(rc, 0);
@@ -38,7 +38,7 @@ WT_CASE("no-wpcap", initNamesAdapterAndMissingNpcap)
 
 WT_CASE("no-wpcap", linkConnectFails)
 {
-    StderrFile err;
+    testsupport::StderrCapture err;
     CHECK_EQ(ecat_connect("\\Device\\NPF_{6A1C5C4E-0C23-4E6B-9A3B-1B2C3D4E5F60}"), 0);
     float p = -1;
     int valid = -1, over = -1, under = -1;

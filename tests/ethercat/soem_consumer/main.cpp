@@ -1,6 +1,8 @@
 // Calls every SOEM function the pressure link uses, through <soem/soem.h>.
 #include <soem/soem.h>
 
+#include "bring_up.h" // tests/support: the tests' bring-up, written against <soem/soem.h> alone
+
 #include <cstdio>
 #include <cstring>
 
@@ -12,18 +14,10 @@ static int bringUp(const char *ifname)
     std::memset(&ctx, 0, sizeof ctx);
     if (!ecx_init(&ctx, ifname))
         return 0;
-    if (ecx_config_init(&ctx) <= 0) {
+    if (bringUpBus(&ctx, iomap, sizeof iomap, 8000000, 2000000) < 0) {
         ecx_close(&ctx);
         return 0;
     }
-    ecx_config_map_group(&ctx, iomap, 0);
-    ecx_configdc(&ctx);
-    ecx_statecheck(&ctx, 0, EC_STATE_SAFE_OP, 8000000);
-    ecx_send_processdata(&ctx);
-    ecx_receive_processdata(&ctx, 2000);
-    ctx.slavelist[0].state = EC_STATE_OPERATIONAL;
-    ecx_writestate(&ctx, 0);
-    ecx_statecheck(&ctx, 0, EC_STATE_OPERATIONAL, 2000000);
     ecx_readstate(&ctx);
     const int ok = ctx.slavecount > 0 && ctx.slavelist[1].inputs != nullptr && ctx.slavelist[1].Ibytes >= 5
         && ctx.slavelist[1].state == EC_STATE_OPERATIONAL;

@@ -1,7 +1,9 @@
-// A frame transport that hands every frame to the in-process slave model
-// and can lose, damage or add frames on the way back.
-#ifndef TESTS_MASTER_SIM_TRANSPORT_H
-#define TESTS_MASTER_SIM_TRANSPORT_H
+// The master's frame transport to the in-process slave model: every frame
+// sent goes to ecsim::Bus::handleFrame and the reply is queued for the
+// master's next receive. The tests lose, damage or add frames on the way
+// back; the fuzz targets keep every exchange and never wait. No Qt: the
+// Windows test program and the fuzz targets use it too.
+#pragma once
 
 #include <ecmaster/transport.h>
 #include <ecsim/bus.h>
@@ -14,6 +16,8 @@
 
 class SimTransport : public ecmaster::Transport {
 public:
+    // A bus of these slaves (a --slaves list of the simulator); ok() tells
+    // whether the model took it.
     explicit SimTransport(const std::string &slaves);
 
     bool send(const uint8_t *frame, size_t len) override;
@@ -41,6 +45,20 @@ public:
     int staleBeforeNext = 0;
     int foreignBeforeNext = 0;
 
+    // With nothing queued, receive() returns -1 (the adapter failed) at once
+    // instead of letting the timeout pass as a real wire would: the master
+    // then gives up at once, which keeps fuzzing fast.
+    bool failWhenNothingQueued = false;
+
+    // Every frame sent and the model's reply (empty when it gave none),
+    // while keepLog is set: what a seed program saves.
+    struct Exchange {
+        std::vector<uint8_t> request;
+        std::vector<uint8_t> reply;
+    };
+    bool keepLog = false;
+    std::vector<Exchange> log;
+
     int framesSent = 0;
     int framesAnswered = 0;
     std::vector<uint8_t> lastSent;
@@ -50,5 +68,3 @@ private:
     std::deque<std::vector<uint8_t>> queue_;
     std::vector<uint8_t> previousReply_;
 };
-
-#endif

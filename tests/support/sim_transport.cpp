@@ -1,14 +1,13 @@
 #include "sim_transport.h"
 
+#include <ecwire/frame.h>
+#include <ecwire/le.h>
+
 #include <chrono>
 #include <cstring>
 #include <thread>
 
-namespace {
-constexpr size_t kEcatLengthAt = 14; // EtherCAT header right after the Ethernet header
-constexpr size_t kSourceAt = 6;
-constexpr uint8_t kReturnedBit = 0x02;
-} // namespace
+using namespace ecwire;
 
 SimTransport::SimTransport(const std::string &slaves)
 {
@@ -21,7 +20,10 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
     ++framesSent;
     lastSent.assign(frame, frame + len);
     std::vector<uint8_t> reply;
-    if (!bus_ || !bus_->handleFrame(frame, len, reply))
+    const bool answered = bus_ && bus_->handleFrame(frame, len, reply);
+    if (keepLog)
+        log.push_back({lastSent, answered ? reply : std::vector<uint8_t>()});
+    if (!answered)
         return true; // the wire takes it; nothing comes back
     if (rewrite)
         rewrite(lastSent, reply);
@@ -35,8 +37,7 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
     while (foreignBeforeNext > 0) {
         --foreignBeforeNext;
         std::vector<uint8_t> other(reply.size(), 0xEE);
-        other[12] = 0x08; // IPv4
-        other[13] = 0x00;
+        putU16Be(other.data() + eth::EtherType, 0x0800); // IPv4
         queue_.push_back(other);
     }
     while (staleBeforeNext > 0 && !previousReply_.empty()) {
@@ -45,15 +46,14 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
     }
     previousReply_ = reply;
     if (noReturnMark)
-        reply[kSourceAt] &= uint8_t(~kReturnedBit);
+        reply[eth::Source] &= uint8_t(~eth::SourceReturnedBit);
     if (corruptReplies > 0) {
         --corruptReplies;
-        reply[kEcatLengthAt] = 0xFF; // declared length far beyond the frame
-        reply[kEcatLengthAt + 1] = 0x17;
+        putU16(reply.data() + ecat::Offset, 0x17FF); // declared length far beyond the frame
     }
     if (truncateReplies > 0) {
         --truncateReplies;
-        reply.resize(kEcatLengthAt + 2 + 6); // inside the first datagram header
+        reply.resize(ecat::FirstDatagram + 6); // inside the first datagram header
     }
     ++framesAnswered;
     queue_.push_back(std::move(reply));
@@ -63,6 +63,8 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
 int SimTransport::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 {
     if (queue_.empty()) {
+        if (failWhenNothingQueued)
+            return -1;
         // Nothing will come: let the time pass as a real wire would.
         std::this_thread::sleep_for(std::chrono::microseconds(timeoutUs));
         return 0;

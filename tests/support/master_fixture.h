@@ -1,6 +1,6 @@
-// A master context wired to the in-process slave model.
-#ifndef TESTS_MASTER_MASTER_FIXTURE_H
-#define TESTS_MASTER_MASTER_FIXTURE_H
+// Our master's context wired to the in-process slave model (SimTransport),
+// with its process image.
+#pragma once
 
 #include "bring_up.h"
 #include "sim_transport.h"
@@ -23,12 +23,11 @@ struct MasterOnSim {
     ecx_contextt *c() { return ctx.get(); }
     ec_slavet &slave(int i) { return ctx->slavelist[i]; }
 
-    // The link's bring-up, with short waits (a wait ends as soon as the
-    // state is there). Returns the mapped image size, or -1 when enumeration
-    // failed.
+    // bringUpBus() with short waits. Returns the mapped image size, or -1
+    // when enumeration failed.
     int bringUp(int opTimeoutUs = 200000, int safeOpTimeoutUs = 200000)
     {
-        return linkBringUp(c(), iomap, safeOpTimeoutUs, opTimeoutUs);
+        return bringUpBus(c(), iomap, sizeof iomap, safeOpTimeoutUs, opTimeoutUs);
     }
 
     int exchange(int timeoutUs = 2000)
@@ -41,5 +40,3 @@ struct MasterOnSim {
     std::unique_ptr<ecx_contextt> ctx;
     uint8_t iomap[8192];
 };
-
-#endif
