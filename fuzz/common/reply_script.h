@@ -9,6 +9,8 @@
 // a mode of 0 always matches.
 #pragma once
 
+#include "chunks.h"
+
 #include <ecmaster/transport.h>
 
 #include <cstddef>
@@ -49,22 +51,11 @@ public:
         const uint8_t index = haveIndex ? frame[kFirstDatagram + kIndexInDatagram] : 0;
         bool more = true;
         while (more && pos_ < size_) {
-            uint16_t head = 0;
-            if (size_ - pos_ >= 2) {
-                head = static_cast<uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
-                pos_ += 2;
-            } else {
-                head = static_cast<uint16_t>(size_ - pos_);
-            }
-            more = (head & kSameAnswer) != 0;
-            size_t n = head & ~kSameAnswer;
-            if (n > size_ - pos_)
-                n = size_ - pos_;
-            std::vector<uint8_t> f(data_ + pos_, data_ + pos_ + n);
-            pos_ += n;
+            fuzzchunks::Chunk c = fuzzchunks::take(data_, size_, pos_, static_cast<uint16_t>(~kSameAnswer));
+            more = (c.head & kSameAnswer) != 0;
             if (!(indexMode_ & 1) && haveIndex)
-                patchIndexes(f, static_cast<uint8_t>(index ^ (indexMode_ >> 1)));
-            queue_.push_back(std::move(f));
+                patchIndexes(c.bytes, static_cast<uint8_t>(index ^ (indexMode_ >> 1)));
+            queue_.push_back(std::move(c.bytes));
         }
         return true;
     }
