@@ -11,28 +11,23 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <ecbench/raw_client.h>
 #include <ecprobe/bringup.h>
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
 #include <ecwire/mailbox.h>
 #include <ecwire/registers.h>
 
+#include "raw_client.h"
 #include "sim_process.h"
 
+using bench::brdFrame;
 using ecwire::Command;
+using testsupport::SimProcess;
 
 namespace {
 
 constexpr int64_t kReplyTimeoutUs = 200 * 1000;
 const QStringList kThreeSlaves{"--slaves", "sensor,dig-out,dig-in"};
-
-std::vector<uint8_t> brdFrame(uint8_t index)
-{
-    ecwire::FrameBuilder b;
-    b.add(Command::BRD, index, ecwire::makeAddress(0, ecwire::reg::Type), nullptr, 2);
-    return b.finish();
-}
 
 // End of the datagrams of a frame, from its EtherCAT header.
 size_t datagramsEnd(const std::vector<uint8_t> &f)
@@ -96,15 +91,24 @@ class SimNetTest : public QObject {
 
 private:
     QString simIf_;
-    ecbench::RawClient client_;
+    bench::RawClient client_;
 
-    bool startSim(SimProcess &sim, QStringList extra)
+    bool startSim(SimProcess &sim, const QStringList &extra)
     {
         QString error;
-        const bool ok = sim.start(QStringList{"--iface", simIf_} + extra, error);
+        const bool ok = sim.start(extra, &error);
         if (!ok)
             qWarning("%s", qPrintable(error));
         return ok;
+    }
+
+    // Runs the simulator with `args` to its end (for flags it refuses): the
+    // exit code, and its stderr in `err`.
+    static int runToEnd(const QStringList &args, QString &err)
+    {
+        const testsupport::Finished f = testsupport::runToEnd(testsupport::simulatorProgram(), args, 10000);
+        err = f.err;
+        return f.exitCode;
     }
 
     // Sends a BRD of register 0x0000 and returns the working counter of its reply, -1 when
@@ -114,9 +118,9 @@ private:
         client_.drain();
         if (!client_.send(brdFrame(index)))
             return -3;
-        const int64_t deadline = ecbench::nowNs() + kReplyTimeoutUs * 1000;
+        const int64_t deadline = bench::nowNs() + kReplyTimeoutUs * 1000;
         std::vector<uint8_t> reply;
-        for (int64_t left; (left = deadline - ecbench::nowNs()) > 0;) {
+        for (int64_t left; (left = deadline - bench::nowNs()) > 0;) {
             if (!client_.receive(reply, left / 1000 + 1))
                 break;
             ecwire::ParsedFrame parsed;
@@ -132,7 +136,7 @@ private:
     // stragglers until the simulator has seen every frame and the replies match its count.
     int sendBursts(SimProcess &sim, int count)
     {
-        const qulonglong before = sim.stats().value("answered");
+        const qulonglong before = sim.frameCounters().value("answered");
         int answered = 0;
         std::vector<uint8_t> reply;
         for (int sent = 0; sent < count;) {
@@ -144,7 +148,7 @@ private:
                 ++answered;
         }
         QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired() && sim.stats().value("answered") - before != qulonglong(answered)) {
+        while (!deadline.hasExpired() && sim.frameCounters().value("answered") - before != qulonglong(answered)) {
             while (client_.receive(reply, 50 * 1000))
                 ++answered;
         }
@@ -166,12 +170,11 @@ private slots:
 
     void initTestCase()
     {
-        simIf_ = qEnvironmentVariable("ECAT_SIM_IF");
-        const QString masterIf = qEnvironmentVariable("ECAT_MASTER_IF");
-        if (simIf_.isEmpty() || masterIf.isEmpty())
-            QSKIP("needs ECAT_SIM_IF and ECAT_MASTER_IF: run it through scripts/netns-run");
+        if (!testsupport::insideNamespace())
+            QSKIP(testsupport::kNeedsNamespace);
+        simIf_ = testsupport::simulatorInterface();
         std::string error;
-        QVERIFY2(client_.open(masterIf.toStdString(), error), error.c_str());
+        QVERIFY2(client_.open(testsupport::masterInterface().toStdString(), error), error.c_str());
     }
 
     void brdComesBackWithWkcOfEverySlave()
@@ -192,10 +195,10 @@ private slots:
         QCOMPARE(d.index, uint8_t(0x33));
         QCOMPARE(d.wkc, uint16_t(3));
         QCOMPARE(d.adp, uint16_t(3));  // every slave increments ADP as the frame passes
-        const auto s = sim.stats();
+        const auto s = sim.frameCounters();
         QCOMPARE(s.value("received"), 1ull);
         QCOMPARE(s.value("answered"), 1ull);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void slaveCommandsReachTheSensorImage()
@@ -212,7 +215,7 @@ private slots:
         auto readImage = [this](std::vector<uint8_t> &image) {
             std::vector<uint8_t> reply;
             ecwire::ParsedFrame parsed;
-            if (client_.roundTrip(ecprobe::lrwFrame(5, 0x42), reply, kReplyTimeoutUs) < 0 ||
+            if (client_.roundTrip(bench::lrwFrame(5, 0x42), reply, kReplyTimeoutUs) < 0 ||
                 ecwire::parseFrame(reply.data(), reply.size(), parsed) != ecwire::ParseError::None)
                 return -1;
             const ecwire::DatagramView &d = parsed.datagrams[0];
@@ -230,7 +233,7 @@ private slots:
         QCOMPARE(readImage(image), 1);
         QVERIFY(image == (std::vector<uint8_t>{0x05, 0x00, 0x00, 0xC8, 0x42}));
         QVERIFY(sim.command("pressure lots").startsWith("error: "));
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     // Devices with options on the list: the ESC behaviour they ask for shows on the wire.
@@ -265,12 +268,12 @@ private slots:
         ecwire::SdoReply r;
         QVERIFY(ecwire::decodeSdoReply(again.data(), again.size(), r));
         QCOMPARE(r.index, uint16_t(0x1018));
-        QCOMPARE(sim.stats().value("lost"), 1ull);
+        QCOMPARE(sim.frameCounters().value("lost"), 1ull);
         QCOMPARE(sim.command("slave 3 sii-nack 2"), QString("ok"));
         std::vector<uint16_t> words;
         QVERIFY2(probe.readSii(ecprobe::Probe::station(2), 8, 4, words), probe.error().c_str());
         QVERIFY(sim.command("slave 3 stats").contains("sii-nacks=2"));
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     // The device kinds with options that change their SII, object dictionary and mailboxes:
@@ -292,12 +295,12 @@ private slots:
         }
         QCOMPARE(up.slaves[4].sizesFrom, std::string("SII PDOs"));
         std::vector<uint8_t> reply;
-        const std::vector<uint8_t> lrw = ecprobe::lrwFrame(uint16_t(up.inputBytes + up.outputBytes), 7);
+        const std::vector<uint8_t> lrw = bench::lrwFrame(uint16_t(up.inputBytes + up.outputBytes), 7);
         QVERIFY(client_.roundTrip(lrw, reply, kReplyTimeoutUs) >= 0);
         ecwire::ParsedFrame parsed;
         QCOMPARE(ecwire::parseFrame(reply.data(), reply.size(), parsed), ecwire::ParseError::None);
         QCOMPARE(parsed.datagrams[0].wkc, up.expectedLrwWkc);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void badFramesAreCountedAndSurvived()
@@ -321,12 +324,12 @@ private slots:
         ecwire::putU16Be(ipv4.data() + ecwire::eth::EtherType, 0x0800);
         QVERIFY(client_.send(ipv4));
         QCOMPARE(brdWkc(), 3);
-        const auto s = sim.stats();
+        const auto s = sim.frameCounters();
         QCOMPARE(s.value("received"), 4ull);
         QCOMPARE(s.value("non-ethercat"), 1ull);
         QCOMPARE(s.value("malformed"), 2ull);
         QCOMPARE(s.value("answered"), 1ull);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void silenceGivesNoReplyThenRepliesReturn()
@@ -344,13 +347,13 @@ private slots:
             wkc = brdWkc();
         QCOMPARE(wkc, 3);
         QVERIFY2(since.elapsed() >= 950, qPrintable(QString::number(since.elapsed())));
-        QVERIFY(sim.stats().value("silenced") >= 1);
+        QVERIFY(sim.frameCounters().value("silenced") >= 1);
         // 'silence off' ends a long silence at once.
         QCOMPARE(sim.command("silence 60"), QString("ok"));
         QCOMPARE(brdWkc(), -1);
         QCOMPARE(sim.command("silence off"), QString("ok"));
         QCOMPARE(brdWkc(), 3);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void dropRateFollowsTheSetting()
@@ -359,8 +362,8 @@ private slots:
         QVERIFY(startSim(sim, kThreeSlaves + QStringList{"--seed", "42", "--drop", "0.3"}));
         constexpr int n = 2000;
         const int answered = sendBursts(sim, n);
-        QTRY_COMPARE_WITH_TIMEOUT(sim.stats().value("received"), qulonglong(n), 5000);
-        const auto s = sim.stats();
+        QTRY_COMPARE_WITH_TIMEOUT(sim.frameCounters().value("received"), qulonglong(n), 5000);
+        const auto s = sim.frameCounters();
         QCOMPARE(s.value("dropped") + s.value("answered"), qulonglong(n));
         QCOMPARE(s.value("answered"), qulonglong(answered));
         // Five standard deviations of the binomial count around n * 0.3.
@@ -370,7 +373,7 @@ private slots:
                  qPrintable(QString("lost %1 of %2").arg(lost).arg(n)));
         QCOMPARE(sim.command("drop 0"), QString("ok"));
         QCOMPARE(sendBursts(sim, 200), 200);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void corruptAndTruncateChangeReplies()
@@ -398,10 +401,10 @@ private slots:
         QCOMPARE(sim.command("truncate 0"), QString("ok"));
         QVERIFY(client_.roundTrip(brdFrame(9), reply, kReplyTimeoutUs) >= 0);
         QVERIFY(reply == clean);
-        const auto s = sim.stats();
+        const auto s = sim.frameCounters();
         QCOMPARE(s.value("corrupted"), 20ull);
         QCOMPARE(s.value("truncated"), 20ull);
-        QCOMPARE(sim.quit(), 0);
+        QCOMPARE(sim.stop(), 0);
     }
 
     void controlSocketServesSeveralClients()
@@ -456,7 +459,7 @@ private slots:
         ControlClient c;
         QVERIFY(c.connect(path));
         QVERIFY(c.ask("stats").startsWith("ok "));
-        QCOMPARE(second.quit(), 0);
+        QCOMPARE(second.stop(), 0);
     }
 
     void terminateEndsCleanly()

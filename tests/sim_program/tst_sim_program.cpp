@@ -14,19 +14,9 @@
 #include "faults.h"
 #include "frame_server.h"
 #include "line_reader.h"
+#include "raw_client.h"
 
 using namespace ecsim;
-
-namespace {
-
-std::vector<uint8_t> brdFrame()
-{
-    ecwire::FrameBuilder b;
-    b.add(ecwire::Command::BRD, 1, 0, nullptr, 2);
-    return b.finish();
-}
-
-}  // namespace
 
 class SimProgramTest : public QObject {
     Q_OBJECT
@@ -157,7 +147,7 @@ private slots:
     void corruptAndTruncateStayInTheDatagrams()
     {
         FrameFaults f;
-        const std::vector<uint8_t> clean = brdFrame();
+        const std::vector<uint8_t> clean = bench::brdFrame(1);
         const size_t end = ecwire::ecat::FirstDatagram + (ecwire::getU16(&clean[ecwire::ecat::Offset]) & 0x7FF);
         QVERIFY(f.setCorrupt(1).empty());
         for (int i = 0; i < 200; ++i) {
@@ -234,7 +224,7 @@ private slots:
                 return FrameServer::Outcome::Reply;
             },
             [&](const uint8_t *, size_t) { return sendWorks ? (++sent, true) : false; }, f, c);
-        std::vector<uint8_t> good = brdFrame();
+        std::vector<uint8_t> good = bench::brdFrame(1);
         server.onFrame(good.data(), good.size(), good.size());
         server.onFrame(good.data(), good.size() - 4, good.size());  // cut off in capture
         std::vector<uint8_t> ip = good;

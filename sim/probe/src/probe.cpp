@@ -151,18 +151,4 @@ bool Probe::requestState(uint16_t station, uint16_t control)
     }
 }
 
-std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index)
-{
-    ecwire::FrameBuilder b;
-    b.add(Command::LRW, index, 0, nullptr, length);
-    return b.finish();
-}
-
-std::vector<uint8_t> brdFrame(uint8_t index)
-{
-    ecwire::FrameBuilder b;
-    b.add(Command::BRD, index, ecwire::makeAddress(0, reg::Type), nullptr, 2);
-    return b.finish();
-}
-
 } // namespace ecprobe

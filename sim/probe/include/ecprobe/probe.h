@@ -111,8 +111,4 @@ private:
     std::string error_;
 };
 
-// Frames for round-trip measurements.
-std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index = 0); // LRW at logical 0
-std::vector<uint8_t> brdFrame(uint8_t index = 0);                  // BRD of register 0x0000, 2 bytes
-
 } // namespace ecprobe

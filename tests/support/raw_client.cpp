@@ -1,19 +1,12 @@
-#include <ecbench/raw_client.h>
+#include "raw_client.h"
 
-#include <chrono>
 #include <poll.h>
 #include <pcap/pcap.h>
 
 #include <ecwire/frame.h>
+#include <ecwire/registers.h>
 
-namespace ecbench {
-
-int64_t nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+namespace bench {
 
 RawClient::~RawClient()
 {
@@ -114,6 +107,17 @@ int64_t RawClient::roundTrip(const std::vector<uint8_t> &frame, std::vector<uint
     }
 }
 
+void RawClient::roundTrips(const std::vector<uint8_t> &frame, size_t count, size_t warmup, Samples &into,
+                           int64_t timeoutUs)
+{
+    std::vector<uint8_t> reply;
+    for (size_t i = 0; i < warmup + count; ++i) {
+        const int64_t ns = roundTrip(frame, reply, timeoutUs);
+        if (i >= warmup)
+            into.add(ns);
+    }
+}
+
 size_t RawClient::drain()
 {
     size_t n = 0;
@@ -123,4 +127,18 @@ size_t RawClient::drain()
     return n;
 }
 
-}  // namespace ecbench
+std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index)
+{
+    ecwire::FrameBuilder b;
+    b.add(ecwire::Command::LRW, index, 0, nullptr, length);
+    return b.finish();
+}
+
+std::vector<uint8_t> brdFrame(uint8_t index)
+{
+    ecwire::FrameBuilder b;
+    b.add(ecwire::Command::BRD, index, ecwire::makeAddress(0, ecwire::reg::Type), nullptr, 2);
+    return b.finish();
+}
+
+}  // namespace bench

@@ -3,6 +3,8 @@
 // The simulator's tests and the benchmarks use it as their baseline transport.
 #pragma once
 
+#include "bench_line.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,7 +12,7 @@
 
 typedef struct pcap pcap_t;
 
-namespace ecbench {
+namespace bench {
 
 class RawClient {
 public:
@@ -34,6 +36,9 @@ public:
     // are dropped first.
     int64_t roundTrip(const std::vector<uint8_t> &frame, std::vector<uint8_t> &reply,
                       int64_t timeoutUs);
+    // `warmup` round trips of `frame`, then `count` timed ones into `into`.
+    void roundTrips(const std::vector<uint8_t> &frame, size_t count, size_t warmup, Samples &into,
+                    int64_t timeoutUs = 100'000);
 
     // Throws away every frame waiting now; returns how many.
     size_t drain();
@@ -48,7 +53,8 @@ private:
     std::string error_;
 };
 
-// Monotonic clock in nanoseconds.
-int64_t nowNs();
+// Frames of one datagram for round-trip measurements.
+std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index = 0); // LRW at logical 0
+std::vector<uint8_t> brdFrame(uint8_t index = 0);                  // BRD of register 0x0000, 2 bytes
 
-}  // namespace ecbench
+}  // namespace bench
