@@ -18,10 +18,7 @@ using testsupport::SimProcess;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
+struct Run : testsupport::Finished {
     QJsonObject json; // with --json
 
     QString lastLine() const { return out.trimmed().split(QLatin1Char('\n')).last(); }
@@ -34,21 +31,10 @@ QString program() { return QStringLiteral(BUSCHECK_EXE); }
 // (setpriv).
 Run runCheck(const QStringList &args, const QStringList &prefix = {})
 {
-    QProcess p;
-    if (prefix.isEmpty()) {
-        p.start(program(), args);
-    } else {
-        p.start(prefix.front(), prefix.mid(1) + QStringList{program()} + args);
-    }
     Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    static_cast<testsupport::Finished &>(r) =
+        prefix.isEmpty() ? testsupport::runToEnd(program(), args)
+                         : testsupport::runToEnd(prefix.front(), prefix.mid(1) + QStringList{program()} + args);
     if (args.contains(QLatin1String("--json")))
         r.json = QJsonDocument::fromJson(r.out.toUtf8()).object();
     return r;
