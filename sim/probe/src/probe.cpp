@@ -123,6 +123,28 @@ bool Probe::assignStations(size_t count)
     return true;
 }
 
+bool Probe::writeSm(uint16_t station, unsigned n, uint16_t start, uint16_t length, uint8_t control,
+                    uint8_t activate)
+{
+    std::vector<uint8_t> d(ecwire::sm::EntrySize);
+    ecwire::encodeSm(d.data(), ecwire::SmEntry{start, length, control, 0, activate, 0});
+    return write(station, reg::sm(n), d);
+}
+
+bool Probe::writeFmmu(uint16_t station, unsigned n, uint32_t logical, uint16_t length, uint16_t physical,
+                      uint8_t type)
+{
+    ecwire::FmmuEntry f;
+    f.logicalStart = logical;
+    f.length = length;
+    f.physicalStart = physical;
+    f.type = type;
+    f.activate = 1;
+    std::vector<uint8_t> d(ecwire::fmmu::EntrySize);
+    ecwire::encodeFmmu(d.data(), f);
+    return write(station, reg::fmmu(n), d);
+}
+
 bool Probe::requestState(uint16_t station, uint16_t control)
 {
     const uint16_t state = control & al::StateMask;

@@ -58,6 +58,10 @@ public:
 
     int countSlaves(); // the working counter of a BRD, -1 without reply
     bool assignStations(size_t count);
+    // SyncManager n and FMMU n of a slave, activated.
+    bool writeSm(uint16_t station, unsigned n, uint16_t start, uint16_t length, uint8_t control,
+                 uint8_t activate = 0x01);
+    bool writeFmmu(uint16_t station, unsigned n, uint32_t logical, uint16_t length, uint16_t physical, uint8_t type);
 
     // SII words [word, word + count) through the EEPROM interface.
     bool readSii(uint16_t station, uint32_t word, size_t count, std::vector<uint16_t> &out);
