@@ -16,8 +16,6 @@ namespace ecmaster {
 
 namespace {
 
-constexpr uint16_t kRxPdoAssign = 0x1C12; // PDOs of SyncManager 2: outputs
-constexpr uint16_t kTxPdoAssign = 0x1C13; // PDOs of SyncManager 3: inputs
 constexpr uint32_t kBitLengthMask = 0xFF; // low byte of a mapping entry
 constexpr uint8_t kMaxEntries = 254;
 constexpr size_t kAssignWidth = 2;        // a PDO index
@@ -184,7 +182,7 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
         coeWhy = std::string("the slave is in ") + stateText(s.al_last) + ", its mailbox does not answer";
     if (coe && !mailboxDown) {
         ListReader reader(c, slave);
-        const uint16_t assign[2] = {kRxPdoAssign, kTxPdoAssign};
+        const uint16_t assign[2] = {ecwire::coe::RxPdoAssign, ecwire::coe::TxPdoAssign};
         bool ok[2] = {false, false};
         for (int dir = 0; dir < 2; ++dir) {
             SdoError err;

@@ -5,6 +5,7 @@
 #include "sim_process.h"
 
 #include <ecwire/al_status.h>
+#include <ecwire/hex.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -48,11 +49,6 @@ QString slaveBlock(const QString &text, int n)
         return QString();
     int to = text.indexOf(QRegularExpression(QStringLiteral("\\n(\\n|  slave )")), from + 1);
     return text.mid(from, to < 0 ? -1 : to - from);
-}
-
-QString hex32(double v)
-{
-    return QStringLiteral("0x") + QString::number(quint32(v), 16).toUpper().rightJustified(8, QLatin1Char('0'));
 }
 
 // Each slave's AL state as the simulator holds it ("INIT", "SAFE-OP+ERR", ...).
@@ -234,7 +230,7 @@ void TestBusCheck::goodBusFullReportAndSameFactsInJson()
         const QString block = slaveBlock(text.out, i + 1);
         QVERIFY2(!block.isEmpty(), qPrintable(text.out));
         for (const char *key : {"vendorId", "productCode", "revision", "serial"})
-            QVERIFY2(block.contains(hex32(s[key].toDouble())), key);
+            QVERIFY2(block.contains(QString::fromStdString(ecwire::hex(quint32(s[key].toDouble()), 8))), key);
         QVERIFY(block.contains(s["name"].toString()));
         QVERIFY(block.contains("ESC type            0x" + QString::number(s["escType"].toInt(), 16).toUpper().rightJustified(2, '0')));
         QVERIFY(block.contains(QString("output bytes        %1").arg(s["outputBytes"].toInt())));

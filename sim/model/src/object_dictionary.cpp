@@ -71,8 +71,8 @@ ObjectDictionary::ObjectDictionary(const DeviceDescription &device)
         }
         objects_[assignIndex] = record(assign);
     };
-    assignAndMap(device.rxPdos, 0x1C12);
-    assignAndMap(device.txPdos, 0x1C13);
+    assignAndMap(device.rxPdos, ecwire::coe::RxPdoAssign);
+    assignAndMap(device.txPdos, ecwire::coe::TxPdoAssign);
     for (const ecwire::SiiPdo &p : device.alternativePdos)
         map(p); // offered, not assigned
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <ecwire/le.h>
+#include <ecwire/mailbox.h>
 #include <ecwire/registers.h>
 
 namespace ecprobe {
@@ -106,7 +107,8 @@ bool sizes(Probe &p, SlaveMapping &s)
 bool coeSizes(Probe &p, const SlaveMapping &s, uint32_t &outputBytes, uint32_t &inputBytes)
 {
     uint32_t outBits = 0, inBits = 0;
-    if (!assignedBits(p, s, 0x1C12, outBits) || !assignedBits(p, s, 0x1C13, inBits))
+    if (!assignedBits(p, s, ecwire::coe::RxPdoAssign, outBits)
+        || !assignedBits(p, s, ecwire::coe::TxPdoAssign, inBits))
         return false;
     outputBytes = (outBits + 7) / 8;
     inputBytes = (inBits + 7) / 8;

@@ -4,23 +4,16 @@
 #include <cstdio>
 #include <thread>
 
+#include <ecwire/hex.h>
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
 namespace ecprobe {
 
 using ecwire::Command;
+using ecwire::hex;
 namespace al = ecwire::al;
 namespace reg = ecwire::reg;
-
-namespace {
-std::string hex(unsigned v)
-{
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%04X", v);
-    return b;
-}
-} // namespace
 
 Clock monotonicClock()
 {

@@ -81,6 +81,10 @@ constexpr uint32_t AbortReadOnly = 0x06010002;
 constexpr uint32_t AbortNoObject = 0x06020000;
 constexpr uint32_t AbortNoSubindex = 0x06090011;
 constexpr uint32_t AbortGeneral = 0x08000000;
+
+// PDO assignment objects: the PDOs of SyncManager 2 (outputs) and 3 (inputs)
+constexpr uint16_t RxPdoAssign = 0x1C12;
+constexpr uint16_t TxPdoAssign = 0x1C13;
 } // namespace coe
 
 struct MailboxHeader {
