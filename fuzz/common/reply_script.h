@@ -12,6 +12,8 @@
 #include "chunks.h"
 
 #include <ecmaster/transport.h>
+#include <ecwire/frame.h>
+#include <ecwire/le.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -21,15 +23,6 @@
 
 namespace fuzzscript {
 
-// Offsets within an EtherCAT frame, for patching only; the master and the
-// model parse frames with the shared wire library.
-constexpr size_t kFirstDatagram = 16;
-constexpr size_t kIndexInDatagram = 1;
-constexpr size_t kLengthInDatagram = 6;
-constexpr size_t kDatagramHeader = 10;
-constexpr size_t kWkcSize = 2;
-constexpr uint16_t kMoreDatagrams = 0x8000;
-constexpr uint16_t kLengthMask = 0x07FF;
 constexpr uint16_t kSameAnswer = 0x8000;
 
 class ScriptTransport : public ecmaster::Transport {
@@ -47,8 +40,9 @@ public:
     bool send(const uint8_t *frame, size_t len) override
     {
         ++sent;
-        const bool haveIndex = len > kFirstDatagram + kIndexInDatagram;
-        const uint8_t index = haveIndex ? frame[kFirstDatagram + kIndexInDatagram] : 0;
+        const size_t indexAt = ecwire::ecat::FirstDatagram + ecwire::dgram::Index;
+        const bool haveIndex = len > indexAt;
+        const uint8_t index = haveIndex ? frame[indexAt] : 0;
         bool more = true;
         while (more && pos_ < size_) {
             fuzzchunks::Chunk c = fuzzchunks::take(data_, size_, pos_, static_cast<uint16_t>(~kSameAnswer));
@@ -75,15 +69,17 @@ public:
     size_t sent = 0;
 
 private:
+    // Walks the datagram headers only as far as the frame holds them; the
+    // master parses the frame itself with the wire library.
     static void patchIndexes(std::vector<uint8_t> &f, uint8_t index)
     {
-        size_t off = kFirstDatagram;
-        for (int i = 0; i < 64 && off + kDatagramHeader <= f.size(); ++i) {
-            f[off + kIndexInDatagram] = index;
-            const uint16_t lf = static_cast<uint16_t>(f[off + kLengthInDatagram] |
-                                                      (f[off + kLengthInDatagram + 1] << 8));
-            off += kDatagramHeader + (lf & kLengthMask) + kWkcSize;
-            if (!(lf & kMoreDatagrams))
+        using namespace ecwire;
+        size_t off = ecat::FirstDatagram;
+        for (int i = 0; i < 64 && off + dgram::HeaderSize <= f.size(); ++i) {
+            f[off + dgram::Index] = index;
+            const uint16_t lf = getU16(f.data() + off + dgram::LenFlags);
+            off += dgram::Overhead + (lf & dgram::LengthMask);
+            if (!(lf & dgram::More))
                 break;
         }
     }
