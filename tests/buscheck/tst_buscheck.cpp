@@ -130,9 +130,9 @@ private:
 
 void TestBusCheck::initTestCase()
 {
+    if (!testsupport::insideNamespace())
+        QSKIP(testsupport::kNeedsNamespace);
     master = testsupport::masterInterface();
-    if (master.isEmpty() || testsupport::simulatorInterface().isEmpty())
-        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
 }
 
 void TestBusCheck::cleanup()

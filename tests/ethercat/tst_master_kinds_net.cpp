@@ -26,8 +26,8 @@ private slots:
 
 void TestMasterKindsNet::initTestCase()
 {
-    if (testsupport::masterInterface().isEmpty() || testsupport::simulatorInterface().isEmpty())
-        QFAIL("ECAT_MASTER_IF/ECAT_SIM_IF not set: run through scripts/netns-run");
+    if (!testsupport::insideNamespace())
+        QFAIL(testsupport::kNeedsNamespace);
 }
 
 void TestMasterKindsNet::reachesOpWithDescribedSizes()

@@ -55,10 +55,10 @@ private:
 
 void TestMasterNet::initTestCase()
 {
-    masterIf_ = qgetenv("ECAT_MASTER_IF");
-    simIf_ = qgetenv("ECAT_SIM_IF");
-    if (masterIf_.isEmpty() || simIf_.isEmpty())
-        QFAIL("ECAT_MASTER_IF/ECAT_SIM_IF not set: run through scripts/netns-run");
+    if (!testsupport::insideNamespace())
+        QFAIL(testsupport::kNeedsNamespace);
+    masterIf_ = testsupport::masterInterface().toLocal8Bit();
+    simIf_ = testsupport::simulatorInterface().toLocal8Bit();
     QString error;
     QVERIFY2(sim_.start({"--slaves", "sensor,dig-out"}, &error), qPrintable(error));
     ctx_.reset(new ecx_contextt);
