@@ -10,23 +10,23 @@
 #pragma once
 
 #include "chunks.h"
+#include "sim_transport.h"
 
-#include <ecmaster/transport.h>
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <deque>
 #include <vector>
 
 namespace fuzzscript {
 
 constexpr uint16_t kSameAnswer = 0x8000;
 
-class ScriptTransport : public ecmaster::Transport {
+class ScriptTransport : public QueuedTransport {
 public:
+    ScriptTransport() { failWhenNothingQueued = true; } // nothing more on the wire: give up at once
+
     void load(const uint8_t *data, size_t size, uint8_t indexMode)
     {
         data_ = data;
@@ -54,18 +54,6 @@ public:
         return true;
     }
 
-    int receive(uint8_t *buf, size_t capacity, int /*timeoutUs*/) override
-    {
-        if (queue_.empty())
-            return -1; // nothing more on the wire: give up at once
-        const std::vector<uint8_t> f = std::move(queue_.front());
-        queue_.pop_front();
-        const size_t n = f.size() < capacity ? f.size() : capacity;
-        if (n > 0)
-            std::memcpy(buf, f.data(), n);
-        return static_cast<int>(n);
-    }
-
     size_t sent = 0;
 
 private:
@@ -88,7 +76,6 @@ private:
     size_t size_ = 0;
     size_t pos_ = 0;
     uint8_t indexMode_ = 0;
-    std::deque<std::vector<uint8_t>> queue_;
 };
 
 } // namespace fuzzscript

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -208,19 +207,6 @@ bool FakeMailbox::send(const uint8_t *frame, size_t len)
     }
     reply[ecwire::eth::Source] |= ecwire::eth::SourceReturnedBit; // as a hardware ESC marks it
     if (!lose)
-        frames_.push_back(std::move(reply));
+        queue_.push_back(std::move(reply));
     return true;
-}
-
-int FakeMailbox::receive(uint8_t *buf, size_t capacity, int timeoutUs)
-{
-    if (frames_.empty()) {
-        std::this_thread::sleep_for(std::chrono::microseconds(timeoutUs));
-        return 0;
-    }
-    const std::vector<uint8_t> f = std::move(frames_.front());
-    frames_.pop_front();
-    const size_t n = std::min(f.size(), capacity);
-    std::memcpy(buf, f.data(), n);
-    return int(n);
 }

@@ -8,7 +8,8 @@
 // frame lost on its way back (recovered with the repeat request).
 #pragma once
 
-#include <ecmaster/transport.h>
+#include "sim_transport.h"
+
 #include <ecwire/mailbox.h>
 
 #include <chrono>
@@ -17,7 +18,7 @@
 #include <map>
 #include <vector>
 
-class FakeMailbox : public ecmaster::Transport {
+class FakeMailbox : public QueuedTransport {
 public:
     static constexpr uint16_t Station = 0x1001;
     static constexpr uint16_t WriteAt = 0x1000, ReadAt = 0x1080;
@@ -25,7 +26,6 @@ public:
     explicit FakeMailbox(uint16_t writeSize = 128, uint16_t readSize = 128);
 
     bool send(const uint8_t *frame, size_t len) override;
-    int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
 
     // Fills slave 1 of a cleared context as ecx_config_init would for this
     // slave (station, mailbox layout, CoE, the CoE details given).
@@ -70,6 +70,5 @@ private:
     std::deque<std::vector<uint8_t>> segments_;
     uint8_t counter_ = 0;
     bool started_ = false;
-    std::deque<std::vector<uint8_t>> frames_;
 };
 

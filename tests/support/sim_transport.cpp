@@ -60,7 +60,7 @@ bool SimTransport::send(const uint8_t *frame, size_t len)
     return true;
 }
 
-int SimTransport::receive(uint8_t *buf, size_t capacity, int timeoutUs)
+int QueuedTransport::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 {
     if (queue_.empty()) {
         if (failWhenNothingQueued)
@@ -72,6 +72,7 @@ int SimTransport::receive(uint8_t *buf, size_t capacity, int timeoutUs)
     std::vector<uint8_t> f = std::move(queue_.front());
     queue_.pop_front();
     const size_t n = f.size() < capacity ? f.size() : capacity;
-    std::memcpy(buf, f.data(), n);
+    if (n > 0)
+        std::memcpy(buf, f.data(), n);
     return int(n);
 }

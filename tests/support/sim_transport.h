@@ -14,14 +14,27 @@
 #include <string>
 #include <vector>
 
-class SimTransport : public ecmaster::Transport {
+// A transport whose frames wait in a queue for the master's receive().
+class QueuedTransport : public ecmaster::Transport {
+public:
+    int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
+
+    // With nothing queued, receive() returns -1 (the adapter failed) at once
+    // instead of letting the timeout pass as a real wire would: the master
+    // then gives up at once, which keeps fuzzing fast.
+    bool failWhenNothingQueued = false;
+
+protected:
+    std::deque<std::vector<uint8_t>> queue_;
+};
+
+class SimTransport : public QueuedTransport {
 public:
     // A bus of these slaves (a --slaves list of the simulator); ok() tells
     // whether the model took it.
     explicit SimTransport(const std::string &slaves);
 
     bool send(const uint8_t *frame, size_t len) override;
-    int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
 
     ecsim::Bus &bus() { return *bus_; }
     bool ok() const { return bus_ != nullptr; }
@@ -45,11 +58,6 @@ public:
     int staleBeforeNext = 0;
     int foreignBeforeNext = 0;
 
-    // With nothing queued, receive() returns -1 (the adapter failed) at once
-    // instead of letting the timeout pass as a real wire would: the master
-    // then gives up at once, which keeps fuzzing fast.
-    bool failWhenNothingQueued = false;
-
     // Every frame sent and the model's reply (empty when it gave none),
     // while keepLog is set: what a seed program saves.
     struct Exchange {
@@ -65,6 +73,5 @@ public:
 
 private:
     std::unique_ptr<ecsim::Bus> bus_;
-    std::deque<std::vector<uint8_t>> queue_;
     std::vector<uint8_t> previousReply_;
 };
