@@ -15,6 +15,7 @@
 
 #include <csignal>
 
+using testsupport::awaitLine;
 using testsupport::SimProcess;
 
 namespace {
@@ -75,22 +76,6 @@ bool awaitAllInInit(SimProcess &sim)
             return false;
         QTest::qWait(20);
     }
-}
-
-// Reads the child's stdout into *seen until a line matches `re`.
-bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        *seen += QString::fromUtf8(p.readAllStandardOutput());
-        for (const QString &line : seen->split(QLatin1Char('\n')))
-            if (re.match(line).hasMatch())
-                return true;
-        if (p.state() == QProcess::NotRunning)
-            return false;
-        p.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-    }
-    return false;
 }
 
 } // namespace

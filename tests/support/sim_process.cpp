@@ -1,5 +1,6 @@
 #include "sim_process.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 namespace testsupport {
@@ -157,6 +158,23 @@ Finished runToEnd(const QString &program, const QStringList &args, int timeoutMs
     f.out = QString::fromUtf8(p.readAllStandardOutput());
     f.err = QString::fromUtf8(p.readAllStandardError());
     return f;
+}
+
+bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        *seen += QString::fromUtf8(p.readAllStandardOutput());
+        QStringList lines = seen->split(QLatin1Char('\n'));
+        lines.removeLast(); // empty, or a line still coming
+        for (const QString &line : lines)
+            if (re.match(line).hasMatch())
+                return true;
+        if (p.state() == QProcess::NotRunning)
+            return false;
+        p.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return false;
 }
 
 } // namespace testsupport

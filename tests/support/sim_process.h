@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -72,5 +73,9 @@ struct Finished {
     QString err;
 };
 Finished runToEnd(const QString &program, const QStringList &args, int timeoutMs = 30000);
+
+// Reads a running program's standard output into *seen until a whole line
+// matches `re`; false when the program ended or the time ran out first.
+bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs = 10000);
 
 } // namespace testsupport
