@@ -1,30 +1,25 @@
 // A bare EtherCAT frame client over one interface (a veth end inside a private namespace):
 // sends raw frames and waits for the frames that come back, timing the round trip.
-// The simulator's tests and the benchmarks use it as their baseline transport.
+// The simulator's tests and the benchmarks use it as their baseline transport. It opens
+// the interface as the simulator does (its PcapPort: inbound EtherCAT frames only).
 #pragma once
 
 #include "bench_line.h"
+#include "pcap_port.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
-
-typedef struct pcap pcap_t;
 
 namespace bench {
 
 class RawClient {
 public:
-    RawClient() = default;
-    ~RawClient();
-    RawClient(const RawClient &) = delete;
-    RawClient &operator=(const RawClient &) = delete;
+    bool open(const std::string &iface, std::string &error) { return port_.open(iface, error); }
 
-    // Opens `iface` in immediate, non-blocking mode, inbound frames with EtherType 0x88A4 only.
-    bool open(const std::string &iface, std::string &error);
-
-    bool send(const uint8_t *frame, size_t len);
+    bool send(const uint8_t *frame, size_t len) { return port_.send(frame, len); }
     bool send(const std::vector<uint8_t> &frame) { return send(frame.data(), frame.size()); }
 
     // Waits up to timeoutUs microseconds for the next inbound frame. False on timeout.
@@ -43,14 +38,11 @@ public:
     // Throws away every frame waiting now; returns how many.
     size_t drain();
 
-    std::string lastError() const { return error_; }
-
 private:
     bool next(std::vector<uint8_t> &frame);  // one waiting frame, without blocking
 
-    pcap_t *pcap_ = nullptr;
-    int fd_ = -1;
-    std::string error_;
+    ecsim::PcapPort port_;
+    std::deque<std::vector<uint8_t>> waiting_;
 };
 
 // Frames of one datagram for round-trip measurements.
