@@ -16,3 +16,8 @@ std::vector<DeviceSizes> deviceSizes(const std::string &bus)
     }
     return out;
 }
+
+const ecwire::SiiDevice &deviceSii(ecsim::Bus &bus, size_t position)
+{
+    return bus.slave(position).device().sii;
+}

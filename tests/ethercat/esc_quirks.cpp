@@ -6,8 +6,6 @@
 #include <ecwire/sii.h>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace reg = ecwire::reg;
 
@@ -233,55 +231,4 @@ void EscQuirks::rewrite(const std::vector<uint8_t> &request, std::vector<uint8_t
     for (auto &entry : slaves_)
         if (entry.second.hasSii)
             endOfFrame(entry.second.sii);
-}
-
-std::vector<uint16_t> EscQuirks::modelSii(ecsim::Bus &bus, int position)
-{
-    const uint16_t adp = uint16_t(0 - position);
-    auto once = [&](ecwire::Command cmd, uint16_t ado, std::vector<uint8_t> data, std::vector<uint8_t> *got) {
-        ecwire::FrameBuilder b;
-        b.add(cmd, 1, ecwire::makeAddress(adp, ado), data.data(), uint16_t(data.size()));
-        const std::vector<uint8_t> &f = b.finish();
-        std::vector<uint8_t> r;
-        ecwire::ParsedFrame p;
-        if (!bus.handleFrame(f.data(), f.size(), r) || ecwire::parseFrame(r.data(), r.size(), p) != ecwire::ParseError::None)
-            return false;
-        if (got)
-            got->assign(r.begin() + long(p.datagrams[0].dataOffset),
-                        r.begin() + long(p.datagrams[0].dataOffset + p.datagrams[0].length));
-        return p.datagrams[0].wkc == 1;
-    };
-    std::vector<uint16_t> words;
-    auto readAt = [&](uint32_t word) {
-        std::vector<uint8_t> cmd(6);
-        ecwire::putU16(cmd.data(), reg::SiiCmdRead);
-        ecwire::putU32(cmd.data() + 2, word);
-        if (!once(ecwire::Command::APWR, reg::SiiControl, cmd, nullptr))
-            return false;
-        std::vector<uint8_t> st;
-        // The EEPROM takes its time (on the bus clock): look again until done.
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (std::chrono::steady_clock::now() < until) {
-            if (!once(ecwire::Command::APRD, reg::SiiControl, std::vector<uint8_t>(14), &st))
-                return false;
-            const uint16_t status = ecwire::getU16(st.data());
-            if (status & reg::SiiBusy) {
-                std::this_thread::sleep_for(std::chrono::microseconds(20));
-                continue;
-            }
-            const int n = (status & reg::SiiRead8Bytes) ? 4 : 2;
-            for (int i = 0; i < n; ++i)
-                words.push_back(ecwire::getU16(st.data() + 6 + 2 * i));
-            return true;
-        }
-        return false;
-    };
-    size_t need = ecwire::sii::FirstCategory;
-    while (words.size() < need) {
-        if (!readAt(uint32_t(words.size())))
-            return {};
-        if (words.size() >= need && ecwire::scanSiiImage(words, &need) != ecwire::SiiScan::NeedMore)
-            break;
-    }
-    return words;
 }

@@ -41,9 +41,6 @@ public:
     // A 32-bit distributed clock (also clears features bit 3).
     void dc32(int position);
 
-    // The model's SII image of the slave at `position`, read through its ESC.
-    static std::vector<uint16_t> modelSii(ecsim::Bus &bus, int position);
-
     // What the master did that an ESC does not take.
     int siiWritesWhileBusy = 0;   // commands written while the interface was busy
     int siiDataReadEarly = 0;     // data read in the frame that wrote its command

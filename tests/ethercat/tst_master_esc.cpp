@@ -2,6 +2,7 @@
 // does not show by itself (laid over it by EscQuirks): the SII interface's
 // timing and errors, SII contents the field has, ESCs without LRW, 32-bit
 // clocks, FMMUs that run out, AL errors and their acknowledge.
+#include "device_sizes.h"
 #include "esc_quirks.h"
 #include "master_fixture.h"
 #include "stderr_capture.h"
@@ -22,11 +23,7 @@ namespace reg = ecwire::reg;
 
 ecwire::SiiDevice modelDevice(MasterOnSim &m, int position)
 {
-    ecwire::SiiDevice d;
-    const std::vector<uint16_t> words = EscQuirks::modelSii(m.sim.bus(), position);
-    if (!ecwire::parseSiiImage(words, d))
-        qFatal("the model's SII image does not parse");
-    return d;
+    return deviceSii(m.sim.bus(), size_t(position));
 }
 
 EscQuirks::Sii served(const ecwire::SiiDevice &d, bool eightBytes = true, int busyFrames = 2)
