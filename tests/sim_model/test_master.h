@@ -132,11 +132,7 @@ public:
         QVERIFY2(probe.writeFmmu(station(pos), n, logical, length, physical, type), probe.error().c_str());
     }
     // The mailbox as the device's SII gives it.
-    ecprobe::MailboxLayout mailboxOf(size_t pos)
-    {
-        const SiiDevice &s = bus->slave(pos).device().sii;
-        return {s.mbxRxOffset, s.mbxRxSize, s.mbxTxOffset, s.mbxTxSize};
-    }
+    ecprobe::MailboxLayout mailboxOf(size_t pos) { return ecprobe::mailboxOf(bus->slave(pos).device().sii); }
     void setupMailbox(size_t pos)
     {
         const ecprobe::MailboxLayout m = mailboxOf(pos);

@@ -142,7 +142,7 @@ BringUp bringUpBus(Probe &p, uint16_t state)
         if (!ecwire::parseSiiImage(words, s.sii, &e))
             return r;
         s.lrw = !(features & reg::FeatureNoLrw);
-        s.mailbox = {s.sii.mbxRxOffset, s.sii.mbxRxSize, s.sii.mbxTxOffset, s.sii.mbxTxSize};
+        s.mailbox = mailboxOf(s.sii);
         if (s.mailbox.present()
             && (!p.writeSm(s.station, 0, s.mailbox.outStart, s.mailbox.outSize, sm::ControlMailboxOut)
                 || !p.writeSm(s.station, 1, s.mailbox.inStart, s.mailbox.inSize, sm::ControlMailboxIn))) {

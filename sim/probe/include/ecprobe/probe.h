@@ -29,7 +29,7 @@ struct Clock {
 // The monotonic clock; wait() sleeps.
 Clock monotonicClock();
 
-// Where a slave's mailboxes are (its SII's standard mailbox fields).
+// Where a slave's mailboxes are (its SII's standard mailbox fields, mailboxOf()).
 struct MailboxLayout {
     uint16_t outStart = 0, outSize = 0; // written by the master (SM0)
     uint16_t inStart = 0, inSize = 0;   // read by the master (SM1)
