@@ -7,9 +7,9 @@
 
 #include <functional>
 
-namespace buscheck {
-
 class StopSignals;
+
+namespace buscheck {
 
 // Called as each step of the connect ends (for a report that shows progress),
 // and once more for the step after which the connect stopped, with its

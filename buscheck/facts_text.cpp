@@ -1,6 +1,7 @@
 #include "facts_text.h"
 
 #include <ecwire/al_status.h>
+#include <ecwire/hex.h>
 #include <ecwire/registers.h>
 #include <ecwire/sii.h>
 
@@ -85,7 +86,7 @@ QString flagsText(const ReadingRecord &r)
 
 QString hexText(uint32_t value, int digits)
 {
-    return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(digits, QLatin1Char('0'));
+    return QString::fromStdString(ecwire::hex(value, digits));
 }
 
 QString stepTitle(ecat::ConnectStep step)

@@ -108,7 +108,8 @@ int main(int argc, char **argv)
         break;
     }
 
-    StopSignals stop;
+    StopSignals stop(StopSignals::Hangup::Stops, "pressure-bus-check: stopping: the bus is brought down first\n");
+    stop.wakeEventLoop();
     QTextStream out(stdout);
     if (options.adapter.isEmpty())
         return listAdapters(options, out);

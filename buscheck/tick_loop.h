@@ -4,9 +4,9 @@
 
 #include <functional>
 
-namespace buscheck {
-
 class StopSignals;
+
+namespace buscheck {
 
 constexpr int kTickMs = 10;
 

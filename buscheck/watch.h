@@ -8,9 +8,9 @@
 
 #include <QTextStream>
 
-namespace buscheck {
-
 class StopSignals;
+
+namespace buscheck {
 
 // Returns the verdict of the last second shown (a working sensor in OP or
 // not); the caller brings the bus down.

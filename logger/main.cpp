@@ -26,7 +26,8 @@ void printLine(std::FILE *stream, const QString &text)
 
 int main(int argc, char *argv[])
 {
-    logger::stop_signals::install();
+    // SIGTERM and SIGINT stop, SIGHUP starts a new run: flags the tick takes.
+    StopSignals stopSignals(StopSignals::Hangup::StartsNewRun);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressure-logger"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PRESSURE_MONITOR_VERSION));
@@ -58,9 +59,9 @@ int main(int argc, char *argv[])
     ticks.setTimerType(Qt::PreciseTimer);
     ticks.setInterval(kTickMs);
     QObject::connect(&ticks, &QTimer::timeout, &app, [&] {
-        if (const int signalNumber = logger::stop_signals::takeStop())
-            pressureLogger.requestStop(QString::fromLatin1(logger::stop_signals::name(signalNumber)));
-        if (logger::stop_signals::takeNewRun())
+        if (const int signalNumber = stopSignals.takeStop())
+            pressureLogger.requestStop(QString::fromLatin1(StopSignals::name(signalNumber)));
+        if (stopSignals.takeNewRun())
             pressureLogger.requestNewRun();
         if (!pressureLogger.tick()) {
             ticks.stop();

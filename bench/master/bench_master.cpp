@@ -2,13 +2,17 @@
 // a bare frame round trip measured in the same run:
 //   one process-data exchange (send + receive), median and 99th percentile;
 //   one ecx_readstate with every slave agreeing;
-//   bring-up from ecx_init to OP with the simulator;
+//   bring-up from ecx_init to OP with the simulator, and its steps;
 //   CPU time (user + system) per exchange.
 // Run inside scripts/netns-run (see run.sh).
-#include "child.h"
-#include "raw_roundtrip.h"
+#include "bench_line.h"
+#include "bring_up.h"
+#include "raw_client.h"
+#include "sim_process.h"
 
 #include <soem/soem.h>
+
+#include <QCoreApplication>
 
 #include <algorithm>
 #include <cstdio>
@@ -17,17 +21,12 @@
 #include <memory>
 #include <string>
 #include <sys/resource.h>
-#include <time.h>
 #include <vector>
 
 namespace {
 
-int64_t nowNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+constexpr int kBlock = 500;        // alternating blocks, so that load from elsewhere hits all alike
+constexpr int kBareTimeoutUs = 2000;
 
 int64_t cpuNs()
 {
@@ -37,236 +36,158 @@ int64_t cpuNs()
     return ns(ru.ru_utime) + ns(ru.ru_stime);
 }
 
-struct Stats {
-    double median = 0, p99 = 0;
-    int lost = 0;
-};
-
-Stats summarize(std::vector<int64_t> v, int lost)
+void line(const std::string &figure, double value, const char *unit, double base = 0, const char *goal = "-")
 {
-    Stats s;
-    s.lost = lost;
-    if (v.empty())
-        return s;
-    std::sort(v.begin(), v.end());
-    s.median = double(v[v.size() / 2]) / 1000.0;
-    s.p99 = double(v[std::min(v.size() - 1, v.size() * 99 / 100)]) / 1000.0;
-    return s;
+    bench::line("master", figure, value, unit, base, goal);
 }
 
+// The median and the 99th percentile against the bare round trip's.
+void againstBare(const std::string &what, const bench::Samples &s, const bench::Timings &bare)
+{
+    const bench::Timings t = s.summary();
+    line(what + ", median", t.medianUs, "us", bare.medianUs, "within 1.5x");
+    line(what + ", p99", t.p99Us, "us", bare.p99Us, "within 1.5x");
+    std::printf("%s: %zu timed, %zu lost\n", what.c_str(), t.samples, t.lost);
+}
+
+int exchange(ecx_contextt *c)
+{
+    ecx_send_processdata(c);
+    return ecx_receive_processdata(c, 2000);
+}
+
+// The time `work` takes, or -1 when it says it failed.
 template <typename F>
-Stats measure(int n, F once)
+int64_t timed(F work)
 {
-    std::vector<int64_t> t;
-    t.reserve(size_t(n));
-    int lost = 0;
-    for (int i = 0; i < n; ++i) {
-        const int64_t ns = once();
-        if (ns < 0)
-            ++lost;
-        else
-            t.push_back(ns);
-    }
-    return summarize(t, lost);
-}
-
-void printRatio(const char *what, const Stats &m, const Stats &base)
-{
-    const double rMedian = base.median > 0 ? m.median / base.median : 0.0;
-    const double rP99 = base.p99 > 0 ? m.p99 / base.p99 : 0.0;
-    std::printf("%-44s median %7.1f us (%.2fx)  p99 %7.1f us (%.2fx)  lost %d  (goal within 1.5x)\n", what,
-                m.median, rMedian, m.p99, rP99, m.lost);
-    // The 99th percentile in the machine-readable form (the median line above is read as it is).
-    std::printf("BENCH\tmaster\t%s p99\t%.1f\tus\t%.1f\t%.3f\t1.5x\n", what, m.p99, base.p99, rP99);
-}
-
-const char *argValue(int argc, char **argv, const char *name, const char *def)
-{
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], name) == 0)
-            return argv[i + 1];
-    return def;
+    const int64_t t0 = bench::nowNs();
+    return work() ? bench::nowNs() - t0 : -1;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const char *masterIf = std::getenv("ECAT_MASTER_IF");
-    const char *simIf = std::getenv("ECAT_SIM_IF");
-    const std::string sim = argValue(argc, argv, "--sim", "");
-    const std::string reflector = argValue(argc, argv, "--reflector", "");
-    const int n = std::atoi(argValue(argc, argv, "--iterations", "20000"));
-    if (!masterIf || !simIf || sim.empty() || reflector.empty() || n <= 0) {
-        std::fprintf(stderr, "usage (inside scripts/netns-run): %s --sim PATH --reflector PATH [--iterations N]\n",
-                     argv[0]);
+    QCoreApplication app(argc, argv); // for the helpers' QProcess
+    int n = 20000;
+    if (argc == 3 && std::strcmp(argv[1], "--iterations") == 0)
+        n = std::atoi(argv[2]);
+    if (argc == 2 || argc > 3 || n <= 0 || !testsupport::insideNamespace()) {
+        std::fprintf(stderr, "usage (inside scripts/netns-run, see run.sh): %s [--iterations N]\n", argv[0]);
         return 2;
     }
+    const QByteArray masterIfName = testsupport::masterInterface().toLocal8Bit();
+    const char *masterIf = masterIfName.constData();
     std::unique_ptr<ecx_contextt> ctx(new ecx_contextt);
+    ecx_contextt *c = ctx.get();
     static uint8_t iomap[4096];
-    std::string why;
-    std::printf("bench/master: %d iterations per figure, %s <-> %s\n", n, masterIf, simIf);
+    QString why;
+    std::string error;
+    bench::RawClient raw;
+    if (!raw.open(masterIf, error)) {
+        std::fprintf(stderr, "raw port: %s\n", error.c_str());
+        return 1;
+    }
+    const std::vector<uint8_t> bareFrame = bench::lrwFrame(8);
+    std::printf("bench/master: %d iterations per figure over %s\n", n, masterIf);
 
     // 1. Against the bare reflector: the master's own cost over the wire's.
     {
-        Child refl;
-        if (!refl.start({reflector, "--iface", simIf}, 5000, &why)) {
-            std::fprintf(stderr, "%s\n", why.c_str());
+        testsupport::SimProcess reflector(QStringLiteral(BARE_REFLECTOR_PATH));
+        if (!reflector.start({}, &why, 5000)) {
+            std::fprintf(stderr, "bare reflector: %s\n", qPrintable(why));
             return 1;
         }
-        RawRoundTrip raw;
-        if (!raw.open(masterIf, &why)) {
-            std::fprintf(stderr, "raw port: %s\n", why.c_str());
-            return 1;
-        }
-        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
-        if (!ecx_init(ctx.get(), masterIf))
+        std::memset(c, 0, sizeof(ecx_contextt));
+        if (!ecx_init(c, masterIf))
             return 1;
         // A mapping as for a sensor and one output byte, without slaves.
-        ec_groupt &g = ctx->grouplist[0];
+        ec_groupt &g = c->grouplist[0];
         g.outputs = iomap;
         g.Obytes = 1;
         g.inputs = iomap + 1;
         g.Ibytes = 5;
-        auto exchangeOnce = [&] {
-            ecx_send_processdata(ctx.get());
-            return ecx_receive_processdata(ctx.get(), 2000);
-        };
         for (int i = 0; i < 200; ++i)
-            exchangeOnce();
-        const std::vector<uint8_t> bareFrame = lrwFrame(8);
-        std::vector<int64_t> tBare, tEx;
-        int lostBare = 0, lostEx = 0;
-        constexpr int kBlock = 500;
-        // Alternating blocks, so that load from elsewhere hits both alike.
+            exchange(c);
+        bench::Samples bare, ex;
         for (int done = 0; done < n; done += kBlock) {
             const int m = std::min(kBlock, n - done);
-            raw.drain();
-            for (int i = 0; i < m; ++i) {
-                const int64_t ns = raw.once(bareFrame, 2000);
-                ns < 0 ? ++lostBare : (tBare.push_back(ns), 0);
-            }
-            exchangeOnce(); // takes the bare replies off the master's queue, untimed
-            for (int i = 0; i < m; ++i) {
-                const int64_t t0 = nowNs();
-                exchangeOnce() == EC_NOFRAME ? ++lostEx : (tEx.push_back(nowNs() - t0), 0);
-            }
+            raw.roundTrips(bareFrame, size_t(m), 0, bare, kBareTimeoutUs);
+            exchange(c); // takes the bare replies off the master's queue, untimed
+            for (int i = 0; i < m; ++i)
+                ex.add(timed([c] { return exchange(c) != EC_NOFRAME; }));
         }
-        const Stats base = summarize(tBare, lostBare);
-        const Stats m = summarize(tEx, lostEx);
-        std::printf("%-44s median %7.1f us          p99 %7.1f us  lost %d\n",
-                    "bare round trip via reflector (baseline)", base.median, base.p99, base.lost);
-        printRatio("process-data exchange via reflector", m, base);
-        ecx_close(ctx.get());
+        const bench::Timings base = bare.summary();
+        line("bare round trip via reflector (baseline), median", base.medianUs, "us");
+        line("bare round trip via reflector (baseline), p99", base.p99Us, "us");
+        againstBare("process-data exchange via reflector", ex, base);
+        ecx_close(c);
     }
 
     // 2. Against the simulator: bring-up, exchange, state read, CPU.
-    Child simulator;
-    if (!simulator.start({sim, "--iface", simIf, "--slaves", "sensor,dig-out"}, 10000, &why)) {
-        std::fprintf(stderr, "%s\n", why.c_str());
+    testsupport::SimProcess sim;
+    if (!sim.start({"--slaves", "sensor,dig-out"}, &why, 10000)) {
+        std::fprintf(stderr, "simulator: %s\n", qPrintable(why));
         return 1;
     }
-    std::vector<int64_t> bringUps;
-    // Where the bring-up time goes: init, config_init, map, dc, to SAFE-OP, to OP.
-    std::vector<int64_t> phase[6];
+    // Where the bring-up time goes: ecx_init, then each step of bringUpBus().
+    const char *const stepName[] = {"ecx_init", "config_init", "map_group", "configdc", "to SAFE-OP", "to OP"};
+    bench::Samples bringUps, steps[6];
     for (int k = 0; k < 20; ++k) {
-        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
-        int64_t mark[7];
-        mark[0] = nowNs();
-        const int opened = ecx_init(ctx.get(), masterIf);
-        mark[1] = nowNs();
-        if (!opened || ecx_config_init(ctx.get()) <= 0) {
-            std::fprintf(stderr, "bring-up failed\n");
+        std::memset(c, 0, sizeof(ecx_contextt));
+        const int64_t start = bench::nowNs();
+        int64_t mark = start;
+        const auto stepDone = [&](int step) {
+            const int64_t now = bench::nowNs();
+            steps[step].add(now - mark);
+            mark = now;
+        };
+        const bool opened = ecx_init(c, masterIf);
+        stepDone(0);
+        if (!opened || bringUpBus(c, iomap, sizeof iomap, 8000000, 2000000,
+                                  [&](BringUpStep s) { stepDone(1 + int(s)); }) < 0
+            || c->slavelist[0].state != EC_STATE_OPERATIONAL) {
+            std::fprintf(stderr, "bring-up failed (state 0x%02X)\n", c->slavelist[0].state);
             return 1;
         }
-        mark[2] = nowNs();
-        ecx_config_map_group(ctx.get(), iomap, 0);
-        mark[3] = nowNs();
-        ecx_configdc(ctx.get());
-        mark[4] = nowNs();
-        ecx_statecheck(ctx.get(), 0, EC_STATE_SAFE_OP, 8000000);
-        ecx_send_processdata(ctx.get());
-        ecx_receive_processdata(ctx.get(), 2000);
-        mark[5] = nowNs();
-        ctx->slavelist[0].state = EC_STATE_OPERATIONAL;
-        ecx_writestate(ctx.get(), 0);
-        const uint16_t st = ecx_statecheck(ctx.get(), 0, EC_STATE_OPERATIONAL, 2000000);
-        mark[6] = nowNs();
-        bringUps.push_back(mark[6] - mark[0]);
-        for (int p = 0; p < 6; ++p)
-            phase[p].push_back(mark[p + 1] - mark[p]);
-        if (st != EC_STATE_OPERATIONAL) {
-            std::fprintf(stderr, "bus did not reach OP (0x%02X)\n", st);
-            return 1;
-        }
+        bringUps.add(bench::nowNs() - start);
         if (k < 19)
-            ecx_close(ctx.get());
+            ecx_close(c);
     }
-    const char *phaseName[6] = {"ecx_init", "config_init", "map_group", "configdc", "to SAFE-OP", "to OP"};
-    std::printf("%-44s", "bring-up phases (median, ms)");
-    for (int p = 0; p < 6; ++p)
-        std::printf(" %s %.2f", phaseName[p], summarize(phase[p], 0).median / 1000.0);
-    std::printf("\n");
-    const Stats up = summarize(bringUps, 0);
-    std::printf("%-44s median %7.2f ms          max %7.2f ms  (goal < 50 ms)\n", "bring-up ecx_init to OP",
-                up.median / 1000.0, double(*std::max_element(bringUps.begin(), bringUps.end())) / 1e6);
+    for (int s = 0; s < 6; ++s)
+        line(std::string("bring-up step ") + stepName[s] + ", median", steps[s].summary().medianUs / 1000.0, "ms");
+    const bench::Timings up = bringUps.summary();
+    line("bring-up ecx_init to OP, median", up.medianUs / 1000.0, "ms", 0, "< 50 ms");
+    line("bring-up ecx_init to OP, slowest of 20", up.p99Us / 1000.0, "ms");
 
-    // Bare round trips, exchanges and state reads in alternating blocks, so
-    // that load from elsewhere on the machine hits all three alike.
-    RawRoundTrip rawSim;
-    if (!rawSim.open(masterIf, &why)) {
-        std::fprintf(stderr, "raw port: %s\n", why.c_str());
-        return 1;
-    }
-    const std::vector<uint8_t> bareFrame = lrwFrame(8);
-    constexpr int kBlock = 500;
-    std::vector<int64_t> tBare, tEx, tRs;
-    int lostBare = 0, lostEx = 0, lostRs = 0;
-    int64_t cpuEx = 0, cpuBare = 0;
-    auto exchangeOnce = [&] {
-        ecx_send_processdata(ctx.get());
-        return ecx_receive_processdata(ctx.get(), 2000);
-    };
     for (int i = 0; i < 200; ++i)
-        exchangeOnce();
+        exchange(c);
+    bench::Samples bare, ex, rs;
+    int64_t cpuEx = 0, cpuBare = 0;
     for (int done = 0; done < n; done += kBlock) {
         const int m = std::min(kBlock, n - done);
-        exchangeOnce(); // keeps the outputs watchdog fed
-        rawSim.drain();
+        exchange(c); // keeps the outputs watchdog fed
         int64_t c0 = cpuNs();
-        for (int i = 0; i < m; ++i) {
-            const int64_t ns = rawSim.once(bareFrame, 2000);
-            ns < 0 ? ++lostBare : (tBare.push_back(ns), 0);
-        }
+        raw.roundTrips(bareFrame, size_t(m), 0, bare, kBareTimeoutUs);
         cpuBare += cpuNs() - c0;
-        exchangeOnce(); // takes the bare replies off the master's queue, untimed
+        exchange(c); // takes the bare replies off the master's queue, untimed
         c0 = cpuNs();
-        for (int i = 0; i < m; ++i) {
-            const int64_t t0 = nowNs();
-            const int wkc = exchangeOnce();
-            wkc == 3 ? (tEx.push_back(nowNs() - t0), 0) : ++lostEx;
-        }
+        for (int i = 0; i < m; ++i)
+            ex.add(timed([c] { return exchange(c) == 3; }));
         cpuEx += cpuNs() - c0;
         for (int i = 0; i < m; ++i) {
-            exchangeOnce(); // process data keeps flowing between the reads
-            const int64_t t0 = nowNs();
-            const int st = ecx_readstate(ctx.get());
-            st == EC_STATE_OPERATIONAL ? (tRs.push_back(nowNs() - t0), 0) : ++lostRs;
+            exchange(c); // process data keeps flowing between the reads
+            rs.add(timed([c] { return ecx_readstate(c) == EC_STATE_OPERATIONAL; }));
         }
     }
-    const Stats base = summarize(tBare, lostBare);
-    const Stats ex = summarize(tEx, lostEx);
-    const Stats rs = summarize(tRs, lostRs);
-    const double bareCpu = double(cpuBare) / n / 1000.0;
-    const double cpuPerExchange = double(cpuEx) / n / 1000.0;
-    std::printf("%-44s median %7.1f us          p99 %7.1f us  lost %d\n",
-                "bare round trip via simulator (baseline)", base.median, base.p99, base.lost);
-    printRatio("process-data exchange via simulator", ex, base);
-    printRatio("ecx_readstate (all agree) via simulator", rs, base);
-    std::printf("%-44s %7.1f us per exchange (%.2fx of %.1f us per bare round trip)\n", "CPU user+system",
-                cpuPerExchange, bareCpu > 0 ? cpuPerExchange / bareCpu : 0.0, bareCpu);
-    ctx->slavelist[0].state = EC_STATE_INIT;
-    ecx_writestate(ctx.get(), 0);
-    ecx_close(ctx.get());
+    const bench::Timings base = bare.summary();
+    line("bare round trip via simulator (baseline), median", base.medianUs, "us");
+    line("bare round trip via simulator (baseline), p99", base.p99Us, "us");
+    againstBare("process-data exchange via simulator", ex, base);
+    againstBare("ecx_readstate (all agree) via simulator", rs, base);
+    line("CPU user+system per exchange", double(cpuEx) / n / 1000.0, "us", double(cpuBare) / n / 1000.0);
+    c->slavelist[0].state = EC_STATE_INIT;
+    ecx_writestate(c, 0);
+    ecx_close(c);
     return 0;
 }

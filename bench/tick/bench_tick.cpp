@@ -6,10 +6,8 @@
 //   bench-tick [--ticks N]     (default 20000; at least 10000 for the figures)
 #include "bench_line.h"
 #include "pressure_link.h"
+#include "raw_client.h"
 #include "sim_process.h"
-
-#include <ecbench/raw_client.h>
-#include <ecwire/frame.h>
 
 #include <QCoreApplication>
 
@@ -31,27 +29,14 @@ using bench::summarize;
 
 bool bareRoundTrips(const char *masterIf, int count, Figures &out, std::string &error)
 {
-    ecbench::RawClient client;
+    bench::RawClient client;
     if (!client.open(masterIf, error))
         return false;
-    // A process-data frame of the tick's size: one LRW datagram of 5 bytes.
-    ecwire::FrameBuilder builder;
-    builder.add(ecwire::Command::LRW, 0, 0, nullptr, kImageBytes);
-    const std::vector<uint8_t> frame = builder.finish();
-    std::vector<uint8_t> reply;
-    std::vector<int64_t> samples;
-    samples.reserve(size_t(count));
-    size_t failures = 0;
-    for (int i = 0; i < count + 200; ++i) {  // the first 200 warm up
-        const int64_t ns = client.roundTrip(frame, reply, kRoundTripTimeoutUs);
-        if (i < 200)
-            continue;
-        if (ns < 0)
-            ++failures;
-        else
-            samples.push_back(ns);
-    }
-    out = summarize(std::move(samples), failures);
+    // A process-data frame of the tick's size: one LRW datagram of 5 bytes;
+    // the first 200 round trips warm up.
+    bench::Samples samples;
+    client.roundTrips(bench::lrwFrame(kImageBytes), size_t(count), 200, samples, kRoundTripTimeoutUs);
+    out = samples.summary();
     return true;
 }
 

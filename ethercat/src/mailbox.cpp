@@ -16,12 +16,6 @@ namespace {
 namespace reg = ecwire::reg;
 
 constexpr unsigned kReadSm = 1; // SyncManager 1: slave to master
-// Repeat request (ETG.1000.4, mailbox "repeat"): the master toggles the
-// repeat bit of the read mailbox SyncManager's activate byte; the slave
-// writes its last message again and then makes the repeat acknowledge of the
-// SyncManager's PDI control byte equal to the request.
-constexpr uint8_t kRepeatRequest = ecwire::sm::ActivateRepeat;
-constexpr uint8_t kRepeatAck = ecwire::sm::PdiRepeatAck;
 constexpr int kLostFramesAllowed = 3;
 constexpr int kMaxDrained = 8;           // stale messages dropped at most
 uint16_t smRegister(unsigned sm, size_t field)
@@ -105,7 +99,11 @@ bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std:
         *why = "no answer reading the read mailbox's activate byte for a repeat request";
         return false;
     }
-    activate = uint8_t(activate ^ kRepeatRequest);
+    // Repeat request (ETG.1000.4, mailbox "repeat"): the master toggles the
+    // repeat bit of the read mailbox SyncManager's activate byte; the slave
+    // writes its last message again and then makes the repeat acknowledge of
+    // the SyncManager's PDI control byte equal to the request.
+    activate = uint8_t(activate ^ ecwire::sm::ActivateRepeat);
     if (fpwr(c, s.configadr, smRegister(kReadSm, ecwire::sm::Activate), &activate, 1) != 1) {
         *why = "repeat request not taken by the read mailbox";
         return false;
@@ -117,7 +115,7 @@ bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std:
             *why = "no answer polling the repeat acknowledge";
             return false;
         }
-        if (((pdi & kRepeatAck) != 0) == ((activate & kRepeatRequest) != 0))
+        if (((pdi & ecwire::sm::PdiRepeatAck) != 0) == ((activate & ecwire::sm::ActivateRepeat) != 0))
             return true;
         if (nowUs() >= deadlineUs) {
             *why = "the slave did not acknowledge the mailbox repeat request";

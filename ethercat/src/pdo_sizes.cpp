@@ -17,12 +17,8 @@ namespace ecmaster {
 
 namespace {
 
-// ETG.1000.6 object dictionary: 0x1C00 gives the communication type of each
-// SyncManager (sub n for SyncManager n-1, the SII's type numbers), and the
-// PDO assignment of SyncManager n is object 0x1C10 + n (0x1C12 for the
-// usual outputs on SyncManager 2, 0x1C13 for the inputs on 3).
-constexpr uint16_t kSmTypes = 0x1C00;
-constexpr uint16_t kPdoAssignBase = 0x1C10;
+constexpr uint16_t kSmTypes = ecwire::coe::SmTypes;
+constexpr uint16_t kPdoAssignBase = ecwire::coe::PdoAssignBase;
 constexpr uint32_t kBitLengthMask = 0xFF; // low byte of a mapping entry
 constexpr uint8_t kMaxEntries = 254;
 constexpr size_t kTypeWidth = 1;          // a SyncManager type

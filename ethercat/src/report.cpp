@@ -7,13 +7,6 @@
 
 namespace ecmaster {
 
-std::string hex(uint32_t value, int digits)
-{
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%0*X", digits, unsigned(value));
-    return b;
-}
-
 std::string stateText(uint16_t state)
 {
     if ((state & ecwire::al::StateMask) == 0)

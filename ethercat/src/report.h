@@ -5,13 +5,14 @@
 
 #include <soem/soem.h>
 
+#include <ecwire/hex.h>
+
 #include <cstdint>
 #include <string>
 
 namespace ecmaster {
 
-// "0x001D" for hex(0x1D, 4).
-std::string hex(uint32_t value, int digits);
+using ecwire::hex;
 
 // "SAFE-OP", "SAFE-OP+ERROR", "none" (no answer).
 std::string stateText(uint16_t state);

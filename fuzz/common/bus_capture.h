@@ -3,23 +3,24 @@
 // went over the wire, and the mailbox areas the master read (CoE replies).
 #pragma once
 
-#include "bus_transport.h"
+#include "master_fixture.h"
+#include "stepping_clock.h"
 
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
+#include <ecwire/registers.h>
 
 #include <map>
 #include <vector>
 
 namespace fuzzbus {
 
+namespace reg = ecwire::reg;
+
 // SII interface registers as the master reads them in one datagram.
-constexpr uint16_t kSiiControl = 0x0502;
-constexpr size_t kSiiAddressAt = 2;     // 0x0504 - 0x0502
-constexpr size_t kSiiDataAt = 6;        // 0x0508 - 0x0502
-constexpr uint16_t kSiiBusy = 0x8000;
-constexpr uint16_t kSiiErrors = 0x3800; // checksum, device info, command errors
-constexpr uint16_t kSiiRead8 = 0x0040;
+constexpr size_t kSiiAddressAt = reg::SiiAddress - reg::SiiControl;
+constexpr size_t kSiiDataAt = reg::SiiData - reg::SiiControl;
+constexpr uint16_t kSiiErrors = reg::SiiChecksumError | reg::SiiDeviceInfoError | reg::SiiCommandError;
 
 struct Capture {
     std::map<uint16_t, std::vector<uint16_t>> siiImages; // by station address
@@ -29,19 +30,16 @@ struct Capture {
 // Brings the bus up and collects what went over the wire.
 inline bool captureBringUp(const std::string &slaves, Capture &out)
 {
-    std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(slaves);
-    if (!bus)
+    MasterOnSim m(slaves);
+    if (!m.sim.ok())
         return false;
-    bus->setClock(steppingClock());
-    BusTransport t(*bus);
-    ecx_contextt ctx;
-    std::memset(&ctx, 0, sizeof ctx);
-    static uint8_t iomap[4096];
-    ecx_init_transport(&ctx, &t);
-    const bool up = bringUp(&ctx, iomap, sizeof iomap) > 0;
+    m.sim.bus().setClock(fuzzclock::stepping());
+    m.sim.failWhenNothingQueued = true;
+    m.sim.keepLog = true;
+    const bool up = m.bringUp(50000, 50000) > 0;
 
     std::map<uint16_t, std::map<uint32_t, uint16_t>> words;
-    for (const Exchange &x : t.log) {
+    for (const SimTransport::Exchange &x : m.sim.log) {
         ecwire::ParsedFrame parsed;
         if (x.reply.empty() ||
             ecwire::parseFrame(x.reply.data(), x.reply.size(), parsed) != ecwire::ParseError::None)
@@ -50,18 +48,18 @@ inline bool captureBringUp(const std::string &slaves, Capture &out)
             const uint8_t *data = x.reply.data() + d.dataOffset;
             if (d.command != uint8_t(ecwire::Command::FPRD) || d.wkc != 1)
                 continue;
-            if (d.ado == kSiiControl && d.length >= kSiiDataAt + 4) {
+            if (d.ado == reg::SiiControl && d.length >= kSiiDataAt + 4) {
                 const uint16_t status = ecwire::getU16(data);
-                if (status & (kSiiBusy | kSiiErrors))
+                if (status & (reg::SiiBusy | kSiiErrors))
                     continue;
                 const uint32_t addr = ecwire::getU32(data + kSiiAddressAt);
-                const int n = (status & kSiiRead8) && d.length >= kSiiDataAt + 8 ? 4 : 2;
+                const int n = (status & reg::SiiRead8Bytes) && d.length >= kSiiDataAt + 8 ? 4 : 2;
                 for (int i = 0; i < n; ++i)
                     words[d.adp][addr + uint32_t(i)] = ecwire::getU16(data + kSiiDataAt + 2 * i);
                 continue;
             }
-            for (int s = 1; s <= ctx.slavecount; ++s) {
-                const ec_slavet &sl = ctx.slavelist[s];
+            for (int s = 1; s <= m.c()->slavecount; ++s) {
+                const ec_slavet &sl = m.slave(s);
                 if (sl.mbx_rl > 0 && d.adp == sl.configadr && d.ado == sl.mbx_ro)
                     out.mailboxReads.emplace_back(data, data + d.length);
             }
@@ -76,7 +74,6 @@ inline bool captureBringUp(const std::string &slaves, Capture &out)
             image[word.first] = word.second;
         out.siiImages[station.first] = image;
     }
-    ecx_close(&ctx);
     return up;
 }
 

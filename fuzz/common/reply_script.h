@@ -9,29 +9,24 @@
 // a mode of 0 always matches.
 #pragma once
 
-#include <ecmaster/transport.h>
+#include "chunks.h"
+#include "sim_transport.h"
+
+#include <ecwire/frame.h>
+#include <ecwire/le.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-#include <deque>
 #include <vector>
 
 namespace fuzzscript {
 
-// Offsets within an EtherCAT frame, for patching only; the master and the
-// model parse frames with the shared wire library.
-constexpr size_t kFirstDatagram = 16;
-constexpr size_t kIndexInDatagram = 1;
-constexpr size_t kLengthInDatagram = 6;
-constexpr size_t kDatagramHeader = 10;
-constexpr size_t kWkcSize = 2;
-constexpr uint16_t kMoreDatagrams = 0x8000;
-constexpr uint16_t kLengthMask = 0x07FF;
 constexpr uint16_t kSameAnswer = 0x8000;
 
-class ScriptTransport : public ecmaster::Transport {
+class ScriptTransport : public QueuedTransport {
 public:
+    ScriptTransport() { failWhenNothingQueued = true; } // nothing more on the wire: give up at once
+
     void load(const uint8_t *data, size_t size, uint8_t indexMode)
     {
         data_ = data;
@@ -45,54 +40,34 @@ public:
     bool send(const uint8_t *frame, size_t len) override
     {
         ++sent;
-        const bool haveIndex = len > kFirstDatagram + kIndexInDatagram;
-        const uint8_t index = haveIndex ? frame[kFirstDatagram + kIndexInDatagram] : 0;
+        const size_t indexAt = ecwire::ecat::FirstDatagram + ecwire::dgram::Index;
+        const bool haveIndex = len > indexAt;
+        const uint8_t index = haveIndex ? frame[indexAt] : 0;
         bool more = true;
         while (more && pos_ < size_) {
-            uint16_t head = 0;
-            if (size_ - pos_ >= 2) {
-                head = static_cast<uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
-                pos_ += 2;
-            } else {
-                head = static_cast<uint16_t>(size_ - pos_);
-            }
-            more = (head & kSameAnswer) != 0;
-            size_t n = head & ~kSameAnswer;
-            if (n > size_ - pos_)
-                n = size_ - pos_;
-            std::vector<uint8_t> f(data_ + pos_, data_ + pos_ + n);
-            pos_ += n;
+            fuzzchunks::Chunk c = fuzzchunks::take(data_, size_, pos_, static_cast<uint16_t>(~kSameAnswer));
+            more = (c.head & kSameAnswer) != 0;
             if (!(indexMode_ & 1) && haveIndex)
-                patchIndexes(f, static_cast<uint8_t>(index ^ (indexMode_ >> 1)));
-            queue_.push_back(std::move(f));
+                patchIndexes(c.bytes, static_cast<uint8_t>(index ^ (indexMode_ >> 1)));
+            queue_.push_back(std::move(c.bytes));
         }
         return true;
-    }
-
-    int receive(uint8_t *buf, size_t capacity, int /*timeoutUs*/) override
-    {
-        if (queue_.empty())
-            return -1; // nothing more on the wire: give up at once
-        const std::vector<uint8_t> f = std::move(queue_.front());
-        queue_.pop_front();
-        const size_t n = f.size() < capacity ? f.size() : capacity;
-        if (n > 0)
-            std::memcpy(buf, f.data(), n);
-        return static_cast<int>(n);
     }
 
     size_t sent = 0;
 
 private:
+    // Walks the datagram headers only as far as the frame holds them; the
+    // master parses the frame itself with the wire library.
     static void patchIndexes(std::vector<uint8_t> &f, uint8_t index)
     {
-        size_t off = kFirstDatagram;
-        for (int i = 0; i < 64 && off + kDatagramHeader <= f.size(); ++i) {
-            f[off + kIndexInDatagram] = index;
-            const uint16_t lf = static_cast<uint16_t>(f[off + kLengthInDatagram] |
-                                                      (f[off + kLengthInDatagram + 1] << 8));
-            off += kDatagramHeader + (lf & kLengthMask) + kWkcSize;
-            if (!(lf & kMoreDatagrams))
+        using namespace ecwire;
+        size_t off = ecat::FirstDatagram;
+        for (int i = 0; i < 64 && off + dgram::HeaderSize <= f.size(); ++i) {
+            f[off + dgram::Index] = index;
+            const uint16_t lf = getU16(f.data() + off + dgram::LenFlags);
+            off += dgram::Overhead + (lf & dgram::LengthMask);
+            if (!(lf & dgram::More))
                 break;
         }
     }
@@ -101,7 +76,6 @@ private:
     size_t size_ = 0;
     size_t pos_ = 0;
     uint8_t indexMode_ = 0;
-    std::deque<std::vector<uint8_t>> queue_;
 };
 
 } // namespace fuzzscript

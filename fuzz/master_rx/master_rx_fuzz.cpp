@@ -10,9 +10,10 @@
 // (a stale or foreign frame ahead of the real one, say). Unless byte 1 says
 // otherwise the index of every datagram of a reply is set to the index the
 // master is waiting for, so that inputs reach the checks behind the match.
-#include "bus_transport.h"
 #include "fuzz_check.h"
+#include "master_fixture.h"
 #include "reply_script.h"
+#include "stepping_clock.h"
 
 #include <ecmaster/transport.h>
 #include <soem/soem.h>
@@ -28,41 +29,33 @@ constexpr size_t kIomapSize = 4096; // as the pressure link's image
 
 // The master in OP on the model, made once; each run starts from a copy.
 struct Started {
-    std::unique_ptr<ecsim::Bus> bus;
-    std::unique_ptr<fuzzbus::BusTransport> live;
+    MasterOnSim m{"sensor,dig-out,dig-in"};
     fuzzscript::ScriptTransport script;
-    ecx_contextt ctx;
-    uint8_t iomap[kIomapSize];
     ecx_contextt savedCtx;
-    uint8_t savedIomap[kIomapSize];
+    uint8_t savedIomap[sizeof m.iomap];
 
     Started()
     {
-        std::string error;
-        bus = ecsim::Bus::create("sensor,dig-out,dig-in", &error);
-        FUZZ_CHECK(bus != nullptr, "the model builds the bus");
-        bus->setClock(fuzzbus::steppingClock());
-        live.reset(new fuzzbus::BusTransport(*bus));
-        live->keepLog = false;
-        std::memset(&ctx, 0, sizeof ctx);
-        std::memset(iomap, 0, sizeof iomap);
-        FUZZ_CHECK(ecx_init_transport(&ctx, live.get()) == 1, "the master takes the transport");
-        FUZZ_CHECK(fuzzbus::bringUp(&ctx, iomap, sizeof iomap) > 0, "the bus comes up");
-        FUZZ_CHECK(ctx.slavecount == 3, "three slaves found");
+        FUZZ_CHECK(m.sim.ok(), "the model builds the bus");
+        m.sim.bus().setClock(fuzzclock::stepping());
+        m.sim.failWhenNothingQueued = true;
+        FUZZ_CHECK(m.bringUp(50000, 50000) > 0, "the bus comes up");
+        FUZZ_CHECK(m.c()->slavecount == 3, "three slaves found");
         // From now on the frames come from the fuzz input.
-        std::memcpy(&savedCtx, &ctx, sizeof ctx);
-        std::memcpy(savedIomap, iomap, sizeof iomap);
-        ecx_close(&ctx);
+        std::memcpy(&savedCtx, m.c(), sizeof savedCtx);
+        std::memcpy(savedIomap, m.iomap, sizeof savedIomap);
+        ecx_close(m.c());
     }
 
     // A context in OP as after the bring-up, talking to the script.
-    void restore()
+    ecx_contextt *restore()
     {
-        std::memcpy(&ctx, &savedCtx, sizeof ctx);
-        std::memcpy(iomap, savedIomap, sizeof iomap);
-        ctx.port.impl = nullptr; // the bring-up's port is closed
-        ecx_init_transport(&ctx, &script);
+        std::memcpy(m.c(), &savedCtx, sizeof savedCtx);
+        std::memcpy(m.iomap, savedIomap, sizeof savedIomap);
+        m.c()->port.impl = nullptr; // the bring-up's port is closed
+        ecx_init_transport(m.c(), &script);
         // The slave list still points into `iomap`, which holds the same bytes.
+        return m.c();
     }
 };
 
@@ -133,8 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bringUpFromScript(s.script);
         return 0;
     }
-    s.restore();
-    ecx_contextt *ctx = &s.ctx;
+    ecx_contextt *ctx = s.restore();
     switch (call) {
     case 0: { // the tick's exchange: what the pressure link reads
         ecx_send_processdata(ctx);
@@ -156,7 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         ecx_writestate(ctx, 0);
         break;
     }
-    (void)touchImage(*ctx, s.iomap, kIomapSize);
+    (void)touchImage(*ctx, s.m.iomap, sizeof s.m.iomap);
     ecx_close(ctx);
     return 0;
 }

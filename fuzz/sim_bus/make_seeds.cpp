@@ -2,6 +2,7 @@
 // brings three slaves up (fresh bus), and the frames of a bus in OP: process
 // data, state reads, distributed-clock registers, a state change; the same
 // for the bus of other device kinds and options.
+#include "chunks.h"
 #include "probe_bus.h"
 #include "seed_writer.h"
 
@@ -19,12 +20,8 @@ std::vector<uint8_t> frames(uint8_t start, uint8_t fault, const std::vector<std:
                             size_t from = 0, size_t count = SIZE_MAX)
 {
     std::vector<uint8_t> out{start, fault};
-    for (size_t i = from; i < log.size() && i - from < count; ++i) {
-        const std::vector<uint8_t> &f = log[i];
-        out.push_back(static_cast<uint8_t>(f.size()));
-        out.push_back(static_cast<uint8_t>(f.size() >> 8));
-        out.insert(out.end(), f.begin(), f.end());
-    }
+    for (size_t i = from; i < log.size() && i - from < count; ++i)
+        fuzzchunks::append(out, log[i]);
     return out;
 }
 
@@ -109,8 +106,8 @@ int main(int argc, char **argv)
     // Control lines ahead of a process-data frame of the bus in OP.
     for (const char *line : {"profile ramp 1000 10 60", "slave 1 invalid 3", "error-state 0x14 0x001E",
                              "image 07ffff7f7f", "stats", "slave 1 lose-reply 1", "slave 3 sii-nack 2"}) {
-        std::vector<uint8_t> seed{1, 0x80, static_cast<uint8_t>(std::strlen(line)), 0};
-        seed.insert(seed.end(), line, line + std::strlen(line));
+        std::vector<uint8_t> seed{1, 0x80};
+        fuzzchunks::append(seed, std::vector<uint8_t>(line, line + std::strlen(line)));
         const std::vector<uint8_t> pd = frames(1, 0, pdLog);
         seed.insert(seed.end(), pd.begin() + 2, pd.end());
         const std::string word(line, std::strcspn(line, " "));

@@ -4,6 +4,8 @@
 // of their slaves to OP with every frame it sent kept.
 #pragma once
 
+#include "stepping_clock.h"
+
 #include <ecprobe/bringup.h>
 #include <ecsim/bus.h>
 
@@ -28,10 +30,8 @@ struct SteppedBus {
 
     explicit SteppedBus(size_t which) : bus(ecsim::Bus::create(kBuses[which % kBusCount]))
     {
-        if (bus) {
-            std::shared_ptr<uint64_t> t = now;
-            bus->setClock([t] { return *t += kStepNs; });
-        }
+        if (bus)
+            bus->setClock(fuzzclock::stepping(now, kStepNs));
     }
 };
 

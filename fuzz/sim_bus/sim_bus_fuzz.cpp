@@ -10,6 +10,7 @@
 // frames, each a 2-byte little-endian length and its bytes (the last may be
 // cut short). Every frame the model returns must be the frame it got,
 // processed: same size, marked as returned, and the same datagrams.
+#include "chunks.h"
 #include "fuzz_check.h"
 #include "probe_bus.h"
 
@@ -129,14 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // The first chunk is a line of the control channel, as a client of
         // the simulator could send it. Lines naming a file are left out: the
         // fuzzer must not make the model open paths of this machine.
-        size_t n = size - pos;
-        if (n >= 2) {
-            n = static_cast<size_t>(data[pos] | (data[pos + 1] << 8));
-            pos += 2;
-            n = n < size - pos ? n : size - pos;
-        }
-        const std::string line(reinterpret_cast<const char *>(data + pos), n);
-        pos += n;
+        const fuzzchunks::Chunk c = fuzzchunks::take(data, size, pos);
+        const std::string line(c.bytes.begin(), c.bytes.end());
         if (line.find("file") == std::string::npos) {
             const std::string answer = bus->command(line);
             FUZZ_CHECK(answer.rfind("ok", 0) == 0 || answer.rfind("error: ", 0) == 0,
@@ -144,17 +139,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     while (pos < size) {
-        size_t n = size - pos;
-        if (n >= 2) {
-            const size_t declared = static_cast<size_t>(data[pos] | (data[pos + 1] << 8));
-            pos += 2;
-            n = declared < size - pos ? declared : size - pos;
-        } else {
-            pos = size - n;
-        }
         // A copy of exactly the frame's size, so reads past it are caught.
-        const std::vector<uint8_t> frame(data + pos, data + pos + n);
-        pos += n;
+        const std::vector<uint8_t> frame = fuzzchunks::take(data, size, pos).bytes;
         reply.clear();
         if (bus->handleFrame(frame.empty() ? nullptr : frame.data(), frame.size(), reply)) {
             checkReply(frame.data(), frame.size(), reply);

@@ -6,6 +6,7 @@
 // signal); the next Start Logging ends such a tail in the daily file with a
 // line end before appending, which the last case checks.
 #include "record_check.h"
+#include "sim_process.h"
 #include "window_fixture.h"
 
 #include <QtTest>
@@ -28,17 +29,12 @@ private slots:
             driver.setWorkingDirectory(dir.path());
             driver.start(QStringLiteral(LOGGING_DRIVER));
             QVERIFY(driver.waitForStarted());
-            QByteArray ready;
-            QDeadlineTimer deadline(20000);
-            while (!ready.contains('\n') && !deadline.hasExpired()) {
-                driver.waitForReadyRead(100);
-                ready += driver.readAllStandardOutput();
-            }
-            QVERIFY2(ready.startsWith("ready "), ready.constData());
-            const QList<QByteArray> names = ready.trimmed().split(' ');
+            QString ready;
+            QVERIFY2(testsupport::awaitLine(driver, &ready, QRegularExpression("^ready "), 20000), qPrintable(ready));
+            const QStringList names = ready.trimmed().split(' ');
             QCOMPARE(names.size(), 3);
-            const QString runPath = dir.filePath(QString::fromLocal8Bit(names[1]));
-            const QString dailyPath = dir.filePath(QString::fromLocal8Bit(names[2]));
+            const QString runPath = dir.filePath(names[1]);
+            const QString dailyPath = dir.filePath(names[2]);
 
             // Let some records through, then kill at a random moment.
             const int wanted = int(rng.bounded(5, 60));

@@ -5,6 +5,7 @@
 #include "sim_process.h"
 
 #include <ecwire/al_status.h>
+#include <ecwire/hex.h>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,14 +15,12 @@
 
 #include <csignal>
 
+using testsupport::awaitLine;
 using testsupport::SimProcess;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
+struct Run : testsupport::Finished {
     QJsonObject json; // with --json
 
     QString lastLine() const { return out.trimmed().split(QLatin1Char('\n')).last(); }
@@ -34,21 +33,10 @@ QString program() { return QStringLiteral(BUSCHECK_EXE); }
 // (setpriv).
 Run runCheck(const QStringList &args, const QStringList &prefix = {})
 {
-    QProcess p;
-    if (prefix.isEmpty()) {
-        p.start(program(), args);
-    } else {
-        p.start(prefix.front(), prefix.mid(1) + QStringList{program()} + args);
-    }
     Run r;
-    if (!p.waitForFinished(30000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    static_cast<testsupport::Finished &>(r) =
+        prefix.isEmpty() ? testsupport::runToEnd(program(), args)
+                         : testsupport::runToEnd(prefix.front(), prefix.mid(1) + QStringList{program()} + args);
     if (args.contains(QLatin1String("--json")))
         r.json = QJsonDocument::fromJson(r.out.toUtf8()).object();
     return r;
@@ -62,11 +50,6 @@ QString slaveBlock(const QString &text, int n)
         return QString();
     int to = text.indexOf(QRegularExpression(QStringLiteral("\\n(\\n|  slave )")), from + 1);
     return text.mid(from, to < 0 ? -1 : to - from);
-}
-
-QString hex32(double v)
-{
-    return QStringLiteral("0x") + QString::number(quint32(v), 16).toUpper().rightJustified(8, QLatin1Char('0'));
 }
 
 // Each slave's AL state as the simulator holds it ("INIT", "SAFE-OP+ERR", ...).
@@ -93,22 +76,6 @@ bool awaitAllInInit(SimProcess &sim)
             return false;
         QTest::qWait(20);
     }
-}
-
-// Reads the child's stdout into *seen until a line matches `re`.
-bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs = 10000)
-{
-    QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        *seen += QString::fromUtf8(p.readAllStandardOutput());
-        for (const QString &line : seen->split(QLatin1Char('\n')))
-            if (re.match(line).hasMatch())
-                return true;
-        if (p.state() == QProcess::NotRunning)
-            return false;
-        p.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
-    }
-    return false;
 }
 
 } // namespace
@@ -148,9 +115,9 @@ private:
 
 void TestBusCheck::initTestCase()
 {
+    if (!testsupport::insideNamespace())
+        QSKIP(testsupport::kNeedsNamespace);
     master = testsupport::masterInterface();
-    if (master.isEmpty() || testsupport::simulatorInterface().isEmpty())
-        QSKIP("needs the namespace of scripts/netns-run (ECAT_MASTER_IF, ECAT_SIM_IF)");
 }
 
 void TestBusCheck::cleanup()
@@ -248,7 +215,7 @@ void TestBusCheck::goodBusFullReportAndSameFactsInJson()
         const QString block = slaveBlock(text.out, i + 1);
         QVERIFY2(!block.isEmpty(), qPrintable(text.out));
         for (const char *key : {"vendorId", "productCode", "revision", "serial"})
-            QVERIFY2(block.contains(hex32(s[key].toDouble())), key);
+            QVERIFY2(block.contains(QString::fromStdString(ecwire::hex(quint32(s[key].toDouble()), 8))), key);
         QVERIFY(block.contains(s["name"].toString()));
         QVERIFY(block.contains("ESC type            0x" + QString::number(s["escType"].toInt(), 16).toUpper().rightJustified(2, '0')));
         QVERIFY(block.contains(QString("output bytes        %1").arg(s["outputBytes"].toInt())));

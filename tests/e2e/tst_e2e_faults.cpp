@@ -386,7 +386,7 @@ void FaultsTest::refusedBus()
     {
         StderrCapture err;
         s.rig.clickConnect();
-        printed = err.text();
+        printed = QString::fromStdString(err.text());
     }
     std::printf("stderr of the refused connect: %s", qPrintable(printed));
     QCOMPARE(s.rig.status(), QStringLiteral("Connection failed"));

@@ -51,11 +51,9 @@ void KillTest::sigkillDuringLogging()
         driver.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         driver.start(QStringLiteral(E2E_DRIVER_EXE), {});
         QVERIFY2(driver.waitForStarted(10000), qPrintable(driver.errorString()));
-        QByteArray out;
-        while (!out.contains("logging\n")) {
-            QVERIFY2(driver.waitForReadyRead(30000), "the logging driver did not start logging");
-            out += driver.readAllStandardOutput();
-        }
+        QString out;
+        QVERIFY2(awaitLine(driver, &out, QRegularExpression("^logging$"), 30000),
+                 "the logging driver did not start logging");
         // Anywhere in the first few display periods: before the first record,
         // between records, or while one is being written.
         const int delayMs = random.bounded(200, 4200);

@@ -24,14 +24,13 @@ target_compile_definitions(tst_e2e_window PRIVATE
 add_dependencies(tst_e2e_window pressure-monitor)
 # Two processes, each with its own namespace and X server: the operator's
 # session, and closing the window through its frame on a fresh start.
-foreach(_case operatorSession closingTheWindowEndsWithZero)
-  e2e_test(tst_e2e_window.${_case} tst_e2e_window ${_case})
-  set_tests_properties(tst_e2e_window.${_case} PROPERTIES TIMEOUT 180)
-  if(SANITIZE)
-    # On a real X display Qt loads D-Bus and the Mesa drivers, which keep a few
-    # allocations until exit; leak reports from them would turn the tool's exit
-    # code into 1. Memory errors are still caught; leaks are checked by the
-    # offscreen end-to-end tests.
-    set_tests_properties(tst_e2e_window.${_case} PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
-  endif()
-endforeach()
+add_netns_test(tst_e2e_window tst_e2e_window TIMEOUT 180 LABELS e2e
+  CASES operatorSession closingTheWindowEndsWithZero)
+if(SANITIZE)
+  # On a real X display Qt loads D-Bus and the Mesa drivers, which keep a few
+  # allocations until exit; leak reports from them would turn the tool's exit
+  # code into 1. Memory errors are still caught; leaks are checked by the
+  # offscreen end-to-end tests.
+  set_tests_properties(tst_e2e_window.operatorSession tst_e2e_window.closingTheWindowEndsWithZero
+    PROPERTIES ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endif()

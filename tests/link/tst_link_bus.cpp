@@ -235,7 +235,7 @@ void TestLinkBus::shortInputImageRefused()
     startSim({"--slaves", "short-sensor"});
     StderrCapture err;
     QCOMPARE(ecat_connect(master.constData()), 0);
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("slave 1 has 4 input bytes, expected at least 5"), qPrintable(text));
     QCOMPARE(text.count('\n'), 1);
     int state = -7;
@@ -253,7 +253,7 @@ void TestLinkBus::oversizedProcessDataRefused()
     startSim({"--slaves", "sensor,big-in"});
     StderrCapture err;
     QCOMPARE(ecat_connect(master.constData()), 0);
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("more than the 4096-byte image"), qPrintable(text));
     QCOMPARE(text.count('\n'), 1);
     QCOMPARE(ecat_check(nullptr, nullptr), 0);
@@ -296,7 +296,7 @@ void TestLinkBus::emptyAndUnknownAdapterNames()
     StderrCapture err;
     QCOMPARE(ecat_connect(""), 0);
     QCOMPARE(ecat_connect("no-such-adapter0"), 0);
-    const QString text = err.text();
+    const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("pressure link: (no adapter name): cannot open"), qPrintable(text));
     QVERIFY2(text.contains("pressure link: no-such-adapter0: cannot open"), qPrintable(text));
     QCOMPARE(ecat_check(nullptr, nullptr), 0);

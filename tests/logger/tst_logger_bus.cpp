@@ -5,36 +5,56 @@
 // code 0x001B: sync manager watchdog) and invalid readings, SIGKILL at
 // random moments, a full disk, and an adapter that cannot be opened.
 #include "logger_process.h"
-#include "record_lines.h"
+#include "record_check.h"
+#include "record_line.h"
+#include "run_parser.h"
 #include "sim_process.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 using loggertest::LoggerProcess;
-using loggertest::readRecords;
-using loggertest::RecordFile;
+using RecordFile = testsupport::CsvCheck;
+using testsupport::lineCount;
 using testsupport::SimProcess;
 
 namespace {
 
 constexpr int kStartMs = 20000;
 
-int lineCount(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
-}
+QStringList runFiles(const QString &dir) { return testsupport::runCsvFiles(QDir(dir)); }
+QStringList dailyFiles(const QString &dir) { return testsupport::dailyCsvFiles(QDir(dir)); }
 
-QStringList runFiles(const QString &dir)
+// A run or daily CSV the logger wrote, read strictly, and each record byte
+// for byte what the window's record function writes for the date, time,
+// elapsed time and pressure it holds; the run parser takes each back.
+RecordFile readRecords(const QString &path, bool allowCutAtPage = false)
 {
-    return QDir(dir).entryList({QStringLiteral("*_pressure.csv")}, QDir::Files, QDir::Name);
+    RecordFile file = testsupport::checkCsvFile(path, allowCutAtPage);
+    for (const testsupport::Record &r : file.records) {
+        const QDateTime now = QDateTime::fromString(r.date + QLatin1Char(' ') + r.time, "yyyy-MM-dd HH:mm:ss");
+        const QDateTime start = now.addMSecs(-qint64(std::llround(r.elapsed * 1000.0)));
+        if (records::formatRecordLine(now, start, r.pressure) != r.line + QLatin1Char('\n'))
+            file.problems << path + QStringLiteral(": not the window's record: ") + r.line;
+    }
+    if (file.ok() && file.cutLines == 0) {
+        const records::RunParseResult parsed = records::parseRunFile(path);
+        if (parsed.points.size() != file.records.size())
+            file.problems << QStringLiteral("%1: the run parser took %2 of %3 records")
+                                 .arg(path).arg(parsed.points.size()).arg(file.records.size());
+        for (int i = 0; i < parsed.points.size() && i < file.records.size(); ++i) {
+            if (parsed.points[i].x() != file.records[i].elapsed)
+                file.problems << QStringLiteral("%1: record %2 parsed at x=%3").arg(path).arg(i).arg(parsed.points[i].x());
+        }
+    }
+    return file;
 }
 
 // Starts the logger on the namespace's master interface and waits until it logs.
@@ -53,7 +73,7 @@ bool startLogger(LoggerProcess &logger, const QString &dir, QString *why)
 // after `from` records: the gap a fault left.
 double gapAfter(const RecordFile &run, int from)
 {
-    return run.elapsed.value(from) - run.elapsed.value(from - 1);
+    return run.records.value(from).elapsed - run.records.value(from - 1).elapsed;
 }
 
 } // namespace
@@ -153,16 +173,16 @@ void TestLoggerBus::recordsLikeTheWindowsAndANewRunOnHangup()
     const RecordFile a = readRecords(first);
     const RecordFile b = readRecords(second);
     QVERIFY2(a.ok() && b.ok(), qPrintable((a.problems + b.problems).join('\n')));
-    QVERIFY(a.lines.size() >= 2);
-    QVERIFY(b.elapsed.first() < 1.5);   // a new run counts from its own start
-    const QStringList daily = QDir(dir.path()).entryList({QStringLiteral("????????.csv")});
+    QVERIFY(a.records.size() >= 2);
+    QVERIFY(b.records.first().elapsed < 1.5);   // a new run counts from its own start
+    const QStringList daily = dailyFiles(dir.path());
     QCOMPARE(daily.size(), 1);
     const RecordFile d = readRecords(dir.filePath(daily.first()));
     QVERIFY2(d.ok(), qPrintable(d.problems.join('\n')));
-    QCOMPARE(d.lines, a.lines + b.lines);
+    QCOMPARE(d.lines(), a.lines() + b.lines());
 
     const QStringList status = logger.statusLines();
-    QVERIFY(status.size() >= a.lines.size() + b.lines.size());
+    QVERIFY(status.size() >= a.records.size() + b.records.size());
     static const QRegularExpression shape(QStringLiteral(
         "^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \\| -?\\d+\\.\\d{3} mbar \\| Connected, valid pressure \\| "
         "\\S+_pressure\\.csv: \\d+ records?$"));
@@ -241,23 +261,23 @@ void TestLoggerBus::sigkillTenTimesLeavesNoHalfLine()
         QCOMPARE(logger.waitForExit(10000), -1);
     }
     QCOMPARE(runFiles(dir.path()).size(), kKills);
-    QList<QByteArray> all;
+    QStringList all;
     for (const QString &run : runs) {
         const RecordFile r = readRecords(run, true);
         QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
-        all += r.lines;
+        all += r.lines();
     }
-    const QStringList daily = QDir(dir.path()).entryList({QStringLiteral("????????.csv")});
+    const QStringList daily = dailyFiles(dir.path());
     QVERIFY(daily.size() == 1 || daily.size() == 2);   // two when the kills crossed midnight
-    QList<QByteArray> dailyLines;
+    QStringList dailyLines;
     for (const QString &name : daily) {
         const RecordFile d = readRecords(dir.filePath(name), true);
         QVERIFY2(d.ok(), qPrintable(d.problems.join('\n')));
-        dailyLines += d.lines;
+        dailyLines += d.lines();
     }
     // The daily file may lack a run's last record (a kill between the two writes).
-    for (const QByteArray &line : dailyLines)
-        QVERIFY2(all.contains(line), line.constData());
+    for (const QString &line : dailyLines)
+        QVERIFY2(all.contains(line), qPrintable(line));
     QVERIFY2(dailyLines.size() >= all.size() - kKills, qPrintable(QString::number(dailyLines.size())));
     QVERIFY2(!all.isEmpty(), "no kill fell after a record");
     std::printf("%d kills: %d run records, %d daily records\n", kKills, int(all.size()), int(dailyLines.size()));
@@ -309,10 +329,9 @@ void TestLoggerBus::aFullDiskIsReportedAndRecovered()
     QCOMPARE(logger.waitForExit(10000), 0);
     const RecordFile r = readRecords(run);
     QVERIFY2(r.ok(), qPrintable(r.problems.join('\n')));
-    const RecordFile d = readRecords(QDir(mountPoint.path()).filePath(
-        QDir(mountPoint.path()).entryList({QStringLiteral("????????.csv")}).value(0)));
+    const RecordFile d = readRecords(QDir(mountPoint.path()).filePath(dailyFiles(mountPoint.path()).value(0)));
     QVERIFY2(d.ok(), qPrintable(d.problems.join('\n')));
-    QCOMPARE(d.lines, r.lines);
+    QCOMPARE(d.lines(), r.lines());
     m_sim.stop();
 }
 

@@ -100,12 +100,7 @@ public:
 
     // Station addresses 0x1001, 0x1002, ... by position.
     static uint16_t station(size_t position) { return ecprobe::Probe::station(position); }
-    void assignStations()
-    {
-        for (size_t i = 0; i < bus->slaveCount(); ++i)
-            QCOMPARE(tx(Command::APWR, makeAddress(uint16_t(0 - i), reg::StationAddress), le16(station(i))).wkc,
-                     uint16_t(1));
-    }
+    void assignStations() { QVERIFY2(probe.assignStations(bus->slaveCount()), probe.error().c_str()); }
     Reply fprd(size_t pos, uint16_t reg, uint16_t length) { return txLen(Command::FPRD, makeAddress(station(pos), reg), length); }
     Reply fpwr(size_t pos, uint16_t reg, const std::vector<uint8_t> &data)
     {
@@ -130,28 +125,14 @@ public:
 
     void writeSm(size_t pos, unsigned n, uint16_t start, uint16_t length, uint8_t control, uint8_t activate = 1)
     {
-        uint8_t raw[sm::EntrySize];
-        encodeSm(raw, SmEntry{start, length, control, 0, activate, 0});
-        QCOMPARE(fpwr(pos, reg::sm(n), std::vector<uint8_t>(raw, raw + sizeof raw)).wkc, uint16_t(1));
+        QVERIFY2(probe.writeSm(station(pos), n, start, length, control, activate), probe.error().c_str());
     }
     void writeFmmu(size_t pos, unsigned n, uint32_t logical, uint16_t length, uint16_t physical, uint8_t type)
     {
-        FmmuEntry e;
-        e.logicalStart = logical;
-        e.length = length;
-        e.physicalStart = physical;
-        e.type = type;
-        e.activate = 1;
-        uint8_t raw[fmmu::EntrySize];
-        encodeFmmu(raw, e);
-        QCOMPARE(fpwr(pos, reg::fmmu(n), std::vector<uint8_t>(raw, raw + sizeof raw)).wkc, uint16_t(1));
+        QVERIFY2(probe.writeFmmu(station(pos), n, logical, length, physical, type), probe.error().c_str());
     }
     // The mailbox as the device's SII gives it.
-    ecprobe::MailboxLayout mailboxOf(size_t pos)
-    {
-        const SiiDevice &s = bus->slave(pos).device().sii;
-        return {s.mbxRxOffset, s.mbxRxSize, s.mbxTxOffset, s.mbxTxSize};
-    }
+    ecprobe::MailboxLayout mailboxOf(size_t pos) { return ecprobe::mailboxOf(bus->slave(pos).device().sii); }
     void setupMailbox(size_t pos)
     {
         const ecprobe::MailboxLayout m = mailboxOf(pos);

@@ -177,11 +177,11 @@ private slots:
         QCOMPARE(noCoe.pdoBits(3), 40u);
         const SiiDevice alt = siiOf("io-mixed+alt-pdo");
         QCOMPARE(alt.txPdos.size(), size_t(2));
-        QCOMPARE(alt.txPdos[1].syncManager, ecsim::AlternativePdo);
+        QCOMPARE(alt.txPdos[1].syncManager, ecwire::sii::PdoNotAssigned);
         QCOMPARE(alt.pdoBits(3), 48u); // only the assigned ones count
         QCOMPARE(alt.txPdos[1].bits(), 64u);
         QCOMPARE(alt.rxPdos[1].index, uint16_t(0x1610));
-        QCOMPARE(alt.rxPdos[1].syncManager, ecsim::AlternativePdo);
+        QCOMPARE(alt.rxPdos[1].syncManager, ecwire::sii::PdoNotAssigned);
         const SiiDevice noSm = siiOf("sensor+no-sm-category");
         QVERIFY(noSm.syncManagers.empty());
         QCOMPARE(noSm.mbxRxOffset, uint16_t(0x1000));

@@ -32,6 +32,17 @@ struct Timings {
     size_t lost = 0;
 };
 
+inline Timings summarize(std::vector<int64_t> ns, size_t lost);
+
+// Timings gathered one at a time, over one or more blocks of work.
+struct Samples {
+    std::vector<int64_t> ns;
+    size_t lost = 0;
+    // A time in nanoseconds, or a negative one for work that failed.
+    void add(int64_t t) { t < 0 ? void(++lost) : ns.push_back(t); }
+    Timings summary() const { return summarize(ns, lost); }
+};
+
 inline Timings summarize(std::vector<int64_t> ns, size_t lost)
 {
     Timings t;

@@ -54,20 +54,21 @@ QStringList CsvCheck::lines() const
 CsvCheck checkCsvBytes(const QByteArray &bytes, bool allowCutAtPage)
 {
     CsvCheck result;
-    if (bytes.isEmpty())
-        return result;
-    if (!bytes.endsWith('\n') && !(allowCutAtPage && bytes.size() % 4096 == 0))
-        result.problems << QStringLiteral("file ends inside a line: \"%1\"")
-                                   .arg(QString::fromUtf8(bytes.mid(bytes.lastIndexOf('\n') + 1)));
-    const QList<QByteArray> lines = bytes.split('\n');
-    // The piece after the last line end is empty for a complete file; reported above otherwise.
-    for (int i = 0; i + 1 < lines.size(); ++i) {
-        const QString line = QString::fromUtf8(lines[i]);
+    qsizetype at = 0;
+    for (int n = 1; at < bytes.size(); ++n) {
+        const qsizetype nl = bytes.indexOf('\n', at);
+        const qsizetype end = nl < 0 ? bytes.size() : nl;
+        const QString line = QString::fromUtf8(bytes.mid(at, end - at));
         Record r;
-        if (parseRecord(line, &r))
+        if (nl >= 0 && parseRecord(line, &r))
             result.records << r;
+        else if (allowCutAtPage && end % 4096 == 0)
+            ++result.cutLines;
+        else if (nl < 0)
+            result.problems << QStringLiteral("file ends inside a line: \"%1\"").arg(line);
         else
-            result.problems << QStringLiteral("line %1 is not a complete record: \"%2\"").arg(i + 1).arg(line);
+            result.problems << QStringLiteral("line %1 is not a complete record: \"%2\"").arg(n).arg(line);
+        at = end + 1;
     }
     return result;
 }

@@ -22,6 +22,7 @@ struct Record {
 struct CsvCheck {
     QVector<Record> records;
     QStringList problems;   // one entry per line that is not a complete record
+    int cutLines = 0;       // lines cut at a page boundary (allowed only when asked)
     bool ok() const { return problems.isEmpty(); }
     QStringList lines() const;   // the records' lines, in order
 };
@@ -30,9 +31,10 @@ struct CsvCheck {
 bool parseRecord(const QString &line, Record *out);
 
 // Checks a whole file's bytes: every line a complete record, the last one
-// ended. With `allowCutAtPage`, a last line cut where the file ends at a
-// 4 KiB boundary is no problem (the system stops a write there for a fatal
-// signal); the cut piece is not a record.
+// ended. With `allowCutAtPage`, a line cut where it ends at a 4 KiB boundary
+// of the file is no problem (the system stops a write there for a fatal
+// signal; a later writer may have ended the cut line); the cut piece is not
+// a record.
 CsvCheck checkCsvBytes(const QByteArray &bytes, bool allowCutAtPage = false);
 CsvCheck checkCsvFile(const QString &path, bool allowCutAtPage = false);
 

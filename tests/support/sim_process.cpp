@@ -1,5 +1,6 @@
 #include "sim_process.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 
 namespace testsupport {
@@ -100,24 +101,80 @@ QString SimProcess::stderrText()
     return QString::fromUtf8(stderr_);
 }
 
+QMap<QString, qulonglong> SimProcess::frameCounters()
+{
+    QMap<QString, qulonglong> out;
+    const QString answer = command(QStringLiteral("stats"));
+    if (!answer.startsWith(QLatin1String("ok ")))
+        return out;
+    // Frame counters come first; the slaves' own counters follow a '|'.
+    for (const QString &word : answer.mid(3).section(QLatin1Char('|'), 0, 0).split(' ', Qt::SkipEmptyParts)) {
+        const int eq = word.indexOf(QLatin1Char('='));
+        if (eq > 0)
+            out.insert(word.left(eq), word.mid(eq + 1).toULongLong());
+    }
+    return out;
+}
+
 int SimProcess::stop()
 {
     if (!running())
-        return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
-    if (readsCommands_)
-        proc_.write("quit\n");
-    else
-        proc_.terminate();
-    if (!proc_.waitForFinished(3000)) {
-        proc_.terminate();
-        if (!proc_.waitForFinished(3000)) {
-            proc_.kill();
-            proc_.waitForFinished(3000);
-            return -1;
-        }
+        return awaitEnd();
+    if (!readsCommands_)
+        return terminate();
+    proc_.write("quit\n");
+    return proc_.waitForFinished(3000) ? awaitEnd() : terminate();
+}
+
+int SimProcess::terminate()
+{
+    proc_.terminate();
+    return awaitEnd();
+}
+
+int SimProcess::awaitEnd()
+{
+    if (running() && !proc_.waitForFinished(3000)) {
+        proc_.kill();
+        proc_.waitForFinished(3000);
+        return -1;
     }
     stderrText();
     return proc_.exitStatus() == QProcess::NormalExit ? proc_.exitCode() : -1;
+}
+
+Finished runToEnd(const QString &program, const QStringList &args, int timeoutMs)
+{
+    QProcess p;
+    p.start(program, args);
+    p.closeWriteChannel();
+    Finished f;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished(3000);
+        return f;
+    }
+    f.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    f.out = QString::fromUtf8(p.readAllStandardOutput());
+    f.err = QString::fromUtf8(p.readAllStandardError());
+    return f;
+}
+
+bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        *seen += QString::fromUtf8(p.readAllStandardOutput());
+        QStringList lines = seen->split(QLatin1Char('\n'));
+        lines.removeLast(); // empty, or a line still coming
+        for (const QString &line : lines)
+            if (re.match(line).hasMatch())
+                return true;
+        if (p.state() == QProcess::NotRunning)
+            return false;
+        p.waitForReadyRead(int(qMax<qint64>(1, deadline.remainingTime())));
+    }
+    return false;
 }
 
 } // namespace testsupport

@@ -1,13 +1,15 @@
 // The simulated sensor program as a child process of a test: started on the
 // namespace's simulator interface (scripts/netns-run exports it), awaited
 // until it reports "ready", driven through its standard input one control
-// line at a time, always with deadlines.
+// line at a time, always with deadlines. And any program run to its end.
 #pragma once
 
 #include "netns.h"
 
 #include <QByteArray>
+#include <QMap>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -39,9 +41,14 @@ public:
     // "error: ..."). An empty result means no answer came in time.
     QString command(const QString &line, int timeoutMs = 5000);
 
+    // The frame counters of "stats" ("received", "answered", ...) by name.
+    QMap<QString, qulonglong> frameCounters();
+
     // Ends the simulator ("quit", then SIGTERM, then SIGKILL) and returns its
     // exit code, -1 when it had to be killed or crashed.
     int stop();
+    // The same, starting with SIGTERM.
+    int terminate();
 
     bool running() const;
     QString stderrText();
@@ -50,11 +57,25 @@ public:
 
 private:
     QString nextLine(int timeoutMs);
+    int awaitEnd();
 
     QProcess proc_;
     bool readsCommands_ = true;
     QByteArray pending_;
     QByteArray stderr_;
 };
+
+// A program run to its end with no input: its exit code (-1 when it crashed,
+// or ran past the deadline and was killed), standard output and error.
+struct Finished {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+Finished runToEnd(const QString &program, const QStringList &args, int timeoutMs = 30000);
+
+// Reads a running program's standard output into *seen until a whole line
+// matches `re`; false when the program ended or the time ran out first.
+bool awaitLine(QProcess &p, QString *seen, const QRegularExpression &re, int timeoutMs = 10000);
 
 } // namespace testsupport

@@ -1,9 +1,10 @@
-// Captures what this process writes to its standard error stream (fd 2),
-// where the master and the link print why a bus failed, between
-// construction and text().
+// Captures what this process writes to its standard error stream, where the
+// master and the link say why a bus or an adapter failed, between
+// construction and text(), through a temporary file. No Qt: the Windows test
+// program uses it too (the C runtime's _dup/_dup2 there).
 #pragma once
 
-#include <QString>
+#include <string>
 
 namespace testsupport {
 
@@ -13,14 +14,16 @@ public:
     ~StderrCapture();
     StderrCapture(const StderrCapture &) = delete;
     StderrCapture &operator=(const StderrCapture &) = delete;
-    // Restores fd 2 on the first call and returns everything written since
-    // construction; later calls return the same text.
-    QString text();
+    // Restores stderr on the first call and returns everything written since
+    // construction (a child process forked meanwhile included); later calls
+    // return the same text.
+    std::string text();
 
 private:
     int saved_ = -1;
     int file_ = -1;
-    QString text_;
+    std::string path_; // removed at the end where an open file cannot be unlinked
+    std::string text_;
 };
 
 } // namespace testsupport

@@ -1,5 +1,6 @@
 #include "ecwire/sii.h"
 
+#include "ecwire/hex.h"
 #include "ecwire/le.h"
 
 namespace ecwire {
@@ -10,17 +11,6 @@ void setError(std::string *error, std::string text)
 {
     if (error != nullptr)
         *error = std::move(text);
-}
-
-std::string hex(unsigned v)
-{
-    static const char digits[] = "0123456789ABCDEF";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[v & 0xF]);
-        v >>= 4;
-    } while (v != 0);
-    return "0x" + s;
 }
 
 // Little-endian byte view of a run of words.

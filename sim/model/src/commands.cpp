@@ -6,6 +6,7 @@
 
 #include "ecsim/bus.h"
 #include "command_words.h"
+#include "ecwire/hex.h"
 #include "ecwire/registers.h"
 #include "esc_commands.h"
 #include "profiles.h"
@@ -26,13 +27,6 @@ bool parseHexBytes(const std::string &hex, std::vector<uint8_t> &out)
         out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
     }
     return true;
-}
-
-std::string hex4(unsigned v)
-{
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "0x%04X", v & 0xFFFF);
-    return buf;
 }
 
 std::string stateText(uint16_t status)
@@ -80,7 +74,7 @@ std::string Bus::command(const std::string &line)
         for (size_t i = 0; i < slaves_.size(); ++i) {
             Slave &sl = *slaves_[i];
             s << " slave" << (i + 1) << "=" << sl.device().kind << ":" << stateText(sl.alStatus()) << ":"
-              << hex4(sl.alStatusCode());
+              << ecwire::hex(sl.alStatusCode());
         }
         if (target < slaves_.size()) {
             Slave &t = *slaves_[target];

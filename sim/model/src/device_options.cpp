@@ -69,7 +69,7 @@ void addAlternatives(DeviceBuild &b)
     auto alternative = [](uint16_t index, uint16_t object) {
         ecwire::SiiPdo p;
         p.index = index;
-        p.syncManager = AlternativePdo;
+        p.syncManager = ecwire::sii::PdoNotAssigned;
         for (uint8_t sub = 1; sub <= 2; ++sub) {
             ecwire::SiiPdoEntry e;
             e.index = object;

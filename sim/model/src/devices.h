@@ -12,9 +12,6 @@ namespace ecsim {
 
 enum class ImageKind { Sensor, Zero, Counter };
 
-// The SyncManager of a PDO the device offers without exchanging it.
-constexpr uint8_t AlternativePdo = 0xFF;
-
 // How the SDO server answers an upload of an object that would fit an
 // expedited reply (4 bytes or less).
 enum class SdoStyle {

@@ -52,7 +52,7 @@ ObjectDictionary::ObjectDictionary(const DeviceDescription &device)
     if (device.has1C00) {
         // SyncManager types: mailbox out and in (or unused), outputs, inputs.
         const bool mbx = device.hasMailbox();
-        objects_[0x1C00] = record({u8(mbx ? ecwire::sii::SmMailboxOut : ecwire::sii::SmUnused),
+        objects_[ecwire::coe::SmTypes] = record({u8(mbx ? ecwire::sii::SmMailboxOut : ecwire::sii::SmUnused),
                                    u8(mbx ? ecwire::sii::SmMailboxIn : ecwire::sii::SmUnused),
                                    u8(ecwire::sii::SmOutputs), u8(ecwire::sii::SmInputs)});
     }
@@ -71,8 +71,8 @@ ObjectDictionary::ObjectDictionary(const DeviceDescription &device)
         }
         objects_[assignIndex] = record(assign);
     };
-    assignAndMap(device.rxPdos, 0x1C12);
-    assignAndMap(device.txPdos, 0x1C13);
+    assignAndMap(device.rxPdos, ecwire::coe::RxPdoAssign);
+    assignAndMap(device.txPdos, ecwire::coe::TxPdoAssign);
     for (const ecwire::SiiPdo &p : device.alternativePdos)
         map(p); // offered, not assigned
 }

@@ -102,7 +102,7 @@ std::vector<uint8_t> Slave::staleReply()
     size_t size = 4;
     if (!device_.txPdos.empty() || !device_.rxPdos.empty()) {
         const bool inputs = !device_.txPdos.empty();
-        index = inputs ? 0x1C13 : 0x1C12;
+        index = inputs ? ecwire::coe::TxPdoAssign : ecwire::coe::RxPdoAssign;
         putU16(data, inputs ? device_.txPdos.front().index : device_.rxPdos.front().index);
         size = 2;
         return encodeSdoExpeditedResponse(index, 1, data, size, mbxCounter_);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <ecwire/le.h>
+#include <ecwire/mailbox.h>
 #include <ecwire/registers.h>
 
 namespace ecprobe {
@@ -18,26 +19,6 @@ constexpr uint16_t RamStart = 0x1000;
 constexpr uint16_t Alignment = 0x80;
 
 uint16_t align(uint32_t v) { return static_cast<uint16_t>((v + Alignment - 1) / Alignment * Alignment); }
-
-std::vector<uint8_t> smBytes(uint16_t start, uint16_t length, uint8_t control)
-{
-    std::vector<uint8_t> d(sm::EntrySize);
-    ecwire::encodeSm(d.data(), ecwire::SmEntry{start, length, control, 0, sm::ActivateEnable, 0});
-    return d;
-}
-
-std::vector<uint8_t> fmmuBytes(uint32_t logical, uint16_t length, uint16_t physical, uint8_t type)
-{
-    ecwire::FmmuEntry f;
-    f.logicalStart = logical;
-    f.length = length;
-    f.physicalStart = physical;
-    f.type = type;
-    f.activate = 1;
-    std::vector<uint8_t> d(ecwire::fmmu::EntrySize);
-    ecwire::encodeFmmu(d.data(), f);
-    return d;
-}
 
 // Bits of one assignment object (0x1C12 or 0x1C13) and the PDOs it names.
 bool assignedBits(Probe &p, const SlaveMapping &s, uint16_t assign, uint32_t &bits)
@@ -126,7 +107,8 @@ bool sizes(Probe &p, SlaveMapping &s)
 bool coeSizes(Probe &p, const SlaveMapping &s, uint32_t &outputBytes, uint32_t &inputBytes)
 {
     uint32_t outBits = 0, inBits = 0;
-    if (!assignedBits(p, s, 0x1C12, outBits) || !assignedBits(p, s, 0x1C13, inBits))
+    if (!assignedBits(p, s, ecwire::coe::RxPdoAssign, outBits)
+        || !assignedBits(p, s, ecwire::coe::TxPdoAssign, inBits))
         return false;
     outputBytes = (outBits + 7) / 8;
     inputBytes = (inBits + 7) / 8;
@@ -160,10 +142,10 @@ BringUp bringUpBus(Probe &p, uint16_t state)
         if (!ecwire::parseSiiImage(words, s.sii, &e))
             return r;
         s.lrw = !(features & reg::FeatureNoLrw);
-        s.mailbox = {s.sii.mbxRxOffset, s.sii.mbxRxSize, s.sii.mbxTxOffset, s.sii.mbxTxSize};
+        s.mailbox = mailboxOf(s.sii);
         if (s.mailbox.present()
-            && (!p.write(s.station, reg::sm(0), smBytes(s.mailbox.outStart, s.mailbox.outSize, sm::ControlMailboxOut))
-                || !p.write(s.station, reg::sm(1), smBytes(s.mailbox.inStart, s.mailbox.inSize, sm::ControlMailboxIn)))) {
+            && (!p.writeSm(s.station, 0, s.mailbox.outStart, s.mailbox.outSize, sm::ControlMailboxOut)
+                || !p.writeSm(s.station, 1, s.mailbox.inStart, s.mailbox.inSize, sm::ControlMailboxIn))) {
             e = p.error();
             return r;
         }
@@ -178,12 +160,10 @@ BringUp bringUpBus(Probe &p, uint16_t state)
         s.inputLogical = logical + s.outputBytes;
         logical += s.outputBytes + s.inputBytes;
         const auto out = static_cast<uint16_t>(s.outputBytes), in = static_cast<uint16_t>(s.inputBytes);
-        if ((out && (!p.write(s.station, reg::sm(2), smBytes(outStart, out, outControl))
-                     || !p.write(s.station, reg::fmmu(0), fmmuBytes(s.outputLogical, out, outStart,
-                                                                    ecwire::fmmu::TypeWrite))))
-            || (in && (!p.write(s.station, reg::sm(3), smBytes(inStart, in, inControl))
-                       || !p.write(s.station, reg::fmmu(1), fmmuBytes(s.inputLogical, in, inStart,
-                                                                      ecwire::fmmu::TypeRead))))) {
+        if ((out && (!p.writeSm(s.station, 2, outStart, out, outControl)
+                     || !p.writeFmmu(s.station, 0, s.outputLogical, out, outStart, ecwire::fmmu::TypeWrite)))
+            || (in && (!p.writeSm(s.station, 3, inStart, in, inControl)
+                       || !p.writeFmmu(s.station, 1, s.inputLogical, in, inStart, ecwire::fmmu::TypeRead)))) {
             e = p.error();
             return r;
         }

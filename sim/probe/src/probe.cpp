@@ -4,23 +4,16 @@
 #include <cstdio>
 #include <thread>
 
+#include <ecwire/hex.h>
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
 namespace ecprobe {
 
 using ecwire::Command;
+using ecwire::hex;
 namespace al = ecwire::al;
 namespace reg = ecwire::reg;
-
-namespace {
-std::string hex(unsigned v)
-{
-    char b[16];
-    std::snprintf(b, sizeof b, "0x%04X", v);
-    return b;
-}
-} // namespace
 
 Clock monotonicClock()
 {
@@ -123,6 +116,28 @@ bool Probe::assignStations(size_t count)
     return true;
 }
 
+bool Probe::writeSm(uint16_t station, unsigned n, uint16_t start, uint16_t length, uint8_t control,
+                    uint8_t activate)
+{
+    std::vector<uint8_t> d(ecwire::sm::EntrySize);
+    ecwire::encodeSm(d.data(), ecwire::SmEntry{start, length, control, 0, activate, 0});
+    return write(station, reg::sm(n), d);
+}
+
+bool Probe::writeFmmu(uint16_t station, unsigned n, uint32_t logical, uint16_t length, uint16_t physical,
+                      uint8_t type)
+{
+    ecwire::FmmuEntry f;
+    f.logicalStart = logical;
+    f.length = length;
+    f.physicalStart = physical;
+    f.type = type;
+    f.activate = 1;
+    std::vector<uint8_t> d(ecwire::fmmu::EntrySize);
+    ecwire::encodeFmmu(d.data(), f);
+    return write(station, reg::fmmu(n), d);
+}
+
 bool Probe::requestState(uint16_t station, uint16_t control)
 {
     const uint16_t state = control & al::StateMask;
@@ -149,20 +164,6 @@ bool Probe::requestState(uint16_t station, uint16_t control)
                         + " in time (AL status " + hex(lastAlStatus) + ")");
         clock_.wait(pause.step());
     }
-}
-
-std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index)
-{
-    ecwire::FrameBuilder b;
-    b.add(Command::LRW, index, 0, nullptr, length);
-    return b.finish();
-}
-
-std::vector<uint8_t> brdFrame(uint8_t index)
-{
-    ecwire::FrameBuilder b;
-    b.add(Command::BRD, index, ecwire::makeAddress(0, reg::Type), nullptr, 2);
-    return b.finish();
 }
 
 } // namespace ecprobe

@@ -1,8 +1,9 @@
 #include "xserver.h"
 
+#include "sim_process.h" // runToEnd
+
 #include <QGuiApplication>
 #include <QPixmap>
-#include <QProcess>
 #include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QScreen>
@@ -83,16 +84,8 @@ namespace x11 {
 
 QString xdotool(const QStringList &args, int timeoutMs)
 {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    if (!p.waitForFinished(timeoutMs)) {
-        p.kill();
-        p.waitForFinished();
-        return QString();
-    }
-    if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        return QString();
-    return QString::fromUtf8(p.readAllStandardOutput());
+    const testsupport::Finished f = testsupport::runToEnd(QStringLiteral("xdotool"), args, timeoutMs);
+    return f.exitCode == 0 ? f.out : QString();
 }
 
 unsigned long findWindow(qint64 pid, const QString &title, int timeoutMs)

@@ -83,6 +83,15 @@ constexpr uint32_t AbortReadOnly = 0x06010002;
 constexpr uint32_t AbortNoObject = 0x06020000;
 constexpr uint32_t AbortNoSubindex = 0x06090011;
 constexpr uint32_t AbortGeneral = 0x08000000;
+
+// ETG.1000.6 object dictionary: 0x1C00 gives the communication type of each
+// SyncManager (sub n for SyncManager n-1, the SII's type numbers), and the
+// PDO assignment of SyncManager n is object 0x1C10 + n: 0x1C12 for the usual
+// outputs on SyncManager 2, 0x1C13 for the inputs on 3.
+constexpr uint16_t SmTypes = 0x1C00;
+constexpr uint16_t PdoAssignBase = 0x1C10;
+constexpr uint16_t RxPdoAssign = PdoAssignBase + 2;
+constexpr uint16_t TxPdoAssign = PdoAssignBase + 3;
 } // namespace coe
 
 struct MailboxHeader {

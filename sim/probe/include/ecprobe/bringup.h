@@ -32,6 +32,12 @@ struct BringUp {
     uint16_t expectedLrwWkc = 0;
 };
 
+// Where a slave's mailboxes are, as its SII's standard mailbox fields say.
+inline MailboxLayout mailboxOf(const ecwire::SiiDevice &sii)
+{
+    return {sii.mbxRxOffset, sii.mbxRxSize, sii.mbxTxOffset, sii.mbxTxSize};
+}
+
 // Brings every slave to `state` (ecwire::al::SafeOp or Op). Each slave's
 // outputs and inputs are placed one after the other in the logical image.
 BringUp bringUpBus(Probe &probe, uint16_t state);

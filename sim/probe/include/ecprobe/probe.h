@@ -29,7 +29,7 @@ struct Clock {
 // The monotonic clock; wait() sleeps.
 Clock monotonicClock();
 
-// Where a slave's mailboxes are (its SII's standard mailbox fields).
+// Where a slave's mailboxes are (its SII's standard mailbox fields, mailboxOf()).
 struct MailboxLayout {
     uint16_t outStart = 0, outSize = 0; // written by the master (SM0)
     uint16_t inStart = 0, inSize = 0;   // read by the master (SM1)
@@ -58,6 +58,10 @@ public:
 
     int countSlaves(); // the working counter of a BRD, -1 without reply
     bool assignStations(size_t count);
+    // SyncManager n and FMMU n of a slave, activated.
+    bool writeSm(uint16_t station, unsigned n, uint16_t start, uint16_t length, uint8_t control,
+                 uint8_t activate = 0x01);
+    bool writeFmmu(uint16_t station, unsigned n, uint32_t logical, uint16_t length, uint16_t physical, uint8_t type);
 
     // SII words [word, word + count) through the EEPROM interface.
     bool readSii(uint16_t station, uint32_t word, size_t count, std::vector<uint16_t> &out);
@@ -110,9 +114,5 @@ private:
     uint8_t index_ = 0;
     std::string error_;
 };
-
-// Frames for round-trip measurements.
-std::vector<uint8_t> lrwFrame(uint16_t length, uint8_t index = 0); // LRW at logical 0
-std::vector<uint8_t> brdFrame(uint8_t index = 0);                  // BRD of register 0x0000, 2 bytes
 
 } // namespace ecprobe
