@@ -58,12 +58,10 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
         total += s.Ibytes + s.Obytes;
     }
     QCOMPARE(size, int(total));
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), int(c->grouplist[0].expectedWKC));
+    QCOMPARE(exchangeProcessData(c), int(c->grouplist[0].expectedWKC));
     if (bus.startsWith("sensor")) {
         QCOMPARE(sim.command("pressure 1013.25"), QString("ok"));
-        ecx_send_processdata(c);
-        QCOMPARE(ecx_receive_processdata(c, 2000), int(c->grouplist[0].expectedWKC));
+        QCOMPARE(exchangeProcessData(c), int(c->grouplist[0].expectedWKC));
         QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 101325.0f);
     }
     c->slavelist[0].state = EC_STATE_INIT;

@@ -161,10 +161,9 @@ void TestMasterNet::bringUpToOp()
     QCOMPARE(c->slavelist[1].inputs, iomap_ + 1);
     QCOMPARE(c->slavelist[2].outputs, iomap_);
     QCOMPARE(c->grouplist[0].expectedWKC, uint16_t(3));
-    QCOMPARE(ecx_readstate(c), EC_STATE_OPERATIONAL);
+    QTRY_COMPARE(ecx_readstate(c), EC_STATE_OPERATIONAL);
     QCOMPARE(c->slavelist[1].state, uint16_t(EC_STATE_OPERATIONAL));
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+    QCOMPARE(exchangeProcessData(c), 3);
 }
 
 void TestMasterNet::pressureDecoded()
@@ -172,13 +171,11 @@ void TestMasterNet::pressureDecoded()
     QCOMPARE(sim_.command("pressure 1013.25"), QString("ok"));
     QVERIFY(connectBus());
     ecx_contextt *c = ctx_.get();
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+    QCOMPARE(exchangeProcessData(c), 3);
     QCOMPARE(c->slavelist[1].inputs[0] & 0x01, 1);
     QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 101325.0f);
     QCOMPARE(sim_.command("image 050000C842"), QString("ok"));
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+    QCOMPARE(exchangeProcessData(c), 3);
     QCOMPARE(c->slavelist[1].inputs[0], uint8_t(0x05));
     QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 100.0f);
 }
@@ -197,9 +194,8 @@ void TestMasterNet::silenceGivesNoFrame()
     QCOMPARE(ecx_readstate(c), EC_STATE_NONE);
     QCOMPARE(c->slavelist[1].state, uint16_t(0));
     QCOMPARE(sim_.command("silence off"), QString("ok"));
-    QCOMPARE(ecx_readstate(c), EC_STATE_OPERATIONAL);
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+    QTRY_COMPARE(ecx_readstate(c), EC_STATE_OPERATIONAL);
+    QCOMPARE(exchangeProcessData(c), 3);
 }
 
 void TestMasterNet::dropsLoseSomeExchanges()
@@ -210,15 +206,13 @@ void TestMasterNet::dropsLoseSomeExchanges()
     QCOMPARE(sim_.command("drop 0.5"), QString("ok"));
     int lost = 0, good = 0;
     for (int i = 0; i < 100; ++i) {
-        ecx_send_processdata(c);
-        const int wkc = ecx_receive_processdata(c, 2000);
+        const int wkc = exchangeProcessData(c, 50000);
         QVERIFY2(wkc == EC_NOFRAME || wkc == 3, qPrintable(QString::number(wkc)));
         (wkc == EC_NOFRAME ? lost : good)++;
     }
     QVERIFY2(lost > 10 && good > 10, qPrintable(QString("%1 lost, %2 good").arg(lost).arg(good)));
     QCOMPARE(sim_.command("drop 0"), QString("ok"));
-    ecx_send_processdata(c);
-    QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+    QCOMPARE(exchangeProcessData(c), 3);
 }
 
 void TestMasterNet::closeInitCycles()
@@ -227,8 +221,7 @@ void TestMasterNet::closeInitCycles()
     for (int cycle = 0; cycle < 5; ++cycle) {
         std::memset(c, 0, sizeof(ecx_contextt));
         QVERIFY(connectBus());
-        ecx_send_processdata(c);
-        QCOMPARE(ecx_receive_processdata(c, 2000), 3);
+        QCOMPARE(exchangeProcessData(c), 3);
         c->slavelist[0].state = EC_STATE_INIT;
         ecx_writestate(c, 0);
         ecx_close(c);

@@ -42,3 +42,16 @@ inline int bringUpBus(ecx_contextt *c, uint8 *iomap, size_t iomapSize, int safeO
     done(BringUpStep::Op);
     return size;
 }
+
+// A test over a veth pair that checks what comes back rather than when waits
+// this long for a process-data reply. The link's 2 ms is the product's
+// rhythm; on a loaded test machine (sanitizers, tests side by side) the
+// simulator may be scheduled later than that, and a reply that comes late is
+// dropped by the next receive as a stale frame, never taken for its answer.
+constexpr int kPatientReceiveUs = 500000;
+
+inline int exchangeProcessData(ecx_contextt *c, int timeoutUs = kPatientReceiveUs)
+{
+    ecx_send_processdata(c);
+    return ecx_receive_processdata(c, timeoutUs);
+}

@@ -30,11 +30,7 @@ struct MasterOnSim {
         return bringUpBus(c(), iomap, sizeof iomap, safeOpTimeoutUs, opTimeoutUs);
     }
 
-    int exchange(int timeoutUs = 2000)
-    {
-        ecx_send_processdata(c());
-        return ecx_receive_processdata(c(), timeoutUs);
-    }
+    int exchange(int timeoutUs = 2000) { return exchangeProcessData(c(), timeoutUs); }
 
     SimTransport sim;
     std::unique_ptr<ecx_contextt> ctx;
