@@ -22,7 +22,7 @@ const char *const kOptions[] = {"keep-mac",   "no-pdo-assign", "no-ca",         
                                 "no-coe",     "alt-pdo",       "no-sm-category", "mbx512",        "mbx-asym",
                                 "slow",       "al-delay=3",    "sdo-delay=2",    "sii4",          "sii8",
                                 "sii-busy=300", "eeprom-loading=20", "no-dc",    "dc32",          "no-lrw",
-                                "stale-reply"};
+                                "stale-reply",  "device-emulation"};
 
 SiiDevice siiOf(const std::string &spec)
 {

@@ -134,7 +134,15 @@ BringUp bringUpBus(Probe &p, uint16_t state)
         s.station = Probe::station(static_cast<size_t>(i));
         std::vector<uint16_t> words;
         uint16_t features = 0;
-        if (!p.requestState(s.station, al::Init | al::ErrorFlag) || !p.readSiiImage(s.station, words)
+        uint16_t pdi = 0;
+        if (!p.read16(s.station, reg::PdiControl, pdi)) {
+            e = p.error();
+            return r;
+        }
+        // An ESC in device emulation copies AL control into AL status, so an
+        // acknowledge would read back as an error; it has none to clear.
+        const uint16_t ack = (pdi & reg::PdiDeviceEmulation) ? 0 : al::ErrorFlag;
+        if (!p.requestState(s.station, al::Init | ack) || !p.readSiiImage(s.station, words)
             || !p.read16(s.station, reg::Features, features)) {
             e = p.error();
             return r;
