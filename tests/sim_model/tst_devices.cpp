@@ -24,12 +24,12 @@ const char *const kOptions[] = {"keep-mac",   "no-pdo-assign", "no-ca",         
                                 "sii-busy=300", "eeprom-loading=20", "no-dc",    "dc32",          "no-lrw",
                                 "stale-reply",  "device-emulation"};
 
-SiiDevice siiOf(const std::string &spec)
+SiiDevice siiOf(const std::string &entry)
 {
     SiiDevice d;
-    std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(spec);
+    std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(entry);
     if (!bus || !parseSiiImage(bus->slave(0).siiWords(), d))
-        qFatal("no SII for %s", spec.c_str());
+        qFatal("no SII for %s", entry.c_str());
     return d;
 }
 
@@ -105,26 +105,26 @@ private slots:
         int built = 0, refused = 0;
         for (const char *kind : kKinds) {
             for (const char *option : kOptions) {
-                const std::string spec = std::string(kind) + "+" + option;
+                const std::string entry = std::string(kind) + "+" + option;
                 std::string error;
-                std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(spec, &error);
+                std::unique_ptr<ecsim::Bus> bus = ecsim::Bus::create(entry, &error);
                 if (!bus) {
                     QVERIFY2(error.find(option) != std::string::npos || error.find("mailbox") != std::string::npos
                                  || error.find("CoE") != std::string::npos,
-                             (spec + ": " + error).c_str());
+                             (entry + ": " + error).c_str());
                     ++refused;
                     continue;
                 }
                 ++built;
-                TestMaster m(spec);
+                TestMaster m(entry);
                 const ecsim::DeviceDescription &d = m.bus->slave(0).device();
                 const ecprobe::BringUp up = bringUp(m);
-                QVERIFY2(up.ok, (spec + ": " + up.error).c_str());
+                QVERIFY2(up.ok, (entry + ": " + up.error).c_str());
                 QVERIFY2(up.slaves[0].inputBytes == d.inputSize && up.slaves[0].outputBytes == d.outputSize,
-                         (spec + " maps " + std::to_string(up.slaves[0].inputBytes) + "/"
+                         (entry + " maps " + std::to_string(up.slaves[0].inputBytes) + "/"
                           + std::to_string(up.slaves[0].outputBytes) + " via " + up.slaves[0].sizesFrom)
                              .c_str());
-                QCOMPARE(d.spec, spec);
+                QCOMPARE(d.entry, entry);
             }
         }
         QVERIFY(built > 150);
@@ -133,7 +133,7 @@ private slots:
 
     void refusedWithTheReason_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<QString>("mentions");
         QTest::newRow("unknown option") << "sensor+warp" << "unknown option 'warp'";
         QTest::newRow("CoE option without CoE") << "dig-in+no-pdo-assign" << "needs CoE";
@@ -153,10 +153,10 @@ private slots:
     }
     void refusedWithTheReason()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, entry);
         QFETCH(QString, mentions);
         std::string error;
-        QVERIFY(!ecsim::Bus::create("dig-in," + spec.toStdString(), &error));
+        QVERIFY(!ecsim::Bus::create("dig-in," + entry.toStdString(), &error));
         QVERIFY2(QString::fromStdString(error).contains(mentions), error.c_str());
     }
 
@@ -252,7 +252,7 @@ private slots:
     // Complete access: served, not served, announced and refused, or served unannounced.
     void completeAccessModes_data()
     {
-        QTest::addColumn<QString>("spec");
+        QTest::addColumn<QString>("entry");
         QTest::addColumn<bool>("announced");
         QTest::addColumn<bool>("served");
         QTest::newRow("sensor") << "sensor" << true << true;
@@ -262,11 +262,11 @@ private slots:
     }
     void completeAccessModes()
     {
-        QFETCH(QString, spec);
+        QFETCH(QString, entry);
         QFETCH(bool, announced);
         QFETCH(bool, served);
-        QCOMPARE(bool(siiOf(spec.toStdString()).general.coeDetails & sii::CoeCompleteAccess), announced);
-        TestMaster m(spec.toStdString());
+        QCOMPARE(bool(siiOf(entry.toStdString()).general.coeDetails & sii::CoeCompleteAccess), announced);
+        TestMaster m(entry.toStdString());
         QVERIFY(bringUp(m).ok);
         std::vector<uint8_t> data;
         uint32_t abort = 0;

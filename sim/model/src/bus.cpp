@@ -39,15 +39,15 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
     size_t start = 0;
     for (;;) {
         const size_t comma = slaves.find(',', start);
-        const std::string spec = trimmed(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (spec.empty()) {
+        const std::string entry = trimmed(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+        if (entry.empty()) {
             if (trimmed(slaves).empty())
                 return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
             return fail("empty device kind in slave list '" + slaves + "'");
         }
         DeviceDescription device;
         std::string why;
-        if (!describeDevice(spec, device, &why))
+        if (!describeDevice(entry, device, &why))
             return fail(why);
         devices.push_back(std::move(device));
         if (devices.size() > MaxSlaves)

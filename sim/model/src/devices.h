@@ -44,7 +44,7 @@ struct DeviceTiming {
 
 struct DeviceDescription {
     std::string kind;          // "sensor"
-    std::string spec;          // as written on the bus list: "sensor+sii4+slow"
+    std::string entry;         // as written on the bus list: "sensor+sii4+slow"
     ecwire::SiiDevice sii;     // the EEPROM's content: identity, mailbox layout, categories
     // The PDOs the device exchanges (assigned to SyncManager 2 and 3): its
     // object dictionary's assignment, whatever its SII shows.
@@ -78,10 +78,10 @@ struct DeviceDescription {
     bool hasMailbox() const { return sii.hasMailbox(); }
 };
 
-// Builds the description of a device from its spec on the bus list,
+// Builds the description of a device from its entry on the bus list,
 // "kind[+option[+option=value...]]"; false with *error for an unknown kind or
 // option, a bad value, or an option the kind cannot have.
-bool describeDevice(const std::string &spec, DeviceDescription &out, std::string *error = nullptr);
+bool describeDevice(const std::string &entry, DeviceDescription &out, std::string *error = nullptr);
 // "sensor, sensor-sii, ..." and "keep-mac, ..." for messages and help texts.
 std::string deviceKindList();
 std::string deviceOptionList();

@@ -4,7 +4,7 @@
 
 namespace ecsim {
 
-bool describeDevice(const std::string &spec, DeviceDescription &out, std::string *error)
+bool describeDevice(const std::string &entry, DeviceDescription &out, std::string *error)
 {
     auto fail = [&](const std::string &why) {
         if (error)
@@ -14,8 +14,8 @@ bool describeDevice(const std::string &spec, DeviceDescription &out, std::string
     std::vector<std::string> parts;
     size_t start = 0;
     for (;;) {
-        const size_t plus = spec.find('+', start);
-        parts.push_back(trimmed(spec.substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
+        const size_t plus = entry.find('+', start);
+        parts.push_back(trimmed(entry.substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
         if (plus == std::string::npos)
             break;
         start = plus + 1;
@@ -25,7 +25,7 @@ bool describeDevice(const std::string &spec, DeviceDescription &out, std::string
         return fail("unknown device kind '" + parts[0] + "' (known: " + deviceKindList() + ")");
     for (size_t i = 1; i < parts.size(); ++i) {
         if (parts[i].empty())
-            return fail("empty option in '" + spec + "'");
+            return fail("empty option in '" + entry + "'");
         std::string why;
         if (!applyDeviceOption(parts[i], b, &why))
             return fail(parts[0] + ": " + why);
@@ -33,7 +33,7 @@ bool describeDevice(const std::string &spec, DeviceDescription &out, std::string
     std::string why;
     if (!finishDevice(b, &why))
         return fail(parts[0] + ": " + why);
-    b.d.spec = trimmed(spec);
+    b.d.entry = trimmed(entry);
     out = std::move(b.d);
     return true;
 }
