@@ -173,21 +173,6 @@ bool readWords(SiiReader &r, std::vector<uint16_t> &words, size_t from, size_t u
     return true;
 }
 
-uint32_t assignedBits(const std::vector<ecwire::SiiPdo> &pdos, uint8_t *any)
-{
-    uint32_t bits = 0;
-    *any = 0;
-    for (const ecwire::SiiPdo &p : pdos) {
-        // PDOs of SyncManager 0xFF are alternatives the device offers, not
-        // what it exchanges.
-        if (p.syncManager == ecwire::sii::PdoNotAssigned)
-            continue;
-        bits += p.bits();
-        *any = 1;
-    }
-    return bits;
-}
-
 } // namespace
 
 bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::string *why)
@@ -252,8 +237,13 @@ void applySii(ec_slavet &s, const ecwire::SiiDevice &sii)
     s.fmmu_count = uint8_t(std::min(sii.fmmus.size(), size_t(EC_MAXFMMU)));
     for (size_t i = 0; i < s.fmmu_count; ++i)
         s.fmmu_func[i] = sii.fmmus[i];
-    s.sii_obits = assignedBits(sii.rxPdos, &s.sii_pdo_out);
-    s.sii_ibits = assignedBits(sii.txPdos, &s.sii_pdo_in);
+    auto anyAssigned = [](const std::vector<ecwire::SiiPdo> &pdos) {
+        return uint8_t(std::any_of(pdos.begin(), pdos.end(), [](const ecwire::SiiPdo &p) { return p.assigned(); }));
+    };
+    s.sii_obits = sii.outputBits();
+    s.sii_ibits = sii.inputBits();
+    s.sii_pdo_out = anyAssigned(sii.rxPdos);
+    s.sii_pdo_in = anyAssigned(sii.txPdos);
 }
 
 } // namespace ecmaster

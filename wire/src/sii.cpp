@@ -232,6 +232,17 @@ bool parseCategory(uint16_t type, const std::vector<uint8_t> &d, SiiDevice &out,
     }
 }
 
+// PDOs of SyncManager 0xFF are alternatives the device offers, not what it
+// exchanges: they do not count.
+uint32_t assignedBits(const std::vector<SiiPdo> &pdos)
+{
+    uint32_t sum = 0;
+    for (const SiiPdo &p : pdos)
+        if (p.assigned())
+            sum += p.bits();
+    return sum;
+}
+
 } // namespace
 
 uint32_t SiiPdo::bits() const
@@ -261,18 +272,12 @@ uint32_t SiiDevice::pdoBits(uint8_t sm) const
 
 uint32_t SiiDevice::outputBits() const
 {
-    uint32_t sum = 0;
-    for (const SiiPdo &p : rxPdos)
-        sum += p.bits();
-    return sum;
+    return assignedBits(rxPdos);
 }
 
 uint32_t SiiDevice::inputBits() const
 {
-    uint32_t sum = 0;
-    for (const SiiPdo &p : txPdos)
-        sum += p.bits();
-    return sum;
+    return assignedBits(txPdos);
 }
 
 uint8_t siiCrc8(const uint8_t *bytes, size_t count)

@@ -119,6 +119,8 @@ struct SiiPdo {
     uint16_t flags = 0;
     std::vector<SiiPdoEntry> entries;
     uint32_t bits() const;
+    // False for an alternative the device offers (SyncManager 0xFF).
+    bool assigned() const { return syncManager != sii::PdoNotAssigned; }
 };
 
 struct SiiSyncManager {
@@ -171,8 +173,8 @@ struct SiiDevice {
     std::string name() const { return hasGeneral ? string(general.nameIdx) : std::string(); }
     // Sum of the entry bit lengths of all PDOs (Tx and Rx) assigned to SyncManager `sm`.
     uint32_t pdoBits(uint8_t sm) const;
-    uint32_t outputBits() const; // all RxPDOs
-    uint32_t inputBits() const;  // all TxPDOs
+    uint32_t outputBits() const; // assigned RxPDOs
+    uint32_t inputBits() const;  // assigned TxPDOs
 };
 
 uint8_t siiCrc8(const uint8_t *bytes, size_t count); // poly 0x07, init 0xFF
