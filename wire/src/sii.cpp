@@ -221,7 +221,7 @@ bool parseCategory(uint16_t type, const std::vector<uint8_t> &d, SiiDevice &out,
         // A PDO list cut short would describe fewer bits than the device
         // exchanges: all of the category or nothing.
         std::vector<SiiPdo> pdos;
-        if (!parsePdos(d, pdos, type == sii::CatTxPdo ? "TxPDO" : "RxPDO", error))
+        if (!parsePdos(d, pdos, categoryName(type), error))
             return false;
         std::vector<SiiPdo> &list = type == sii::CatTxPdo ? out.txPdos : out.rxPdos;
         list.insert(list.end(), pdos.begin(), pdos.end());
