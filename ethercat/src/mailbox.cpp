@@ -23,18 +23,13 @@ uint16_t smRegister(unsigned sm, size_t field)
     return uint16_t(reg::sm(sm) + field);
 }
 
-// One read of a register byte, without retries. EC_NOFRAME or the working counter.
-int readByte(ecx_contextt *c, const ec_slavet &s, uint16_t ado, uint8_t *value)
-{
-    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, ado), value, 1, kConfigTimeoutUs, 3);
-}
-
-// Working counter of reading the whole read mailbox once (no retry: a second
-// read after a lost frame would find the mailbox emptied).
-int readArea(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
+// Working counter of one read of the first `length` bytes of the read mailbox
+// into `buf` (sized to the whole area). One try only: a second read after a
+// lost frame would find the mailbox emptied.
+int readMailbox(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf, uint16_t length)
 {
     buf.assign(s.mbx_rl, 0);
-    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(), s.mbx_rl,
+    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(), length,
                     kConfigTimeoutUs, 1);
 }
 
@@ -73,20 +68,11 @@ void take(ec_slavet &s, const std::vector<uint8_t> &area)
     s.mbx_rx_sum = sumOf(area);
 }
 
-// Reads the read mailbox without its last byte: the ESC empties a mailbox
-// when its last byte is read, so the message stays there. Working counter.
-int peekArea(ecx_contextt *c, const ec_slavet &s, std::vector<uint8_t> &buf)
-{
-    buf.assign(s.mbx_rl, 0);
-    return transfer(c, ecwire::Command::FPRD, ecwire::makeAddress(s.configadr, s.mbx_ro), buf.data(),
-                    uint16_t(s.mbx_rl - 1), kConfigTimeoutUs, 1);
-}
-
 // 1 full, 0 empty, -1 no answer.
 int readFull(ecx_contextt *c, const ec_slavet &s)
 {
     uint8_t status = 0;
-    const int wkc = readByte(c, s, smRegister(kReadSm, ecwire::sm::Status), &status);
+    const int wkc = fprd(c, s.configadr, smRegister(kReadSm, ecwire::sm::Status), &status, 1);
     if (wkc != 1)
         return -1;
     return (status & ecwire::sm::StatusMailboxFull) ? 1 : 0;
@@ -95,7 +81,7 @@ int readFull(ecx_contextt *c, const ec_slavet &s)
 bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std::string *why)
 {
     uint8_t activate = 0;
-    if (readByte(c, s, smRegister(kReadSm, ecwire::sm::Activate), &activate) != 1) {
+    if (fprd(c, s.configadr, smRegister(kReadSm, ecwire::sm::Activate), &activate, 1) != 1) {
         *why = "no answer reading the read mailbox's activate byte for a repeat request";
         return false;
     }
@@ -111,7 +97,7 @@ bool repeatRequest(ecx_contextt *c, const ec_slavet &s, int64_t deadlineUs, std:
     PollPacer pacer;
     for (;;) {
         uint8_t pdi = 0;
-        if (readByte(c, s, smRegister(kReadSm, ecwire::sm::PdiControl), &pdi) != 1) {
+        if (fprd(c, s.configadr, smRegister(kReadSm, ecwire::sm::PdiControl), &pdi, 1) != 1) {
             *why = "no answer polling the repeat acknowledge";
             return false;
         }
@@ -181,7 +167,7 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
             return MbxResult::Failed;
         }
         if (full == 1) {
-            const int wkc = readArea(c, s, buf);
+            const int wkc = readMailbox(c, s, buf, s.mbx_rl);
             if (wkc == 1) {
                 // What the slave repeats may be a message we did get after
                 // all (the read we took for lost had not reached it).
@@ -210,7 +196,9 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
                 bool repeat = again == 0;
                 if (again == 1) {
                     std::vector<uint8_t> peeked;
-                    if (peekArea(c, s, peeked) != 1) {
+                    // Without its last byte: the ESC empties a mailbox when
+                    // its last byte is read, so the message stays there.
+                    if (readMailbox(c, s, peeked, uint16_t(s.mbx_rl - 1)) != 1) {
                         *why = "no answer looking into the read mailbox";
                         return MbxResult::Failed;
                     }
@@ -234,7 +222,7 @@ void mbxDrain(ecx_contextt *c, ec_slavet &s)
 {
     std::vector<uint8_t> buf;
     for (int i = 0; i < kMaxDrained && readFull(c, s) == 1; ++i)
-        if (readArea(c, s, buf) == 1)
+        if (readMailbox(c, s, buf, s.mbx_rl) == 1)
             take(s, buf);
 }
 
