@@ -38,34 +38,53 @@ void setRead(ec_slavet &s, uint16_t status, uint16_t code)
     s.ALstatuscode = code;
 }
 
-// Reads every slave's AL status and code in one frame of FPRDs (more
-// frames when they do not fit). A slave that does not answer reads 0.
-void readEach(ecx_contextt *c)
+// One datagram per slave, each `length` bytes at register `ado` of its
+// station address, in one frame (more frames when they do not fit), each
+// frame sent up to `tries` times while it does not come back. `fill(slave,
+// data)` sets what a datagram carries (all zero otherwise); `done(slave,
+// data, wkc)` sees what came back, with wkc EC_NOFRAME when its frame did not.
+template <typename Fill, typename Done>
+void perSlave(ecx_contextt *c, ecwire::Command command, uint16_t ado, uint16_t length, int timeoutUs, int tries,
+              Fill fill, Done done)
 {
     Engine *e = engineOf(c);
     const int n = c->slavecount;
     constexpr int kPerFrame = 64; // 64 * (12 + 6) bytes fit in one frame
-    std::vector<uint8_t> buf(size_t(kPerFrame) * kStatusReadLen);
+    std::vector<uint8_t> buf(size_t(kPerFrame) * length);
     Datagram d[kPerFrame];
     for (int first = 1; first <= n; first += kPerFrame) {
         const int count = std::min(kPerFrame, n - first + 1);
         std::fill(buf.begin(), buf.end(), 0);
         for (int k = 0; k < count; ++k) {
+            const ec_slavet &s = c->slavelist[first + k];
             d[k] = Datagram{};
-            d[k].command = ecwire::Command::FPRD;
-            d[k].address = ecwire::makeAddress(c->slavelist[first + k].configadr, ecwire::reg::AlStatus);
-            d[k].data = buf.data() + size_t(k) * kStatusReadLen;
-            d[k].length = kStatusReadLen;
+            d[k].command = command;
+            d[k].address = ecwire::makeAddress(s.configadr, ado);
+            d[k].data = buf.data() + size_t(k) * length;
+            d[k].length = length;
+            fill(s, d[k].data);
         }
-        const bool back = e && exchange(*e, d, size_t(count), EC_TIMEOUTRET) == 1;
-        for (int k = 0; k < count; ++k) {
-            ec_slavet &s = c->slavelist[first + k];
-            if (back && d[k].wkc == 1)
-                setRead(s, ecwire::getU16(d[k].data), ecwire::getU16(d[k].data + kCodeOffset));
+        bool back = false;
+        for (int t = 0; e && t < tries && !back; ++t)
+            back = exchange(*e, d, size_t(count), timeoutUs) == 1;
+        for (int k = 0; k < count; ++k)
+            done(c->slavelist[first + k], d[k].data, back ? int(d[k].wkc) : EC_NOFRAME);
+    }
+}
+
+// Reads every slave's AL status and code in one frame of FPRDs (more
+// frames when they do not fit). A slave that does not answer reads 0.
+void readEach(ecx_contextt *c)
+{
+    perSlave(
+        c, ecwire::Command::FPRD, ecwire::reg::AlStatus, kStatusReadLen, EC_TIMEOUTRET, 1,
+        [](const ec_slavet &, uint8_t *) {},
+        [](ec_slavet &s, const uint8_t *data, int wkc) {
+            if (wkc == 1)
+                setRead(s, ecwire::getU16(data), ecwire::getU16(data + kCodeOffset));
             else
                 setRead(s, EC_STATE_NONE, s.ALstatuscode);
-        }
-    }
+        });
 }
 
 uint16_t lowestState(ecx_contextt *c)
@@ -138,33 +157,17 @@ void reportNotReached(ecx_contextt *c, int from, int to, uint16_t reqstate)
 // Returns how many slaves took it, or EC_NOFRAME when nothing came back.
 int requestEach(ecx_contextt *c, uint16_t state)
 {
-    Engine *e = engineOf(c);
-    const int n = c->slavecount;
-    constexpr int kPerFrame = 64; // 64 * (12 + 2) bytes fit in one frame
-    uint8_t values[kPerFrame][2];
-    Datagram d[kPerFrame];
     int took = 0;
     bool any = false;
-    for (int first = 1; e && first <= n; first += kPerFrame) {
-        const int count = std::min(kPerFrame, n - first + 1);
-        for (int k = 0; k < count; ++k) {
-            const ec_slavet &s = c->slavelist[first + k];
-            ecwire::putU16(values[k], alRequest(state, s));
-            d[k] = Datagram{};
-            d[k].command = ecwire::Command::FPWR;
-            d[k].address = ecwire::makeAddress(s.configadr, ecwire::reg::AlControl);
-            d[k].data = values[k];
-            d[k].length = 2;
-        }
-        bool back = false;
-        for (int t = 0; t < 3 && !back; ++t)
-            back = exchange(*e, d, size_t(count), kConfigTimeoutUs) == 1;
-        if (!back)
-            continue;
-        any = true;
-        for (int k = 0; k < count; ++k)
-            took += d[k].wkc;
-    }
+    perSlave(
+        c, ecwire::Command::FPWR, ecwire::reg::AlControl, 2, kConfigTimeoutUs, 3,
+        [state](const ec_slavet &s, uint8_t *data) { ecwire::putU16(data, alRequest(state, s)); },
+        [&](ec_slavet &, const uint8_t *, int wkc) {
+            if (wkc == EC_NOFRAME)
+                return;
+            any = true;
+            took += wkc;
+        });
     return any ? took : EC_NOFRAME;
 }
 
