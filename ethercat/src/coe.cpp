@@ -4,7 +4,6 @@
 #include "mailbox.h"
 #include "report.h"
 
-#include <ecwire/le.h>
 #include <ecwire/mailbox.h>
 
 namespace ecmaster {
@@ -54,19 +53,17 @@ bool wanted(const ecwire::SdoReply &r, const Expected &x)
 
 // What a mailbox message that is not the awaited reply was, for the
 // message that says why none came.
-std::string otherMessage(const std::vector<uint8_t> &buf)
+std::string otherMessage(const ecwire::SdoReply &r)
 {
-    ecwire::MailboxHeader h;
-    if (!ecwire::decodeMailboxHeader(buf.data(), buf.size(), h))
+    if (r.mailboxType < 0)
         return "malformed";
-    if (h.type != ecwire::mbx::TypeCoE || h.length < ecwire::coe::HeaderSize)
-        return "mailbox type " + std::to_string(h.type);
-    const unsigned service = ecwire::getU16(buf.data() + ecwire::coe::Header) >> ecwire::coe::ServiceShift;
-    if (service == ecwire::coe::ServiceEmergency)
+    if (r.mailboxType != ecwire::mbx::TypeCoE || r.coeService < 0)
+        return "mailbox type " + std::to_string(r.mailboxType);
+    if (r.coeService == ecwire::coe::ServiceEmergency)
         return "CoE emergency";
-    if (service == ecwire::coe::ServiceSdoResponse || service == ecwire::coe::ServiceSdoRequest)
+    if (r.coeService == ecwire::coe::ServiceSdoResponse || r.coeService == ecwire::coe::ServiceSdoRequest)
         return "SDO reply not to this request";
-    return "CoE service " + std::to_string(service);
+    return "CoE service " + std::to_string(r.coeService);
 }
 
 // Sends `request` (its counter taken from the slave entry) and waits for the
@@ -110,7 +107,7 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
         // Another protocol, an emergency, a reply to something else, or
         // malformed: dropped. mbxReceive watches the deadline.
         ++others;
-        lastOther = otherMessage(buf);
+        lastOther = otherMessage(reply);
     }
 }
 

@@ -92,7 +92,10 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
     if (!decodeMailboxHeader(p, len, h, error))
         return false;
     out.counter = h.counter;
+    out.mailboxType = h.type;
     const uint8_t *body = p + mbx::HeaderSize;
+    if (h.type == mbx::TypeCoE && h.length >= coe::HeaderSize)
+        out.coeService = getU16(body) >> coe::ServiceShift;
     if (h.type == mbx::TypeError) {
         if (h.length < mbx::ErrorSize) {
             setError(error, "mailbox error reply of " + std::to_string(h.length) + " bytes, needs 4");
@@ -110,7 +113,7 @@ bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *er
         setError(error, "CoE reply of " + std::to_string(h.length) + " bytes is too short");
         return false;
     }
-    const uint8_t service = static_cast<uint8_t>(getU16(body) >> coe::ServiceShift);
+    const int service = out.coeService;
     if (service != coe::ServiceSdoResponse && service != coe::ServiceSdoRequest) {
         setError(error, "CoE reply with service " + std::to_string(service) + ", expected an SDO response (3)");
         return false;

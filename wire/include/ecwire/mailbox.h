@@ -126,6 +126,11 @@ struct SdoReply {
     bool last = false;         // segment: no more segments; expedited/normal: data complete
     uint32_t abortCode = 0;
     uint16_t mailboxError = 0; // mailbox error detail
+    // What the message is, filled as far as it could be read, also when it
+    // is no reply: its mailbox type (-1 when the header is unreadable) and,
+    // for CoE, its service (-1 without a whole CoE header).
+    int mailboxType = -1;
+    int coeService = -1;
 };
 // Decodes a reply read from the mailbox-in area (may be longer than the message).
 bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *error = nullptr);
