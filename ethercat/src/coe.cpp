@@ -134,7 +134,7 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     if (slave == 0 || slave > c->slavecount)
         return fail(err, SdoError::Other, "no such slave");
     ec_slavet &s = c->slavelist[slave];
-    if (s.mbx_l < ecwire::coe::SdoMinMessage || s.mbx_rl < ecwire::coe::SdoMinMessage)
+    if (!sdoMailbox(s))
         return fail(err, SdoError::Other, "slave has no usable mailbox");
     if (!s.mbx_drained) {
         // A reply may still wait from an earlier master: it is not ours.

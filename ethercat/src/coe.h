@@ -4,6 +4,8 @@
 
 #include <soem/soem.h>
 
+#include <ecwire/mailbox.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -27,6 +29,12 @@ struct SdoError {
 // A slave answers an SDO request within this (slow devices take about a
 // second).
 constexpr int kSdoTimeoutUs = 3000000;
+
+// Whether both of the slave's mailboxes hold the smallest SDO message.
+inline bool sdoMailbox(const ec_slavet &s)
+{
+    return s.mbx_l >= ecwire::coe::SdoMinMessage && s.mbx_rl >= ecwire::coe::SdoMinMessage;
+}
 
 // Uploads object index:subindex (all subindexes from `subindex` on with
 // complete access) from slave number `slave`. The reply must name the same

@@ -17,8 +17,6 @@ namespace ecmaster {
 
 namespace {
 
-constexpr uint16_t kSmTypes = ecwire::coe::SmTypes;
-constexpr uint16_t kPdoAssignBase = ecwire::coe::PdoAssignBase;
 constexpr uint32_t kBitLengthMask = 0xFF; // low byte of a mapping entry
 constexpr uint8_t kMaxEntries = 254;
 constexpr size_t kTypeWidth = 1;          // a SyncManager type
@@ -150,7 +148,7 @@ bool typesProcessData(const ec_slavet &s)
 bool typesFromCoe(ListReader &r, ec_slavet &s, SdoError *err)
 {
     std::vector<uint32_t> types;
-    if (!r.read(kSmTypes, kTypeWidth, types, err))
+    if (!r.read(ecwire::coe::SmTypes, kTypeWidth, types, err))
         return false;
     for (size_t n = 0; n < types.size() && n < size_t(EC_MAXSM); ++n) {
         if (n >= s.sm_count) {
@@ -225,8 +223,7 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
     // Over CoE whenever the slave's mailbox offers it, whatever its CoE
     // details announce; a slave whose mailbox stopped answering is not asked
     // again.
-    const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && s.mbx_l >= ecwire::coe::SdoMinMessage
-        && s.mbx_rl >= ecwire::coe::SdoMinMessage;
+    const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && sdoMailbox(s);
     // The mailbox works from PRE-OP on: a slave seen stuck in INIT is not asked.
     const uint16_t state = s.al_last & ecwire::al::StateMask;
     const bool mailboxDown = state == ecwire::al::Init || state == ecwire::al::Boot;
@@ -248,7 +245,7 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
                 ok[dir] = true;
                 continue;
             }
-            ok[dir] = assignedBits(reader, uint16_t(kPdoAssignBase + smi), &bits[dir], &err);
+            ok[dir] = assignedBits(reader, uint16_t(ecwire::coe::PdoAssignBase + smi), &bits[dir], &err);
             if (!ok[dir]) {
                 coeWhy += (coeWhy.empty() ? "" : "; ") + err.text;
                 if (err.kind == SdoError::NoReply)
