@@ -46,10 +46,8 @@ public:
             // saying the object does not exist refuses nothing, unless the
             // object answers subindex by subindex after all.
             const bool missing = err->kind == SdoError::Aborted && err->abortCode == ecwire::coe::AbortNoObject;
-            if (!missing)
-                s.ca_refused = 1;
             const bool ok = readEach(index, width, out, err);
-            if (ok && missing)
+            if (ok || !missing)
                 s.ca_refused = 1;
             return ok;
         }
