@@ -136,11 +136,8 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     ec_slavet &s = c->slavelist[slave];
     if (!sdoMailbox(s))
         return fail(err, SdoError::Other, "slave has no usable mailbox");
-    if (!s.mbx_drained) {
-        // A reply may still wait from an earlier master: it is not ours.
-        mbxDrain(c, s);
-        s.mbx_drained = 1;
-    }
+    // A reply may still wait from an earlier master: it is not ours.
+    mbxDrain(c, s);
     Expected x;
     x.index = index;
     x.subindex = subindex;

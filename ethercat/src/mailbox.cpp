@@ -220,6 +220,9 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
 
 void mbxDrain(ecx_contextt *c, ec_slavet &s)
 {
+    if (s.mbx_drained)
+        return;
+    s.mbx_drained = 1;
     std::vector<uint8_t> buf;
     for (int i = 0; i < kMaxDrained && readFull(c, s) == 1; ++i)
         if (readMailbox(c, s, buf, s.mbx_rl) == 1)

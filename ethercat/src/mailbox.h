@@ -28,7 +28,7 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
                      std::string *why);
 
 // Reads and drops whatever waits in the read mailbox (a reply left by an
-// earlier master session).
+// earlier master session), once per slave entry: later calls do nothing.
 void mbxDrain(ecx_contextt *c, ec_slavet &s);
 
 } // namespace ecmaster
