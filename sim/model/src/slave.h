@@ -123,6 +123,7 @@ private:
     void siiControlWritten(uint16_t written);
     void siiDue();
     bool eepromLoaded() const;
+    void loadStationAlias();
 
     // mailbox.cpp
     void mailboxOutWritten();
