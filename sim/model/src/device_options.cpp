@@ -45,29 +45,6 @@ bool timed(const std::string &name, const std::string &value, bool hasValue, Dev
     return true;
 }
 
-// Alternative PDOs the SII offers besides the assigned ones (SyncManager 0xFF).
-void addAlternatives(DeviceBuild &b)
-{
-    auto alternative = [](uint16_t index, uint16_t object) {
-        ecwire::SiiPdo p;
-        p.index = index;
-        p.syncManager = ecwire::sii::PdoNotAssigned;
-        for (uint8_t sub = 1; sub <= 2; ++sub) {
-            ecwire::SiiPdoEntry e;
-            e.index = object;
-            e.subindex = sub;
-            e.dataType = 0x07; // UNSIGNED32
-            e.bitLength = 32;
-            p.entries.push_back(e);
-        }
-        return p;
-    };
-    if (!b.d.txPdos.empty())
-        b.d.alternativePdos.push_back(alternative(0x1A10, 0x6100));
-    if (!b.d.rxPdos.empty())
-        b.d.alternativePdos.push_back(alternative(0x1610, 0x7100));
-}
-
 } // namespace
 
 std::string deviceOptionList()
@@ -152,7 +129,7 @@ bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *e
         if (!b.siiPdoCategories)
             return fail("options no-sii-pdo and alt-pdo exclude each other (the alternatives are SII PDOs)");
         if (b.d.alternativePdos.empty())
-            addAlternatives(b);
+            addAlternativePdos(b);
     } else if (name == "no-coe") {
         d.coe = false;
     } else if (name == "no-sm-category") {
