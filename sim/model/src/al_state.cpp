@@ -62,8 +62,7 @@ void Slave::setAl(uint16_t state, uint16_t code, bool error)
     if (before == al::Init && state == al::PreOp && staleArmed_) {
         // The mailbox runs again: a reply the firmware still held from an
         // earlier master session goes out first.
-        staleArmed_ = false;
-        postReply(staleReply());
+        putStaleReply();
     }
     if (state == al::Op && before != al::Op)
         lastOutputsNs_ = nowNs_; // the watchdog starts on entering OP

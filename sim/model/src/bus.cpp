@@ -36,10 +36,7 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
         return std::unique_ptr<Bus>();
     };
     std::vector<DeviceDescription> devices;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = slaves.find(',', start);
-        const std::string entry = trimmed(slaves.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    for (const std::string &entry : splitTrimmed(slaves, ',')) {
         if (entry.empty()) {
             if (trimmed(slaves).empty())
                 return fail("no slaves given (e.g. sensor,dig-out,dig-in)");
@@ -52,9 +49,6 @@ std::unique_ptr<Bus> Bus::create(const std::string &slaves, std::string *error)
         devices.push_back(std::move(device));
         if (devices.size() > MaxSlaves)
             return fail("more than " + std::to_string(MaxSlaves) + " slaves");
-        if (comma == std::string::npos)
-            break;
-        start = comma + 1;
     }
     std::unique_ptr<Bus> bus(new Bus());
     const uint64_t now = bus->now();

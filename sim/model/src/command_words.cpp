@@ -24,6 +24,19 @@ std::string trimmed(const std::string &s)
     return s.substr(b, s.find_last_not_of(" \t") - b + 1);
 }
 
+std::vector<std::string> splitTrimmed(const std::string &s, char separator)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = s.find(separator, start);
+        parts.push_back(trimmed(s.substr(start, end == std::string::npos ? std::string::npos : end - start)));
+        if (end == std::string::npos)
+            return parts;
+        start = end + 1;
+    }
+}
+
 bool parseUnsigned(const std::string &word, uint64_t max, uint64_t &out)
 {
     if (word.empty() || word[0] == '-' || word[0] == '+')

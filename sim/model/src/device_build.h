@@ -30,12 +30,13 @@ struct DeviceBuild {
 
 // The kind's own device; false for an unknown kind.
 bool baseDevice(const std::string &kind, DeviceBuild &b);
-std::string deviceKindList();
+// Alternative PDOs the SII offers besides the assigned ones (SyncManager
+// 0xFF): one beside the inputs and one beside the outputs, when the device has them.
+void addAlternativePdos(DeviceBuild &b);
 
 // Applies one option ("sii4", "al-delay=20", ...); false with *error for an
 // unknown option, a bad value, or one the device cannot have.
 bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *error);
-std::string deviceOptionList();
 
 // Checks that the options make one consistent device, then lays out its
 // sizes, memory and SII image; false with *error when they do not.

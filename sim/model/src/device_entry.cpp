@@ -11,15 +11,7 @@ bool describeDevice(const std::string &entry, DeviceDescription &out, std::strin
             *error = why;
         return false;
     };
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t plus = entry.find('+', start);
-        parts.push_back(trimmed(entry.substr(start, plus == std::string::npos ? std::string::npos : plus - start)));
-        if (plus == std::string::npos)
-            break;
-        start = plus + 1;
-    }
+    const std::vector<std::string> parts = splitTrimmed(entry, '+');
     DeviceBuild b;
     if (!baseDevice(parts[0], b))
         return fail("unknown device kind '" + parts[0] + "' (known: " + deviceKindList() + ")");

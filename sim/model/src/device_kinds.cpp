@@ -191,4 +191,16 @@ bool baseDevice(const std::string &kind, DeviceBuild &b)
     return true;
 }
 
+void addAlternativePdos(DeviceBuild &b)
+{
+    auto alternative = [](uint16_t index, uint16_t object) {
+        return pdo(index, sii::PdoNotAssigned,
+                   {entry(object, 1, DataTypeUnsigned32, 32), entry(object, 2, DataTypeUnsigned32, 32)});
+    };
+    if (!b.d.txPdos.empty())
+        b.d.alternativePdos.push_back(alternative(0x1A10, 0x6100));
+    if (!b.d.rxPdos.empty())
+        b.d.alternativePdos.push_back(alternative(0x1610, 0x7100));
+}
+
 } // namespace ecsim

@@ -77,18 +77,20 @@ void writeSii(DeviceBuild &b)
         s.mbxTxOffset = b.mbxInStart;
         s.mbxTxSize = b.mbxInSize;
         s.mailboxProtocols = d.coe ? sii::ProtoCoE : sii::ProtoFoE;
-        s.syncManagers.push_back({b.mbxOutStart, b.mbxOutSize, sm::ControlMailboxOut, 0, 1, sii::SmMailboxOut});
-        s.syncManagers.push_back({b.mbxInStart, b.mbxInSize, sm::ControlMailboxIn, 0, 1, sii::SmMailboxIn});
-    } else {
-        s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
-        s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
     }
-    s.syncManagers.push_back({d.outputStart, d.outputSize, sm::ControlOutputs, 0,
-                              uint8_t(d.outputSize ? 1 : 0), sii::SmOutputs});
-    s.syncManagers.push_back({d.inputStart, d.inputSize, sm::ControlInputs, 0,
-                              uint8_t(d.inputSize ? 1 : 0), sii::SmInputs});
-    if (!b.siiSyncManagers)
-        s.syncManagers.clear();
+    if (b.siiSyncManagers) {
+        if (b.mailbox) {
+            s.syncManagers.push_back({b.mbxOutStart, b.mbxOutSize, sm::ControlMailboxOut, 0, 1, sii::SmMailboxOut});
+            s.syncManagers.push_back({b.mbxInStart, b.mbxInSize, sm::ControlMailboxIn, 0, 1, sii::SmMailboxIn});
+        } else {
+            s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
+            s.syncManagers.push_back({0, 0, 0, 0, 0, sii::SmUnused});
+        }
+        s.syncManagers.push_back({d.outputStart, d.outputSize, sm::ControlOutputs, 0,
+                                  uint8_t(d.outputSize ? 1 : 0), sii::SmOutputs});
+        s.syncManagers.push_back({d.inputStart, d.inputSize, sm::ControlInputs, 0,
+                                  uint8_t(d.inputSize ? 1 : 0), sii::SmInputs});
+    }
     s.fmmus = {sii::FmmuOutputs, sii::FmmuInputs, sii::FmmuMailboxStatus};
     s.rxPdos.clear();
     s.txPdos.clear();

@@ -2,9 +2,7 @@
 // firmware behind them do differently from the kind's own device. Options
 // only record what they ask for; finishDevice checks that they make one
 // device and builds it.
-#include <cerrno>
-#include <cstdlib>
-
+#include "command_words.h"
 #include "device_build.h"
 #include "ecwire/registers.h"
 
@@ -14,19 +12,11 @@ namespace {
 
 constexpr uint64_t SlowSafeOpNs = 300'000'000;  // "slow": 300 ms for SAFE-OP
 constexpr uint64_t SlowMailboxNs = 1'000'000'000; // and 1 s for an SDO reply
-constexpr uint64_t MaxMs = 60'000;
-constexpr uint64_t MaxUs = 1'000'000;
 
+// A decimal number only: a bus list entry has no hexadecimal values.
 bool number(const std::string &text, uint64_t max, uint64_t &out)
 {
-    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    errno = 0;
-    const unsigned long long v = std::strtoull(text.c_str(), nullptr, 10);
-    if (errno == ERANGE || v > max)
-        return false;
-    out = v;
-    return true;
+    return text.find_first_not_of("0123456789") == std::string::npos && parseUnsigned(text, max, out);
 }
 
 // Options that choose one of several settings: a second choice is refused.
@@ -43,47 +33,16 @@ bool choose(std::string &chosen, const std::string &name, std::string *error)
 
 bool timed(const std::string &name, const std::string &value, bool hasValue, DeviceBuild &b, std::string *error)
 {
-    const bool ms = name != "sii-busy";
+    const bool ms = !timingInMicroseconds(name);
+    const uint64_t max = timingLimit(name);
     uint64_t v = 0;
-    if (!hasValue || !number(value, ms ? MaxMs : MaxUs, v)) {
+    if (!hasValue || !number(value, max, v) || !setTiming(b.d.timing, name, v)) {
         if (error)
             *error = "option " + name + " needs a whole number of " + (ms ? "milliseconds" : "microseconds")
-                + " up to " + std::to_string(ms ? MaxMs : MaxUs) + ", as in " + name + "=" + (ms ? "20" : "300");
+                + " up to " + std::to_string(max) + ", as in " + name + "=" + (ms ? "20" : "300");
         return false;
     }
-    DeviceTiming &t = b.d.timing;
-    if (name == "al-delay")
-        t.alNs = t.safeOpNs = v * 1'000'000;
-    else if (name == "sdo-delay")
-        t.mailboxNs = v * 1'000'000;
-    else if (name == "eeprom-loading")
-        t.eepromLoadNs = v * 1'000'000;
-    else
-        t.siiReadNs = v * 1'000;
     return true;
-}
-
-// Alternative PDOs the SII offers besides the assigned ones (SyncManager 0xFF).
-void addAlternatives(DeviceBuild &b)
-{
-    auto alternative = [](uint16_t index, uint16_t object) {
-        ecwire::SiiPdo p;
-        p.index = index;
-        p.syncManager = ecwire::sii::PdoNotAssigned;
-        for (uint8_t sub = 1; sub <= 2; ++sub) {
-            ecwire::SiiPdoEntry e;
-            e.index = object;
-            e.subindex = sub;
-            e.dataType = 0x07; // UNSIGNED32
-            e.bitLength = 32;
-            p.entries.push_back(e);
-        }
-        return p;
-    };
-    if (!b.d.txPdos.empty())
-        b.d.alternativePdos.push_back(alternative(0x1A10, 0x6100));
-    if (!b.d.rxPdos.empty())
-        b.d.alternativePdos.push_back(alternative(0x1610, 0x7100));
 }
 
 } // namespace
@@ -170,7 +129,7 @@ bool applyDeviceOption(const std::string &option, DeviceBuild &b, std::string *e
         if (!b.siiPdoCategories)
             return fail("options no-sii-pdo and alt-pdo exclude each other (the alternatives are SII PDOs)");
         if (b.d.alternativePdos.empty())
-            addAlternatives(b);
+            addAlternativePdos(b);
     } else if (name == "no-coe") {
         d.coe = false;
     } else if (name == "no-sm-category") {

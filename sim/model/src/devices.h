@@ -42,6 +42,14 @@ struct DeviceTiming {
     uint64_t mailboxNs = 250'000; // a mailbox reply, after the request was taken
 };
 
+// Timing settings by name: al-delay, sdo-delay and eeprom-loading in
+// milliseconds (up to a minute), sii-busy in microseconds (up to a second).
+bool timingInMicroseconds(const std::string &name);
+uint64_t timingLimit(const std::string &name);
+// Sets `name` to `value` in its unit; false for an unknown name or a value
+// above its limit.
+bool setTiming(DeviceTiming &t, const std::string &name, uint64_t value);
+
 struct DeviceDescription {
     std::string kind;          // "sensor"
     std::string entry;         // as written on the bus list: "sensor+sii4+slow"

@@ -6,9 +6,6 @@
 namespace ecsim {
 
 namespace {
-constexpr uint64_t MaxDelayMs = 60'000;
-constexpr uint64_t MaxSiiBusyUs = 1'000'000;
-
 std::string needsMailbox(const Slave &s, const std::string &who)
 {
     return s.device().hasMailbox() ? std::string() : "error: " + who + " has no mailbox";
@@ -55,21 +52,15 @@ bool escCommand(Slave &s, const std::string &who, const std::string &cmd, const 
     const bool al = cmd == "al-delay", sdo = cmd == "sdo-delay", sii = cmd == "sii-busy";
     if (!al && !sdo && !sii)
         return false;
-    const uint64_t max = sii ? MaxSiiBusyUs : MaxDelayMs;
-    const char *unit = sii ? "US" : "MS";
+    const uint64_t max = timingLimit(cmd);
+    const char *unit = timingInMicroseconds(cmd) ? "US" : "MS";
     if (args.size() != 1 || !parseUnsigned(args[0], max, n)) {
         answer = "error: usage: " + cmd + " " + unit + " (0 to " + std::to_string(max) + ")";
         return true;
     }
     if (sdo && !(answer = needsMailbox(s, who)).empty())
         return true;
-    DeviceTiming &t = s.deviceForChanges().timing;
-    if (al)
-        t.alNs = t.safeOpNs = n * 1'000'000;
-    else if (sdo)
-        t.mailboxNs = n * 1'000'000;
-    else
-        t.siiReadNs = n * 1'000;
+    setTiming(s.deviceForChanges().timing, cmd, n);
     answer = "ok";
     return true;
 }

@@ -83,9 +83,7 @@ void Slave::mailboxDue()
             fillReadMailbox(replies_.front());
             replies_.pop_front();
         }
-        const uint16_t pdi = static_cast<uint16_t>(reg::sm(1) + sm::PdiControl);
-        const bool toggle = (mem_.u8(static_cast<uint16_t>(reg::sm(1) + sm::Activate)) & sm::ActivateRepeat) != 0;
-        mem_.setU8(pdi, static_cast<uint8_t>((mem_.u8(pdi) & ~sm::PdiRepeatAck) | (toggle ? sm::PdiRepeatAck : 0)));
+        acknowledgeRepeat(1);
         ++stats_.repeats;
     }
 }

@@ -48,11 +48,16 @@ void Slave::powerUp(uint64_t nowNs)
 
 bool Slave::eepromLoaded() const { return nowNs_ >= poweredNs_ + device_.timing.eepromLoadNs; }
 
+void Slave::loadStationAlias()
+{
+    mem_.setU16(reg::StationAlias, sii_.size() > sii::StationAlias ? sii_[sii::StationAlias] : 0);
+}
+
 void Slave::siiDue()
 {
     if (!(mem_.u16(reg::DlStatus) & reg::DlStatusPdiOperational) && eepromLoaded()) {
         // Loaded: the configuration area is in its registers.
-        mem_.setU16(reg::StationAlias, sii_.size() > sii::StationAlias ? sii_[sii::StationAlias] : 0);
+        loadStationAlias();
         mem_.setU16(reg::PdiControl, device_.sii.pdiControl);
         mem_.setU16(reg::DlStatus, mem_.u16(reg::DlStatus) | reg::DlStatusPdiOperational);
         mem_.setU16(reg::SiiControl, mem_.u16(reg::SiiControl) & ~(reg::SiiBusy | reg::SiiDeviceInfoError));
@@ -77,7 +82,7 @@ void Slave::siiDue()
             }
         }
     } else if (siiCommand_ == reg::SiiCmdReload) {
-        mem_.setU16(reg::StationAlias, sii_.size() > sii::StationAlias ? sii_[sii::StationAlias] : 0);
+        loadStationAlias();
     } else if (siiCommand_ == reg::SiiCmdWrite) {
         status |= reg::SiiCommandError; // the EEPROM is write-protected: no acknowledge
     }
@@ -92,28 +97,33 @@ void Slave::siiControlWritten(uint16_t written)
         return; // not started while busy (or still loading)
     const uint16_t command = written & reg::SiiCmdMask;
     status = static_cast<uint16_t>((status & ~reg::SiiWriteEnable) | (written & reg::SiiWriteEnable));
+    bool start = false;
     uint64_t took = 0;
     switch (command) {
     case 0:
         status &= ~ErrorBits;
         break;
     case reg::SiiCmdRead:
+        start = true;
         took = device_.timing.siiReadNs;
         break;
     case reg::SiiCmdReload:
+        start = true;
         took = device_.timing.siiReadNs * ReloadReads;
         break;
     case reg::SiiCmdWrite:
-        if (written & reg::SiiWriteEnable)
+        if (written & reg::SiiWriteEnable) {
+            start = true;
             took = device_.timing.siiReadNs;
-        else
+        } else {
             status |= reg::SiiWriteEnableError;
+        }
         break;
     default:
         status |= reg::SiiCommandError; // more than one command bit
         break;
     }
-    if (took > 0 || command == reg::SiiCmdRead || command == reg::SiiCmdReload) {
+    if (start) {
         siiBusy_ = true;
         siiCommand_ = command;
         siiDueNs_ = nowNs_ + took;

@@ -107,6 +107,8 @@ private:
     void applySyncManagers();
     uint8_t smStatus(unsigned n) const;
     void setSmStatus(unsigned n, uint8_t bits, bool on);
+    // PDI control's repeat acknowledge takes the value of the repeat request in activate.
+    void acknowledgeRepeat(unsigned n);
 
     // al_state.cpp
     void initAl();
@@ -123,6 +125,7 @@ private:
     void siiControlWritten(uint16_t written);
     void siiDue();
     bool eepromLoaded() const;
+    void loadStationAlias();
 
     // mailbox.cpp
     void mailboxOutWritten();

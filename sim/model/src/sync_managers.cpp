@@ -20,13 +20,19 @@ void Slave::setSmStatus(unsigned n, uint8_t bits, bool on)
     mem_.setU8(at, static_cast<uint8_t>(on ? (mem_.u8(at) | bits) : (mem_.u8(at) & ~bits)));
 }
 
+void Slave::acknowledgeRepeat(unsigned n)
+{
+    const uint16_t pdi = static_cast<uint16_t>(reg::sm(n) + sm::PdiControl);
+    const bool repeat = (mem_.u8(static_cast<uint16_t>(reg::sm(n) + sm::Activate)) & sm::ActivateRepeat) != 0;
+    mem_.setU8(pdi, static_cast<uint8_t>((mem_.u8(pdi) & ~sm::PdiRepeatAck) | (repeat ? sm::PdiRepeatAck : 0)));
+}
+
 void Slave::applySyncManagers()
 {
     for (unsigned n = 0; n < SyncManagers; ++n) {
         const SmEntry before = sm_[n];
         SmEntry now = decodeSm(mem_.data() + reg::sm(n));
         sm_[n] = now;
-        const uint16_t pdi = static_cast<uint16_t>(reg::sm(n) + sm::PdiControl);
         if (enabled(before) && !enabled(now)) {
             // A disabled SyncManager drops its buffer.
             setSmStatus(n, sm::StatusMailboxFull, false);
@@ -34,8 +40,7 @@ void Slave::applySyncManagers()
                 resetMailbox();
         }
         if (!enabled(before) && enabled(now)) // a fresh start: the repeat acknowledge follows the request
-            mem_.setU8(pdi, static_cast<uint8_t>((mem_.u8(pdi) & ~sm::PdiRepeatAck)
-                                                 | (now.activate & sm::ActivateRepeat ? sm::PdiRepeatAck : 0)));
+            acknowledgeRepeat(n);
         if (n == 1 && enabled(before) && enabled(now) && ((before.activate ^ now.activate) & sm::ActivateRepeat))
             repeatRequested();
     }

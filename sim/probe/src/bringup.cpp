@@ -15,7 +15,6 @@ namespace sm = ecwire::sm;
 
 namespace {
 
-constexpr uint16_t RamStart = 0x1000;
 constexpr uint16_t Alignment = 0x80;
 
 uint16_t align(uint32_t v) { return static_cast<uint16_t>((v + Alignment - 1) / Alignment * Alignment); }
@@ -51,7 +50,7 @@ void placeProcessData(const SlaveMapping &s, uint16_t &outStart, uint8_t &outCon
 {
     outControl = sm::ControlOutputs;
     inControl = sm::ControlInputs;
-    uint32_t end = RamStart;
+    uint32_t end = reg::ProcessRam;
     if (s.mailbox.present())
         end = std::max<uint32_t>({end, uint32_t(s.mailbox.outStart) + s.mailbox.outSize,
                                   uint32_t(s.mailbox.inStart) + s.mailbox.inSize});
@@ -68,11 +67,11 @@ void placeProcessData(const SlaveMapping &s, uint16_t &outStart, uint8_t &outCon
     }
 }
 
-bool sizes(Probe &p, SlaveMapping &s)
+void sizes(Probe &p, SlaveMapping &s)
 {
     if (s.sii.hasCoe() && coeSizes(p, s, s.outputBytes, s.inputBytes)) {
         s.sizesFrom = "CoE";
-        return true;
+        return;
     }
     uint32_t outBits = 0, inBits = 0;
     for (size_t i = 0; i < s.sii.syncManagers.size(); ++i) {
@@ -90,7 +89,7 @@ bool sizes(Probe &p, SlaveMapping &s)
         s.outputBytes = (outBits + 7) / 8;
         s.inputBytes = (inBits + 7) / 8;
         s.sizesFrom = "SII PDOs";
-        return true;
+        return;
     }
     for (const ecwire::SiiSyncManager &e : s.sii.syncManagers) {
         if (e.type == sii::SmOutputs)
@@ -99,7 +98,6 @@ bool sizes(Probe &p, SlaveMapping &s)
             s.inputBytes = e.length;
     }
     s.sizesFrom = "SII SyncManagers";
-    return true;
 }
 
 } // namespace
@@ -157,10 +155,11 @@ BringUp bringUpBus(Probe &p, uint16_t state)
             e = p.error();
             return r;
         }
-        if (!p.requestState(s.station, al::PreOp) || !sizes(p, s)) {
+        if (!p.requestState(s.station, al::PreOp)) {
             e = p.error();
             return r;
         }
+        sizes(p, s);
         uint16_t outStart = 0, inStart = 0;
         uint8_t outControl = 0, inControl = 0;
         placeProcessData(s, outStart, outControl, inStart, inControl);

@@ -35,6 +35,30 @@ bool Probe::fail(const std::string &why)
     return false;
 }
 
+bool Probe::pollUntil(uint64_t deadline, Backoff &pause, const std::function<Poll()> &step,
+                      const std::function<std::string()> &timeout)
+{
+    for (;;) {
+        switch (step()) {
+        case Poll::Done:
+            return true;
+        case Poll::Failed:
+            return false;
+        case Poll::Again:
+            break;
+        }
+        if (deadlinePassed(deadline))
+            return fail(timeout());
+        wait(pause.step());
+    }
+}
+
+bool Probe::pollUntil(const std::function<Poll()> &step, const std::function<std::string()> &timeout)
+{
+    Backoff pause(*this);
+    return pollUntil(now() + timeoutNs, pause, step, timeout);
+}
+
 int Probe::io(Command command, uint32_t address, std::vector<uint8_t> &data)
 {
     ecwire::FrameBuilder b;
@@ -144,26 +168,27 @@ bool Probe::requestState(uint16_t station, uint16_t control)
     uint16_t before = 0;
     if (!read16(station, reg::AlStatus, before) || !write16(station, reg::AlControl, control))
         return false;
-    const uint64_t deadline = clock_.now() + timeoutNs;
-    Backoff pause(*this);
-    for (;;) {
-        std::vector<uint8_t> s;
-        if (!read(station, reg::AlStatus, 6, s))
-            return false;
-        lastAlStatus = ecwire::getU16(s.data());
-        lastAlCode = ecwire::getU16(s.data() + (reg::AlStatusCode - reg::AlStatus));
-        if (lastAlStatus == state)
-            return true;
-        // An error indication counts once it is not the one shown before the request.
-        if ((lastAlStatus & al::ErrorFlag) && (!(before & al::ErrorFlag) || lastAlStatus != before))
-            return fail(std::string("requested ") + al::stateName(state) + ", slave " + hex(station) + " is in "
-                        + al::stateName(lastAlStatus & al::StateMask) + " with error, AL status code "
-                        + hex(lastAlCode));
-        if (deadlinePassed(deadline))
-            return fail(std::string("slave ") + hex(station) + " did not reach " + al::stateName(state)
-                        + " in time (AL status " + hex(lastAlStatus) + ")");
-        clock_.wait(pause.step());
-    }
+    return pollUntil(
+        [&] {
+            std::vector<uint8_t> s;
+            if (!read(station, reg::AlStatus, 6, s))
+                return Poll::Failed;
+            lastAlStatus = ecwire::getU16(s.data());
+            lastAlCode = ecwire::getU16(s.data() + (reg::AlStatusCode - reg::AlStatus));
+            if (lastAlStatus == state)
+                return Poll::Done;
+            // An error indication counts once it is not the one shown before the request.
+            if ((lastAlStatus & al::ErrorFlag) && (!(before & al::ErrorFlag) || lastAlStatus != before)) {
+                fail(std::string("requested ") + al::stateName(state) + ", slave " + hex(station) + " is in "
+                     + al::stateName(lastAlStatus & al::StateMask) + " with error, AL status code " + hex(lastAlCode));
+                return Poll::Failed;
+            }
+            return Poll::Again;
+        },
+        [&] {
+            return std::string("slave ") + hex(station) + " did not reach " + al::stateName(state)
+                 + " in time (AL status " + hex(lastAlStatus) + ")";
+        });
 }
 
 } // namespace ecprobe

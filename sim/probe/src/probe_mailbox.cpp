@@ -21,37 +21,30 @@ constexpr uint16_t Sm1PdiControl = reg::sm(1) + sm::PdiControl;
 
 bool Probe::readMailbox(uint16_t station, const MailboxLayout &m, std::vector<uint8_t> &reply)
 {
-    const uint64_t deadline = now() + timeoutNs;
-    Backoff pause(*this);
-    for (;;) {
-        std::vector<uint8_t> st;
-        if (!read(station, Sm1Status, 1, st))
-            return false;
-        if (st[0] & sm::StatusMailboxFull)
-            return read(station, m.inStart, m.inSize, reply);
-        if (deadlinePassed(deadline))
-            return fail("no mailbox reply from station " + std::to_string(station));
-        wait(pause.step());
-    }
+    const bool full = pollUntil(
+        [&] {
+            std::vector<uint8_t> st;
+            if (!read(station, Sm1Status, 1, st))
+                return Poll::Failed;
+            return (st[0] & sm::StatusMailboxFull) ? Poll::Done : Poll::Again;
+        },
+        [&] { return "no mailbox reply from station " + std::to_string(station); });
+    return full && read(station, m.inStart, m.inSize, reply);
 }
 
 bool Probe::mailbox(uint16_t station, const MailboxLayout &m, std::vector<uint8_t> request, std::vector<uint8_t> &reply)
 {
     request.resize(m.outSize, 0);
-    const uint64_t deadline = now() + timeoutNs;
-    Backoff pause(*this);
-    for (;;) {
-        std::vector<uint8_t> d = request;
-        const int wkc = io(Command::FPWR, ecwire::makeAddress(station, m.outStart), d);
-        if (wkc < 0)
-            return false;
-        if (wkc == 1)
-            break;
-        if (deadlinePassed(deadline)) // the write mailbox stays full
-            return fail("station " + std::to_string(station) + " does not take a mailbox request");
-        wait(pause.step());
-    }
-    return readMailbox(station, m, reply);
+    const bool taken = pollUntil(
+        [&] {
+            std::vector<uint8_t> d = request;
+            const int wkc = io(Command::FPWR, ecwire::makeAddress(station, m.outStart), d);
+            if (wkc < 0)
+                return Poll::Failed;
+            return wkc == 1 ? Poll::Done : Poll::Again; // not taken while the write mailbox is full
+        },
+        [&] { return "station " + std::to_string(station) + " does not take a mailbox request"; });
+    return taken && readMailbox(station, m, reply);
 }
 
 bool Probe::repeatLastReply(uint16_t station, const MailboxLayout &m, std::vector<uint8_t> &reply)
@@ -62,18 +55,15 @@ bool Probe::repeatLastReply(uint16_t station, const MailboxLayout &m, std::vecto
     const uint8_t toggled = static_cast<uint8_t>(act[0] ^ sm::ActivateRepeat);
     if (!write(station, Sm1Activate, {toggled}))
         return false;
-    const uint64_t deadline = now() + timeoutNs;
-    Backoff pause(*this);
-    for (;;) {
-        std::vector<uint8_t> pdi;
-        if (!read(station, Sm1PdiControl, 1, pdi))
-            return false;
-        if ((pdi[0] & sm::PdiRepeatAck) == (toggled & sm::ActivateRepeat))
-            return readMailbox(station, m, reply);
-        if (deadlinePassed(deadline))
-            return fail("station " + std::to_string(station) + " does not acknowledge the repeat request");
-        wait(pause.step());
-    }
+    const bool acknowledged = pollUntil(
+        [&] {
+            std::vector<uint8_t> pdi;
+            if (!read(station, Sm1PdiControl, 1, pdi))
+                return Poll::Failed;
+            return (pdi[0] & sm::PdiRepeatAck) == (toggled & sm::ActivateRepeat) ? Poll::Done : Poll::Again;
+        },
+        [&] { return "station " + std::to_string(station) + " does not acknowledge the repeat request"; });
+    return acknowledged && readMailbox(station, m, reply);
 }
 
 bool Probe::upload(uint16_t station, const MailboxLayout &m, uint16_t index, uint8_t subindex, bool completeAccess,

@@ -21,18 +21,17 @@ bool Probe::readSii(uint16_t station, uint32_t word, size_t count, std::vector<u
     int failures = 0;
     while (out.size() < count) {
         const uint64_t deadline = now() + timeoutNs;
-        Backoff pause(*this);
         uint16_t status = 0;
-        // Busy: an earlier command, or the ESC still loading its EEPROM.
-        for (;;) {
+        auto notBusy = [&] {
             if (!read16(station, reg::SiiControl, status))
-                return false;
-            if (!(status & reg::SiiBusy))
-                break;
-            if (deadlinePassed(deadline))
-                return fail("SII of station " + std::to_string(station) + " stays busy");
-            wait(pause.step());
-        }
+                return Poll::Failed;
+            return (status & reg::SiiBusy) ? Poll::Again : Poll::Done;
+        };
+        // Busy: an earlier command, or the ESC still loading its EEPROM.
+        Backoff pause(*this);
+        if (!pollUntil(deadline, pause, notBusy,
+                       [&] { return "SII of station " + std::to_string(station) + " stays busy"; }))
+            return false;
         if (status & (reg::SiiCommandError | reg::SiiWriteEnableError)) {
             if (!write16(station, reg::SiiControl, 0)) // command 000 clears the error bits
                 return false;
@@ -43,14 +42,12 @@ bool Probe::readSii(uint16_t station, uint32_t word, size_t count, std::vector<u
         ecwire::putU32(cmd.data() + 2, static_cast<uint32_t>(word + out.size()));
         if (!write(station, reg::SiiControl, cmd))
             return false;
+        // The command starts at the end of this frame: busy is polled in later ones.
         Backoff busy(*this);
-        do {
-            wait(busy.step());
-            if (!read16(station, reg::SiiControl, status))
-                return false;
-            if ((status & reg::SiiBusy) && deadlinePassed(deadline))
-                return fail("SII read of word " + std::to_string(word + out.size()) + " stays busy");
-        } while (status & reg::SiiBusy);
+        wait(busy.step());
+        if (!pollUntil(deadline, busy, notBusy,
+                       [&] { return "SII read of word " + std::to_string(word + out.size()) + " stays busy"; }))
+            return false;
         if (status & reg::SiiCommandError) {
             if (++failures > Attempts)
                 return fail("SII read of word " + std::to_string(word + out.size()) + " not acknowledged "

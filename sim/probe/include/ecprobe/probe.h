@@ -108,6 +108,14 @@ private:
     };
     bool fail(const std::string &why);
     bool deadlinePassed(uint64_t deadline) const { return clock_.now() >= deadline; }
+    // What one try of a wait found: done, not yet, or a failure (error() says which).
+    enum class Poll { Done, Again, Failed };
+    // Tries `step` until it is done or fails, pausing between tries as
+    // `pause` says; once `deadline` has passed, fails with `timeout()`.
+    bool pollUntil(uint64_t deadline, Backoff &pause, const std::function<Poll()> &step,
+                   const std::function<std::string()> &timeout);
+    // The same, with a deadline timeoutNs from now.
+    bool pollUntil(const std::function<Poll()> &step, const std::function<std::string()> &timeout);
 
     Exchange exchange_;
     Clock clock_;
