@@ -9,6 +9,7 @@
 #include "durable_file.h"
 #include "pressure_link.h"
 #include "run_naming.h"
+#include "tick_counter.h"
 
 #include <soem/soem.h>
 
@@ -25,8 +26,6 @@
 #include <cstring>
 
 namespace {
-
-constexpr int kTickIntervalMs = 10;
 
 // An adapter-list text field: its bytes up to the first NUL, or the whole
 // field when it holds none.
@@ -97,7 +96,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->stopButton, &QAbstractButton::clicked, this, [this] { onStopClicked(); });
     connect(ui->loadRunButton, &QAbstractButton::clicked, this, [this] { onLoadRunClicked(); });
 
-    timer->start(kTickIntervalMs);
+    timer->start(tick_counter::kTickMs);
 }
 
 MainWindow::~MainWindow()
