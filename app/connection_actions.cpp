@@ -16,9 +16,6 @@
 
 namespace {
 
-// Invalid readings in a row after which the tick reconnects.
-constexpr int kReconnectAfterInvalid = 5;
-
 // The adapter name stored with the combo box's current item, as UTF-8; empty
 // when there is no item.
 QByteArray selectedAdapter(const Ui::MainWindow *ui)
@@ -80,7 +77,7 @@ void MainWindow::onTimerTick()
         appendLivePoint(series, axisX, axisY, sampleIndex, mbar);
     }
 
-    if (invalidCount >= kReconnectAfterInvalid) {
+    if (invalidCount >= tick_counter::kReconnectAfterInvalid) {
         ui->statusLabel->setText(tr("Auto reconnecting..."));
         ecat_disconnect();
         const QByteArray name = selectedAdapter(ui);

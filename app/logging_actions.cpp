@@ -12,6 +12,7 @@
 #include "appstate.h"
 #include "chart_axes.h"
 #include "durable_file.h"
+#include "run_log.h"
 #include "run_naming.h"
 
 #include <QChartView>
@@ -24,18 +25,10 @@
 
 namespace {
 
-constexpr QIODevice::OpenMode kRunOpenMode =
-    QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered | QIODevice::NewOnly;
-constexpr QIODevice::OpenMode kDailyOpenMode =
-    QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered;
-
 void closeLogFile(QFile &file, QTextStream &stream, const char *what)
 {
-    if (!file.isOpen())
-        return;
-    stream.flush();
     QString error;
-    if (!records::closeDurably(file, &error))
+    if (!records::closeLogFile(file, stream, &error))
         qWarning().noquote() << "Could not sync" << what << file.fileName() << "to disk:" << error;
 }
 
@@ -75,12 +68,12 @@ void MainWindow::onStartClicked()
     axisX->setRange(0, chart_axes::kXSpan);
     axisY->setRange(0, chart_axes::kYMaxAtStart);
 
-    if (!runFile.open(kRunOpenMode)) {
+    if (!runFile.open(records::kRunCsvOpenMode)) {
         qWarning().noquote() << "Could not open run CSV" << runFile.fileName() << ":" << runFile.errorString();
         ui->loggingStatusLabel->setText(tr("Could not open run CSV"));
         return;
     }
-    if (!dailyFile.isOpen() && !dailyFile.open(kDailyOpenMode)) {
+    if (!dailyFile.isOpen() && !dailyFile.open(records::kDailyCsvOpenMode)) {
         qWarning().noquote() << "Could not open daily CSV" << dailyFile.fileName() << ":" << dailyFile.errorString();
         ui->loggingStatusLabel->setText(tr("Could not open daily CSV"));
         return;

@@ -3,14 +3,14 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "adapter_names.h"
 #include "appstate.h"
 #include "chart_axes.h"
 #include "chart_rendering.h"
 #include "durable_file.h"
 #include "pressure_link.h"
 #include "run_naming.h"
-
-#include <soem/soem.h>
+#include "tick_counter.h"
 
 #include <QChart>
 #include <QChartView>
@@ -22,19 +22,12 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
-#include <cstring>
-
 namespace {
 
-constexpr int kTickIntervalMs = 10;
-
-// An adapter-list text field: its bytes up to the first NUL, or the whole
-// field when it holds none.
-QString adapterText(const char *field, std::size_t size)
+// An adapter's text, in the system's 8-bit encoding.
+QString localText(const std::string &bytes)
 {
-    const void *nul = std::memchr(field, '\0', size);
-    const std::size_t len = nul ? std::size_t(static_cast<const char *>(nul) - field) : size;
-    return QString::fromLocal8Bit(field, qsizetype(len));
+    return QString::fromLocal8Bit(bytes.data(), qsizetype(bytes.size()));
 }
 
 }  // namespace
@@ -81,12 +74,8 @@ MainWindow::MainWindow(QWidget *parent)
     chartLayout->setContentsMargins(0, 0, 0, 0);
     chartLayout->addWidget(chartView);
 
-    ec_adaptert *adapters = ec_find_adapters();
-    for (const ec_adaptert *a = adapters; a; a = a->next) {
-        ui->adapterComboBox->addItem(adapterText(a->desc, sizeof a->desc),
-                                     adapterText(a->name, sizeof a->name));
-    }
-    ec_free_adapters(adapters);
+    for (const ecat::AdapterName &a : ecat::findAdapters())
+        ui->adapterComboBox->addItem(localText(a.desc), localText(a.name));
 
     connect(ui->connectButton, &QAbstractButton::clicked, this, [this] { onConnectClicked(); });
     connect(ui->exitButton, &QAbstractButton::clicked, QCoreApplication::instance(),
@@ -97,7 +86,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->stopButton, &QAbstractButton::clicked, this, [this] { onStopClicked(); });
     connect(ui->loadRunButton, &QAbstractButton::clicked, this, [this] { onLoadRunClicked(); });
 
-    timer->start(kTickIntervalMs);
+    timer->start(tick_counter::kTickMs);
 }
 
 MainWindow::~MainWindow()

@@ -37,7 +37,7 @@ struct SlaveFacts {
     std::optional<uint8_t> coeDetails;   // SII general category bits
     uint32_t outputBytes = 0;
     uint32_t inputBytes = 0;
-    bool hasInputs = false;              // the master placed inputs in the image
+    bool qualifiesAsSensor = false;      // the link's rule for slave 1 (ecat::qualifiesAsSensor)
     std::optional<bool> mappingFromCoe;  // false: from the SII
     uint16_t state = 0;                  // AL status as last read (0: no answer)
     uint16_t alStatusCode = 0;

@@ -128,7 +128,7 @@ QJsonObject busReportJson(const BusReport &r, const Verdict &verdict)
                   {"verdict", verdictJson(verdict)}};
     if (!r.slaves.empty())
         o["sensor"] = QJsonObject{{"slave", 1},
-                                  {"qualifies", qualifiesAsSensor(r.slaves.front())},
+                                  {"qualifies", r.slaves.front().qualifiesAsSensor},
                                   {"inputBytes", double(r.slaves.front().inputBytes)},
                                   {"inputBytesNeeded", int(ecwire::sensor::ImageSize)}};
     if (r.interruptedBy)

@@ -92,7 +92,7 @@ int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("pressure-bus-check"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(BUSCHECK_VERSION));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PRESSURE_MONITOR_VERSION));
 
     Options options;
     QString error;

@@ -21,7 +21,7 @@ SlaveFacts factsOf(const ec_slavet &s, int position)
     f.mailboxProtocols = s.mbx_proto;
     f.outputBytes = s.Obytes;
     f.inputBytes = s.Ibytes;
-    f.hasInputs = s.inputs != nullptr;
+    f.qualifiesAsSensor = ecat::qualifiesAsSensor(s);
     f.state = s.state;
     f.alStatusCode = s.ALstatuscode;
 #ifdef ECMASTER_BUNDLED

@@ -70,7 +70,7 @@ void printSensor(QTextStream &out, const BusReport &r)
 {
     const SlaveFacts &s = r.slaves.front();
     out << "\nPressure sensor: " << slaveLabel(s)
-        << (qualifiesAsSensor(s) ? " qualifies" : " does not qualify") << " (" << s.inputBytes
+        << (s.qualifiesAsSensor ? " qualifies" : " does not qualify") << " (" << s.inputBytes
         << " input bytes, at least " << ecwire::sensor::ImageSize << " needed)\n";
 }
 

@@ -2,6 +2,8 @@
 
 #include "stop_signals.h"
 
+#include <tick_counter.h>
+
 #include <QEventLoop>
 #include <QTimer>
 
@@ -13,7 +15,7 @@ int runTicks(StopSignals &stop, const std::function<bool()> &tick)
         return stop.received();
     QEventLoop loop;
     QTimer timer;
-    timer.setInterval(kTickMs);
+    timer.setInterval(tick_counter::kTickMs);
     QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
         if (!tick())
             loop.quit();

@@ -8,11 +8,9 @@ class StopSignals;
 
 namespace buscheck {
 
-constexpr int kTickMs = 10;
-
-// Calls `tick` every kTickMs until it returns false. Returns the stop
-// signal that ended the loop, or 0. Returns at once when a stop signal was
-// already received.
+// Calls `tick` every tick_counter::kTickMs until it returns false. Returns
+// the stop signal that ended the loop, or 0. Returns at once when a stop
+// signal was already received.
 int runTicks(StopSignals &stop, const std::function<bool()> &tick);
 
 } // namespace buscheck

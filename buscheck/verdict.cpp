@@ -64,7 +64,7 @@ Verdict noSlaves(const BusReport &r)
 
 Verdict mappingRefused(const BusReport &r, const StepRecord &step)
 {
-    if (!r.slaves.empty() && !qualifiesAsSensor(r.slaves.front()))
+    if (!r.slaves.empty() && !r.slaves.front().qualifiesAsSensor)
         return failure(1, QStringLiteral("%1 has %2 input bytes; a pressure sensor has at least %3 "
                                          "(flags and pressure)")
                               .arg(slaveLabel(r.slaves.front()))
@@ -144,11 +144,6 @@ Verdict fromReadings(const BusReport &r)
 }
 
 } // namespace
-
-bool qualifiesAsSensor(const SlaveFacts &slave)
-{
-    return slave.hasInputs && slave.inputBytes >= ecwire::sensor::ImageSize;
-}
 
 Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access)
 {

@@ -14,8 +14,4 @@ Verdict judge(const BusReport &report);
 // open adapters for raw frames, else 0.
 Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access);
 
-// Whether slave 1 can be the pressure sensor: its inputs carry the flag
-// byte and the raw pressure.
-bool qualifiesAsSensor(const SlaveFacts &slave);
-
 } // namespace buscheck

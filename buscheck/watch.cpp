@@ -5,15 +5,9 @@
 #include "tick_loop.h"
 
 #include <pressure_link.h>
+#include <tick_counter.h>
 
 namespace buscheck {
-
-namespace {
-
-constexpr int kTicksPerLine = 1000 / kTickMs; // the window's display period
-static_assert(kTicksPerLine * kTickMs == 1000, "one line a second");
-
-} // namespace
 
 Verdict watchBus(QTextStream &out, StopSignals &stop)
 {
@@ -26,7 +20,7 @@ Verdict watchBus(QTextStream &out, StopSignals &stop)
     last.summary = QStringLiteral("stopped before the first second was shown");
     last.next = QStringLiteral("let --watch run for at least a second");
     runTicks(stop, [&] {
-        ++tick;
+        tick = tick_counter::next(tick);
         int state = 0;
         int wkc = 0;
         ReadingRecord r;
@@ -34,7 +28,7 @@ Verdict watchBus(QTextStream &out, StopSignals &stop)
         // exchange's working counter.
         r.healthy = ecat_check(&state, &wkc) == 1;
         r.result = ecat_read(&r.raw, &r.valid, &r.over, &r.under);
-        if (tick % kTicksPerLine != 0)
+        if (!tick_counter::isDisplayTick(tick))
             return true;
         ++seconds;
         const QString health = QStringLiteral("%1, working counter %2: %3")

@@ -39,6 +39,10 @@ public:
     virtual void refused(ConnectStep step, const char *why) = 0;
 };
 
+// Whether a slave can be the pressure sensor: the master placed its inputs in
+// the image, and they hold at least the sensor's flags and pressure.
+bool qualifiesAsSensor(const ec_slavet &slave);
+
 // ecat_connect(ifname), telling `observer` (when not null) each step.
 int connectWatched(const char *ifname, ConnectObserver *observer);
 

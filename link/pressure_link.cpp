@@ -80,6 +80,11 @@ private:
 
 }  // namespace
 
+bool ecat::qualifiesAsSensor(const ec_slavet &slave)
+{
+    return slave.inputs != nullptr && slave.Ibytes >= ecwire::sensor::ImageSize;
+}
+
 extern "C" int ecat_connect(const char *ifname)
 {
     return ecat::connectWatched(ifname, nullptr);
@@ -118,7 +123,7 @@ int ecat::connectWatched(const char *ifname, ecat::ConnectObserver *observer)
         return step.refuse(ifname, why);
     }
     const ec_slavet &sensor = ecat_ctx.slavelist[kSensorSlave];
-    if (sensor.inputs == nullptr || sensor.Ibytes < ecwire::sensor::ImageSize) {
+    if (!ecat::qualifiesAsSensor(sensor)) {
         char why[160];
         std::snprintf(why, sizeof why,
                       "slave 1 has %u input bytes, expected at least %u (flags and pressure)",

@@ -1,6 +1,7 @@
 #include "link_supervisor.h"
 
 #include "pressure_link.h"
+#include "tick_counter.h"
 
 #include <QtGlobal>
 
@@ -80,7 +81,7 @@ LinkReport LinkSupervisor::display()
             status = QStringLiteral("EtherCAT issue: state=0x%1 WKC=%2").arg(m_state, 0, 16).arg(m_wkc, 0, 10);
     }
 
-    const bool invalidRun = m_readOk && m_invalidCount >= kReconnectAfterInvalid;
+    const bool invalidRun = m_readOk && m_invalidCount >= tick_counter::kReconnectAfterInvalid;
     const qint64 unhealthyMs = now - m_lastHealthyMs;
     const bool lost = !m_checkOk && unhealthyMs >= kLinkLostAfterMs;
     if (!invalidRun && !lost) {

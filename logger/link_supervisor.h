@@ -38,7 +38,6 @@ struct LinkReport
 class LinkSupervisor
 {
 public:
-    static constexpr int kReconnectAfterInvalid = 5;
     static constexpr qint64 kLinkLostAfterMs = 1000;
     static constexpr qint64 kFirstWaitMs = 1000;
     static constexpr qint64 kLongestWaitMs = 30000;

@@ -5,6 +5,7 @@
 #include "logger_options.h"
 #include "pressure_logger.h"
 #include "stop_signals.h"
+#include "tick_counter.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -12,8 +13,6 @@
 #include <cstdio>
 
 namespace {
-
-constexpr int kTickMs = 10;
 
 void printLine(std::FILE *stream, const QString &text)
 {
@@ -57,7 +56,7 @@ int main(int argc, char *argv[])
 
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);
-    ticks.setInterval(kTickMs);
+    ticks.setInterval(tick_counter::kTickMs);
     QObject::connect(&ticks, &QTimer::timeout, &app, [&] {
         if (const int signalNumber = stopSignals.takeStop())
             pressureLogger.requestStop(QString::fromLatin1(StopSignals::name(signalNumber)));

@@ -1,4 +1,5 @@
 #include "pressure_logger.h"
+#include "tick_counter.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -61,7 +62,7 @@ int PressureLogger::start()
                  .arg(adapter, QDir::cleanPath(dir.absoluteFilePath(baseName(m_log.runPath()))),
                       baseName(m_log.dailyPath())));
     m_startMs = m_clock.monotonicMs();
-    m_nextDisplayMs = m_startMs + kDisplayPeriodMs;
+    m_nextDisplayMs = m_startMs + tick_counter::kDisplayPeriodMs;
     return 0;
 }
 
@@ -86,7 +87,7 @@ bool PressureLogger::tick()
         // Periods that a blocking reconnect took up are skipped, not made up.
         const qint64 after = m_clock.monotonicMs();
         while (m_nextDisplayMs <= after)
-            m_nextDisplayMs += kDisplayPeriodMs;
+            m_nextDisplayMs += tick_counter::kDisplayPeriodMs;
     }
     if (m_settings.durationMs >= 0 && now - m_startMs >= m_settings.durationMs) {
         requestStop(QStringLiteral("duration reached"));

@@ -37,8 +37,6 @@ struct LoggerSettings
 class PressureLogger
 {
 public:
-    static constexpr qint64 kDisplayPeriodMs = 1000;
-
     using Sink = std::function<void(const QString &)>;
 
     // `status` receives one line per display period (unless quiet),

@@ -6,15 +6,21 @@
 
 namespace records {
 
-namespace {
-
 bool closeLogFile(QFile &file, QTextStream &stream, QString *error)
 {
     if (!file.isOpen())
         return true;
     stream.flush();
+    return closeDurably(file, error);
+}
+
+namespace {
+
+// closeLogFile, with the file's name at the head of `error`.
+bool closeNamedLogFile(QFile &file, QTextStream &stream, QString *error)
+{
     QString why;
-    if (closeDurably(file, &why))
+    if (closeLogFile(file, stream, &why))
         return true;
     if (error)
         *error = file.fileName() + QStringLiteral(": ") + why;
@@ -79,12 +85,12 @@ RunLog::WriteResult RunLog::write(const QDateTime &now, double mbar)
 
 bool RunLog::closeRun(QString *error)
 {
-    return closeLogFile(m_run, m_runStream, error);
+    return closeNamedLogFile(m_run, m_runStream, error);
 }
 
 bool RunLog::closeDaily(QString *error)
 {
-    return closeLogFile(m_daily, m_dailyStream, error);
+    return closeNamedLogFile(m_daily, m_dailyStream, error);
 }
 
 } // namespace records

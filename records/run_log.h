@@ -22,6 +22,11 @@ inline constexpr QIODevice::OpenMode kRunCsvOpenMode =
 inline constexpr QIODevice::OpenMode kDailyCsvOpenMode =
     QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered;
 
+// Flushes the stream, syncs the file to the disk and closes it; true when it
+// was not open. False with `error` (when not null) set to why the sync
+// failed; the file is closed all the same.
+bool closeLogFile(QFile &file, QTextStream &stream, QString *error);
+
 class RunLog
 {
 public:

@@ -4,7 +4,7 @@
 #     --toolchain cmake/toolchains/x86_64-w64-mingw32.cmake
 # The posix flavour of the compiler has std::thread. Programs are linked
 # statically (libstdc++, libgcc, winpthread), so they run without DLLs beside
-# them; where Wine is installed (wine64), CTest runs them under it.
+# them (tests/windows runs its test program under Wine through wine-run).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -21,8 +21,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
-
-find_program(WINE_PROGRAM NAMES wine64 wine PATHS /usr/lib/wine)
-if(WINE_PROGRAM)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_PROGRAM})
-endif()
