@@ -106,13 +106,9 @@ class TestLoggerBus : public QObject
         if (!m_sim.start(simArgs, why) || !startLogger(logger, dir, why))
             return false;
         *run = logger.runPath();
-        const QDeadlineTimer deadline(10000);
-        while (lineCount(*run) < 2) {
-            if (deadline.hasExpired()) {
-                *why = QStringLiteral("no two records in %1: %2").arg(*run, logger.eventText());
-                return false;
-            }
-            QTest::qWait(50);
+        if (!QTest::qWaitFor([&] { return lineCount(*run) >= 2; }, 10000)) {
+            *why = QStringLiteral("no two records in %1: %2").arg(*run, logger.eventText());
+            return false;
         }
         return true;
     }
