@@ -4,6 +4,7 @@
 // LRW), and what EscQuirks lays over the model: the SII interface's timing,
 // other SII contents, 32-bit clocks, FMMUs that run out, AL errors and their
 // acknowledge.
+#include "connect_steps.h"
 #include "device_sizes.h"
 #include "esc_quirks.h"
 #include "master_fixture.h"
@@ -318,7 +319,7 @@ void TestMasterEsc::errorAcknowledgedWithTheNextRequest()
 {
     MasterOnSim m("sensor");
     QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
-    QCOMPARE(m.bringUp(20000), 5);
+    QCOMPARE(m.bringUp(MasterOnSim::kShortWaitUs, 20000), 5);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_SAFE_OP | EC_STATE_ERROR));
     QCOMPARE(m.sim.command("refuse-op off"), std::string("ok"));
     m.c()->slavelist[0].state = EC_STATE_OPERATIONAL;
@@ -416,7 +417,7 @@ void TestMasterEsc::deviceEmulationComesUpQuickly()
     QVERIFY(m.sim.ok());
     QElapsedTimer t;
     t.start();
-    QVERIFY(m.bringUp(2000000, 8000000) > 0); // the link's waits
+    QVERIFY(m.bringUp(ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs) > 0); // the link's waits
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
     QCOMPARE(m.slave(emulating).dev_emulation, uint8_t(1));
     for (int i = 1; i <= m.c()->slavecount; ++i)
@@ -432,7 +433,7 @@ void TestMasterEsc::acknowledgeOnlyWhereTheErrorShows()
 {
     MasterOnSim m("sensor,dig-out+device-emulation");
     QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
-    QCOMPARE(m.bringUp(20000), 6);
+    QCOMPARE(m.bringUp(MasterOnSim::kShortWaitUs, 20000), 6);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_SAFE_OP | EC_STATE_ERROR));
     QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.sim.command("refuse-op off"), std::string("ok"));

@@ -2,6 +2,7 @@
 // in-process: the bus reaches OP with the process-data sizes each device's
 // description gives, and exchanges with the working counter the master
 // expects.
+#include "connect_steps.h"
 #include "device_kinds.h"
 #include "device_sizes.h"
 #include "master_fixture.h"
@@ -25,7 +26,7 @@ void TestMasterKinds::reachesOpWithDescribedSizes()
     MasterOnSim m(bus.toStdString());
     QVERIFY(m.sim.ok());
     // The link's waits: long enough for slow slaves, over as soon as they are there.
-    const int size = m.bringUp(2000000, 8000000);
+    const int size = m.bringUp(ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs);
     QCOMPARE(m.c()->slavecount, int(sizes.size()));
     MappedTotals total;
     checkSlaveSizes(m.c(), sizes, &total);

@@ -3,6 +3,7 @@
 // each device's description gives, and exchanges with the working counter
 // the master expects.
 #include "bring_up.h"
+#include "connect_steps.h"
 #include "device_kinds.h"
 #include "device_sizes.h"
 #include "sim_process.h"
@@ -46,7 +47,7 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
     ecx_contextt *c = ctx.get();
     QVERIFY(ecx_init(c, testsupport::masterInterface().toLocal8Bit().constData()));
     // The pressure link's bring-up and waits.
-    const int size = bringUpBus(c, iomap, sizeof iomap, 8000000, 2000000);
+    const int size = bringUpBus(c, iomap, sizeof iomap, ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs);
     QCOMPARE(c->slavecount, int(sizes.size()));
     MappedTotals total;
     checkSlaveSizes(c, sizes, &total);
