@@ -13,7 +13,7 @@
 #include "fuzz_check.h"
 #include "master_fixture.h"
 #include "reply_script.h"
-#include "stepping_clock.h"
+#include "stepped_bring_up.h"
 
 #include <ecmaster/transport.h>
 #include <soem/soem.h>
@@ -37,9 +37,7 @@ struct Started {
     Started()
     {
         FUZZ_CHECK(m.sim.ok(), "the model builds the bus");
-        m.sim.bus().setClock(fuzzclock::stepping());
-        m.sim.failWhenNothingQueued = true;
-        FUZZ_CHECK(m.bringUp(50000, 50000) > 0, "the bus comes up");
+        FUZZ_CHECK(fuzzbus::steppedBringUp(m, false) > 0, "the bus comes up");
         FUZZ_CHECK(m.c()->slavecount == 3, "three slaves found");
         // From now on the frames come from the fuzz input.
         std::memcpy(&savedCtx, m.c(), sizeof savedCtx);
