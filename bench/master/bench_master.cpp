@@ -51,10 +51,10 @@ void againstBare(const std::string &what, const bench::Samples &s, const bench::
     std::printf("%s: %zu timed, %zu lost\n", what.c_str(), t.samples, t.lost);
 }
 
+// One process-data exchange with the link's receive timeout.
 int exchange(ecx_contextt *c)
 {
-    ecx_send_processdata(c);
-    return ecx_receive_processdata(c, 2000);
+    return exchangeProcessData(c, ecat::kProcessDataTimeoutUs);
 }
 
 // The time `work` takes, or -1 when it says it failed.

@@ -102,8 +102,7 @@ void bringUpFromScript(fuzzscript::ScriptTransport &script)
         if (size >= 0 && static_cast<size_t>(size) <= kIomapSize) {
             (void)touchImage(*ctx, iomap.get(), kIomapSize);
             ecx_configdc(ctx.get());
-            ecx_send_processdata(ctx.get());
-            ecx_receive_processdata(ctx.get(), 2000);
+            exchangeProcessData(ctx.get(), 2000);
             ecx_readstate(ctx.get());
         }
     }
@@ -127,8 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ecx_contextt *ctx = s.restore();
     switch (call) {
     case 0: { // the tick's exchange: what the pressure link reads
-        ecx_send_processdata(ctx);
-        const int wkc = ecx_receive_processdata(ctx, 2000);
+        const int wkc = exchangeProcessData(ctx, 2000);
         FUZZ_CHECK(wkc == EC_NOFRAME || wkc >= 0, "working counter or no frame");
         break;
     }
