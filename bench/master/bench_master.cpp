@@ -7,6 +7,7 @@
 // Run inside scripts/netns-run (see run.sh).
 #include "bench_line.h"
 #include "bring_up.h"
+#include "connect_steps.h"
 #include "raw_client.h"
 #include "sim_process.h"
 
@@ -50,10 +51,10 @@ void againstBare(const std::string &what, const bench::Samples &s, const bench::
     std::printf("%s: %zu timed, %zu lost\n", what.c_str(), t.samples, t.lost);
 }
 
+// One process-data exchange with the link's receive timeout.
 int exchange(ecx_contextt *c)
 {
-    ecx_send_processdata(c);
-    return ecx_receive_processdata(c, 2000);
+    return exchangeProcessData(c, ecat::kProcessDataTimeoutUs);
 }
 
 // The time `work` takes, or -1 when it says it failed.
@@ -144,7 +145,7 @@ int main(int argc, char **argv)
         };
         const bool opened = ecx_init(c, masterIf);
         stepDone(0);
-        if (!opened || bringUpBus(c, iomap, sizeof iomap, 8000000, 2000000,
+        if (!opened || bringUpBus(c, iomap, sizeof iomap, ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs,
                                   [&](BringUpStep s) { stepDone(1 + int(s)); }) < 0
             || c->slavelist[0].state != EC_STATE_OPERATIONAL) {
             std::fprintf(stderr, "bring-up failed (state 0x%02X)\n", c->slavelist[0].state);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "master_fixture.h"
-#include "stepping_clock.h"
+#include "stepped_bring_up.h"
 
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
@@ -33,10 +33,7 @@ inline bool captureBringUp(const std::string &slaves, Capture &out)
     MasterOnSim m(slaves);
     if (!m.sim.ok())
         return false;
-    m.sim.bus().setClock(fuzzclock::stepping());
-    m.sim.failWhenNothingQueued = true;
-    m.sim.keepLog = true;
-    const bool up = m.bringUp(50000, 50000) > 0;
+    const bool up = steppedBringUp(m, true) > 0;
 
     std::map<uint16_t, std::map<uint32_t, uint16_t>> words;
     for (const SimTransport::Exchange &x : m.sim.log) {

@@ -5,7 +5,7 @@
 #include "master_fixture.h"
 #include "reply_script.h"
 #include "seed_writer.h"
-#include "stepping_clock.h"
+#include "stepped_bring_up.h"
 
 #include <cstdio>
 
@@ -32,10 +32,7 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "bus %s: the model does not take it\n", slaves);
             return 1;
         }
-        m.sim.bus().setClock(fuzzclock::stepping());
-        m.sim.failWhenNothingQueued = true;
-        m.sim.keepLog = true;
-        if (m.bringUp(50000, 50000) <= 0) {
+        if (fuzzbus::steppedBringUp(m, true) <= 0) {
             std::fprintf(stderr, "bus %s: bring-up failed\n", slaves);
             return 1;
         }

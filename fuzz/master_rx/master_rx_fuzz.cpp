@@ -13,7 +13,7 @@
 #include "fuzz_check.h"
 #include "master_fixture.h"
 #include "reply_script.h"
-#include "stepping_clock.h"
+#include "stepped_bring_up.h"
 
 #include <ecmaster/transport.h>
 #include <soem/soem.h>
@@ -37,9 +37,7 @@ struct Started {
     Started()
     {
         FUZZ_CHECK(m.sim.ok(), "the model builds the bus");
-        m.sim.bus().setClock(fuzzclock::stepping());
-        m.sim.failWhenNothingQueued = true;
-        FUZZ_CHECK(m.bringUp(50000, 50000) > 0, "the bus comes up");
+        FUZZ_CHECK(fuzzbus::steppedBringUp(m, false) > 0, "the bus comes up");
         FUZZ_CHECK(m.c()->slavecount == 3, "three slaves found");
         // From now on the frames come from the fuzz input.
         std::memcpy(&savedCtx, m.c(), sizeof savedCtx);
@@ -104,8 +102,7 @@ void bringUpFromScript(fuzzscript::ScriptTransport &script)
         if (size >= 0 && static_cast<size_t>(size) <= kIomapSize) {
             (void)touchImage(*ctx, iomap.get(), kIomapSize);
             ecx_configdc(ctx.get());
-            ecx_send_processdata(ctx.get());
-            ecx_receive_processdata(ctx.get(), 2000);
+            exchangeProcessData(ctx.get(), 2000);
             ecx_readstate(ctx.get());
         }
     }
@@ -129,8 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ecx_contextt *ctx = s.restore();
     switch (call) {
     case 0: { // the tick's exchange: what the pressure link reads
-        ecx_send_processdata(ctx);
-        const int wkc = ecx_receive_processdata(ctx, 2000);
+        const int wkc = exchangeProcessData(ctx, 2000);
         FUZZ_CHECK(wkc == EC_NOFRAME || wkc >= 0, "working counter or no frame");
         break;
     }

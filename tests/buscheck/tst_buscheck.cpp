@@ -67,15 +67,12 @@ QStringList simStates(SimProcess &sim)
 // bus check sent as it ended.
 bool awaitAllInInit(SimProcess &sim)
 {
-    QDeadlineTimer deadline(2000);
-    for (;;) {
-        const QStringList states = simStates(sim);
-        if (!states.isEmpty() && states.count(QStringLiteral("INIT")) == states.size())
-            return true;
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(20);
-    }
+    return QTest::qWaitFor(
+        [&] {
+            const QStringList states = simStates(sim);
+            return !states.isEmpty() && states.count(QStringLiteral("INIT")) == states.size();
+        },
+        2000);
 }
 
 } // namespace

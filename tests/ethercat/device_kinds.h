@@ -4,7 +4,13 @@
 // own descriptions (device_sizes.h).
 #pragma once
 
+#include "device_sizes.h"
+
+#include <soem/soem.h>
+
 #include <QtTest>
+
+#include <vector>
 
 inline void addDeviceKindRows()
 {
@@ -35,3 +41,26 @@ inline void addDeviceKindRows()
         QTest::newRow(bus) << QString::fromLatin1(bus);
 }
 
+
+// What the slaves mapped, in all: bytes, and slaves with outputs and inputs.
+struct MappedTotals {
+    uint32_t bytes = 0;
+    int withOutputs = 0;
+    int withInputs = 0;
+};
+
+// Each slave of `c` has the process-data sizes its description gives and is
+// in OP; the caller returns when this failed (QTest::currentTestFailed()).
+inline void checkSlaveSizes(const ecx_contextt *c, const std::vector<DeviceSizes> &sizes, MappedTotals *totals)
+{
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const ec_slavet &s = c->slavelist[i + 1];
+        const QByteArray who = "slave " + QByteArray::number(qulonglong(i + 1));
+        QVERIFY2(s.Ibytes == sizes[i].inputBytes, who + " inputs " + QByteArray::number(s.Ibytes));
+        QVERIFY2(s.Obytes == sizes[i].outputBytes, who + " outputs " + QByteArray::number(s.Obytes));
+        QVERIFY2(s.state == EC_STATE_OPERATIONAL, who + " state " + QByteArray::number(s.state, 16));
+        totals->bytes += s.Ibytes + s.Obytes;
+        totals->withOutputs += s.Obytes ? 1 : 0;
+        totals->withInputs += s.Ibytes ? 1 : 0;
+    }
+}

@@ -82,11 +82,6 @@ void EscQuirks::patchRegister(int position, uint16_t address, std::vector<uint8_
         s.patch[uint16_t(address + i)] = bytes[i];
 }
 
-void EscQuirks::noLrw(int position)
-{
-    slave(position).noLrw = true;
-}
-
 void EscQuirks::dc32(int position)
 {
     slave(position).dc32 = true;
@@ -99,16 +94,11 @@ void EscQuirks::startOfFrame(SiiState &s)
         status &= uint16_t(~reg::SiiBusy);
     if (s.busyLeft > 0 && --s.busyLeft == 0) {
         status &= uint16_t(~(reg::SiiBusy | reg::SiiCmdMask));
-        if (s.cfg.nacks > 0) {
-            --s.cfg.nacks;
-            status |= reg::SiiCommandError;
-        } else {
-            const uint32_t address = ecwire::getU32(s.regs + kAddressAt);
-            const unsigned words = s.cfg.eightBytes ? 4 : 2;
-            for (unsigned i = 0; i < words; ++i) {
-                const uint64_t a = uint64_t(address) + i;
-                ecwire::putU16(s.regs + kDataAt + 2 * i, a < s.cfg.image.size() ? s.cfg.image[a] : 0xFFFF);
-            }
+        const uint32_t address = ecwire::getU32(s.regs + kAddressAt);
+        const unsigned words = s.cfg.eightBytes ? 4 : 2;
+        for (unsigned i = 0; i < words; ++i) {
+            const uint64_t a = uint64_t(address) + i;
+            ecwire::putU16(s.regs + kDataAt + 2 * i, a < s.cfg.image.size() ? s.cfg.image[a] : 0xFFFF);
         }
     }
     ecwire::putU16(s.regs + kControlAt, status);
@@ -197,11 +187,6 @@ void EscQuirks::rewrite(const std::vector<uint8_t> &request, std::vector<uint8_t
         for (auto &entry : slaves_) {
             const int position = entry.first;
             Slave &s = entry.second;
-            if (c == Command::LRW && s.noLrw) {
-                std::copy(in, in + q.length, out);
-                ecwire::putU16(reply.data() + p.wkcOffset, 0);
-                continue;
-            }
             const bool positional = c == Command::APRD || c == Command::APWR || c == Command::APRW;
             const bool configured = c == Command::FPRD || c == Command::FPWR || c == Command::FPRW;
             const bool broadcast = c == Command::BRD || c == Command::BWR || c == Command::BRW;
@@ -220,16 +205,11 @@ void EscQuirks::rewrite(const std::vector<uint8_t> &request, std::vector<uint8_t
                     if (it != s.patch.end())
                         out[k] = it->second;
                 }
-                if (overlaps(q.ado, q.length, reg::Features, 2) && (s.noLrw || s.dc32)) {
+                if (overlaps(q.ado, q.length, reg::Features, 2) && s.dc32) {
                     const size_t at = size_t(reg::Features) - q.ado;
                     uint8_t f[2] = {at < q.length ? out[at] : uint8_t(0),
                                     at + 1 < q.length ? out[at + 1] : uint8_t(0)};
-                    uint16_t features = ecwire::getU16(f);
-                    if (s.noLrw)
-                        features |= reg::FeatureNoLrw;
-                    if (s.dc32)
-                        features &= uint16_t(~reg::FeatureDc64);
-                    ecwire::putU16(f, features);
+                    ecwire::putU16(f, uint16_t(ecwire::getU16(f) & ~reg::FeatureDc64));
                     for (size_t k = 0; k < 2; ++k)
                         if (at + k < q.length)
                             out[at + k] = f[k];

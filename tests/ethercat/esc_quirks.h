@@ -4,15 +4,14 @@
 // - SII interface (0x0500-0x050F): a command written to 0x0502 starts only
 //   after the end of the frame that wrote it and keeps the interface busy
 //   for a while; a read in that frame, or while busy, sees the previous
-//   command's data; commands written while busy are ignored; a missing
-//   acknowledge from the EEPROM sets the command error bit (13) until
-//   command 000 clears it; after power-up the interface is busy while the ESC
-//   loads the EEPROM; the data register holds 4 or 8 bytes (bit 6);
+//   command's data; commands written while busy are ignored; a command
+//   written while the command error bit (13) is set waits until command 000
+//   clears it; after power-up the interface is busy while the ESC loads the
+//   EEPROM; the data register holds 4 or 8 bytes (bit 6);
 //   while the slave's processor holds the EEPROM (0x0501 bit 0) or it is
 //   offered to it (0x0500 bit 0), writes to control and address are ignored,
 //   and writing 0x0500 with bit 1 (force ECAT access) takes it back.
 // - Register contents the master reads (ESC features, FMMU count).
-// - An ESC without LRW (features bit 9) does not process LRW datagrams.
 // - A 32-bit distributed clock (features bit 3 clear): the upper halves of
 //   the 64-bit time registers are not there (they read 0).
 // Slaves are named by position (0 = first); their station addresses are
@@ -34,7 +33,6 @@ public:
         bool eightBytes = false;      // data register of 8 bytes, else 4
         int busyFrames = 1;           // frames after the command frame that still see busy, plus one
         int loadingFrames = 0;        // frames busy from power-up (loading the EEPROM)
-        int nacks = 0;                // the first reads end with a missing acknowledge
     };
     void setSii(int position, Sii sii);
     // The slave's processor holds the EEPROM (it last read word 0x77), as an
@@ -43,8 +41,6 @@ public:
     void pdiHoldsSii(int position, bool yields);
     // What reads of `address` (and the bytes after it) return.
     void patchRegister(int position, uint16_t address, std::vector<uint8_t> bytes);
-    // A single-slave bus whose ESC cannot take LRW (also sets features bit 9).
-    void noLrw(int position);
     // A 32-bit distributed clock (also clears features bit 3).
     void dc32(int position);
 
@@ -68,7 +64,6 @@ private:
         bool hasSii = false;
         SiiState sii;
         std::map<uint16_t, uint8_t> patch;
-        bool noLrw = false;
         bool dc32 = false;
     };
     Slave &slave(int position);

@@ -1,7 +1,10 @@
-// The master against slave-controller behaviour that the in-process model
-// does not show by itself (laid over it by EscQuirks): the SII interface's
-// timing and errors, SII contents the field has, ESCs without LRW, 32-bit
-// clocks, FMMUs that run out, AL errors and their acknowledge.
+// The master against slave-controller behaviour of the field: the model's
+// device options and commands (EEPROM reads not acknowledged, SII without
+// PDO or SyncManager categories, CoE without "PDO assign", ESCs without
+// LRW), and what EscQuirks lays over the model: the SII interface's timing,
+// other SII contents, 32-bit clocks, FMMUs that run out, AL errors and their
+// acknowledge.
+#include "connect_steps.h"
 #include "device_sizes.h"
 #include "esc_quirks.h"
 #include "master_fixture.h"
@@ -138,10 +141,7 @@ void TestMasterEsc::siiMissingAcknowledgeIsClearedAndRetried()
 {
     MasterOnSim m("sensor");
     const ecwire::SiiDevice dev = modelDevice(m, 0);
-    EscQuirks q(m.sim);
-    EscQuirks::Sii s = served(dev);
-    s.nacks = 2;
-    q.setSii(0, s);
+    QCOMPARE(m.sim.command("slave 1 sii-nack 2"), std::string("ok"));
     QCOMPARE(m.bringUp(), 5);
     QCOMPARE(m.slave(1).eep_man, dev.vendorId);
     QCOMPARE(m.slave(1).eep_id, dev.productCode);
@@ -169,12 +169,10 @@ void TestMasterEsc::siiStillLoadingAfterPowerUp()
 // (here 0x3B: no "PDO assign"), and the SII has no PDO categories.
 void TestMasterEsc::coeSizesWithoutPdoAssignAnnounced()
 {
-    MasterOnSim m("sensor");
-    ecwire::SiiDevice dev = modelDevice(m, 0);
-    dev.general.coeDetails = 0x3B;
-    dev.txPdos.clear();
-    EscQuirks q(m.sim);
-    q.setSii(0, served(dev));
+    MasterOnSim m("sensor+no-pdo-assign+no-sii-pdo");
+    const ecwire::SiiDevice dev = modelDevice(m, 0);
+    QCOMPARE(dev.general.coeDetails, uint8_t(0x3B));
+    QVERIFY(dev.txPdos.empty());
     QCOMPARE(m.bringUp(), 5);
     QCOMPARE(m.slave(1).Ibytes, 5u);
     QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
@@ -210,11 +208,9 @@ void TestMasterEsc::noSyncManagerCategoryUsesStandardLayout_data()
 void TestMasterEsc::noSyncManagerCategoryUsesStandardLayout()
 {
     QFETCH(QString, kind);
-    MasterOnSim m(kind.toStdString());
-    ecwire::SiiDevice dev = modelDevice(m, 0);
-    dev.syncManagers.clear();
-    EscQuirks q(m.sim);
-    q.setSii(0, served(dev));
+    MasterOnSim m(kind.toStdString() + "+no-sm-category");
+    const ecwire::SiiDevice dev = modelDevice(m, 0);
+    QVERIFY(dev.syncManagers.empty());
     QCOMPARE(m.bringUp(), 5);
     const ecwire::SmEntry in = readSm(m, 1, 3);
     QCOMPARE(in.length, uint16_t(5));
@@ -259,9 +255,7 @@ void TestMasterEsc::noLrwExchangesWithLrdAndLwr()
 {
     QFETCH(QString, kind);
     QFETCH(int, size);
-    MasterOnSim m(kind.toStdString());
-    EscQuirks q(m.sim);
-    q.noLrw(0);
+    MasterOnSim m(kind.toStdString() + "+no-lrw");
     QCOMPARE(m.bringUp(), size);
     QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(1));
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
@@ -325,7 +319,7 @@ void TestMasterEsc::errorAcknowledgedWithTheNextRequest()
 {
     MasterOnSim m("sensor");
     QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
-    QCOMPARE(m.bringUp(20000), 5);
+    QCOMPARE(m.bringUp(MasterOnSim::kShortWaitUs, 20000), 5);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_SAFE_OP | EC_STATE_ERROR));
     QCOMPARE(m.sim.command("refuse-op off"), std::string("ok"));
     m.c()->slavelist[0].state = EC_STATE_OPERATIONAL;
@@ -423,7 +417,7 @@ void TestMasterEsc::deviceEmulationComesUpQuickly()
     QVERIFY(m.sim.ok());
     QElapsedTimer t;
     t.start();
-    QVERIFY(m.bringUp(2000000, 8000000) > 0); // the link's waits
+    QVERIFY(m.bringUp(ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs) > 0); // the link's waits
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
     QCOMPARE(m.slave(emulating).dev_emulation, uint8_t(1));
     for (int i = 1; i <= m.c()->slavecount; ++i)
@@ -439,7 +433,7 @@ void TestMasterEsc::acknowledgeOnlyWhereTheErrorShows()
 {
     MasterOnSim m("sensor,dig-out+device-emulation");
     QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
-    QCOMPARE(m.bringUp(20000), 6);
+    QCOMPARE(m.bringUp(MasterOnSim::kShortWaitUs, 20000), 6);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_SAFE_OP | EC_STATE_ERROR));
     QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.sim.command("refuse-op off"), std::string("ok"));

@@ -36,7 +36,7 @@ void TestMasterFaults::refusedOpStaysInSafeOp()
 {
     MasterOnSim m("sensor");
     QCOMPARE(m.sim.command("refuse-op on"), std::string("ok"));
-    QCOMPARE(m.bringUp(20000), 5);
+    QCOMPARE(m.bringUp(MasterOnSim::kShortWaitUs, 20000), 5);
     QCOMPARE(m.slave(1).state & 0x0F, EC_STATE_SAFE_OP);
     const uint16_t st = ecx_statecheck(m.c(), 0, EC_STATE_OPERATIONAL, 20000);
     QCOMPARE(st & 0x0F, EC_STATE_SAFE_OP);

@@ -3,6 +3,7 @@
 // each device's description gives, and exchanges with the working counter
 // the master expects.
 #include "bring_up.h"
+#include "connect_steps.h"
 #include "device_kinds.h"
 #include "device_sizes.h"
 #include "sim_process.h"
@@ -46,18 +47,13 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
     ecx_contextt *c = ctx.get();
     QVERIFY(ecx_init(c, testsupport::masterInterface().toLocal8Bit().constData()));
     // The pressure link's bring-up and waits.
-    const int size = bringUpBus(c, iomap, sizeof iomap, 8000000, 2000000);
+    const int size = bringUpBus(c, iomap, sizeof iomap, ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs);
     QCOMPARE(c->slavecount, int(sizes.size()));
-    uint32_t total = 0;
-    for (size_t i = 0; i < sizes.size(); ++i) {
-        const ec_slavet &s = c->slavelist[i + 1];
-        const QByteArray who = "slave " + QByteArray::number(qulonglong(i + 1));
-        QVERIFY2(s.Ibytes == sizes[i].inputBytes, who + " inputs " + QByteArray::number(s.Ibytes));
-        QVERIFY2(s.Obytes == sizes[i].outputBytes, who + " outputs " + QByteArray::number(s.Obytes));
-        QVERIFY2(s.state == EC_STATE_OPERATIONAL, who + " state " + QByteArray::number(s.state, 16));
-        total += s.Ibytes + s.Obytes;
-    }
-    QCOMPARE(size, int(total));
+    MappedTotals total;
+    checkSlaveSizes(c, sizes, &total);
+    if (QTest::currentTestFailed())
+        return;
+    QCOMPARE(size, int(total.bytes));
     QCOMPARE(exchangeProcessData(c), int(c->grouplist[0].expectedWKC));
     if (bus.startsWith("sensor")) {
         QCOMPARE(sim.command("pressure 1013.25"), QString("ok"));

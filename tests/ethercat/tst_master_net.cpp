@@ -1,6 +1,7 @@
 // The master over a veth pair against the simulator program. Runs inside
 // the private namespace that scripts/netns-run makes.
 #include "bring_up.h"
+#include "connect_steps.h"
 #include "sim_process.h"
 #include "stderr_capture.h"
 
@@ -86,7 +87,7 @@ void TestMasterNet::cleanup()
 bool TestMasterNet::connectBus()
 {
     ecx_contextt *c = ctx_.get();
-    return ecx_init(c, masterIf_.constData()) && bringUpBus(c, iomap_, sizeof iomap_, 8000000, 2000000) >= 0;
+    return ecx_init(c, masterIf_.constData()) && bringUpBus(c, iomap_, sizeof iomap_, ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs) >= 0;
 }
 
 void TestMasterNet::adapterListInNamespace()

@@ -1,6 +1,5 @@
 #include "logger_process.h"
 
-#include <QDeadlineTimer>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -59,17 +58,18 @@ QStringList LoggerProcess::statusLines()
 
 QString LoggerProcess::waitForEvent(const QString &text, int timeoutMs, int skip)
 {
-    const QDeadlineTimer deadline(timeoutMs);
-    for (;;) {
+    QString found;
+    const auto seenOrExited = [&] {
         int seen = 0;
         for (const QString &line : events()) {
-            if (line.contains(text) && seen++ == skip)
-                return line;
+            if (line.contains(text) && seen++ == skip) {
+                found = line;
+                return true;
+            }
         }
-        if (deadline.hasExpired() || m_proc.state() == QProcess::NotRunning)
-            return QString();
-        QTest::qWait(20);
-    }
+        return m_proc.state() == QProcess::NotRunning;
+    };
+    return QTest::qWaitFor(seenOrExited, timeoutMs) ? found : QString();
 }
 
 void LoggerProcess::signal(int signalNumber)

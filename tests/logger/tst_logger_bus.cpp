@@ -5,10 +5,12 @@
 // code 0x001B: sync manager watchdog) and invalid readings, SIGKILL at
 // random moments, a full disk, and an adapter that cannot be opened.
 #include "logger_process.h"
+#include "netns.h"
 #include "record_check.h"
 #include "record_line.h"
 #include "run_parser.h"
 #include "sim_process.h"
+#include "tmpfs.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -16,9 +18,6 @@
 
 #include <cmath>
 #include <csignal>
-#include <fcntl.h>
-#include <sys/mount.h>
-#include <unistd.h>
 
 using loggertest::LoggerProcess;
 using RecordFile = testsupport::CsvCheck;
@@ -107,13 +106,9 @@ class TestLoggerBus : public QObject
         if (!m_sim.start(simArgs, why) || !startLogger(logger, dir, why))
             return false;
         *run = logger.runPath();
-        const QDeadlineTimer deadline(10000);
-        while (lineCount(*run) < 2) {
-            if (deadline.hasExpired()) {
-                *why = QStringLiteral("no two records in %1: %2").arg(*run, logger.eventText());
-                return false;
-            }
-            QTest::qWait(50);
+        if (!QTest::qWaitFor([&] { return lineCount(*run) >= 2; }, 10000)) {
+            *why = QStringLiteral("no two records in %1: %2").arg(*run, logger.eventText());
+            return false;
         }
         return true;
     }
@@ -137,8 +132,8 @@ class TestLoggerBus : public QObject
 private slots:
     void initTestCase()
     {
-        if (testsupport::masterInterface().isEmpty())
-            QSKIP("needs the private network namespace: run through scripts/netns-run");
+        if (!testsupport::insideNamespace())
+            QSKIP(testsupport::kNeedsNamespace);
     }
 
     void recordsLikeTheWindowsAndANewRunOnHangup();
@@ -287,13 +282,9 @@ void TestLoggerBus::sigkillTenTimesLeavesNoHalfLine()
 void TestLoggerBus::aFullDiskIsReportedAndRecovered()
 {
     QTemporaryDir mountPoint;
-    const QByteArray where = QFile::encodeName(mountPoint.path());
-    if (::mount("tmpfs", where.constData(), "tmpfs", 0, "size=64k,mode=0700") != 0)
-        QFAIL(qPrintable(QStringLiteral("mount tmpfs: %1").arg(qt_error_string(errno))));
-    struct Unmount {
-        QByteArray path;
-        ~Unmount() { ::umount2(path.constData(), MNT_DETACH); }
-    } unmount{where};
+    testsupport::Tmpfs tmpfs;
+    QString mountError;
+    QVERIFY2(tmpfs.mount(mountPoint.path(), QStringLiteral("64k"), &mountError), qPrintable(mountError));
 
     QVERIFY(startSim({"--pressure", "1013.25"}));
     LoggerProcess logger;
@@ -303,14 +294,7 @@ void TestLoggerBus::aFullDiskIsReportedAndRecovered()
 
     // Fill the file system before the first record (due a second after start).
     const QString filler = mountPoint.filePath(QStringLiteral("filler"));
-    const int fd = ::open(QFile::encodeName(filler).constData(), O_WRONLY | O_CREAT, 0600);
-    QVERIFY(fd >= 0);
-    static const char block[4096] = {};
-    while (::write(fd, block, sizeof block) > 0) {
-    }
-    while (::write(fd, block, 1) > 0) {
-    }
-    ::close(fd);
+    QVERIFY(testsupport::fillFileSystem(filler) >= 0);
 
     QVERIFY2(!logger.waitForEvent(QStringLiteral("Could not write run CSV"), 5000).isEmpty(),
              qPrintable(logger.eventText()));

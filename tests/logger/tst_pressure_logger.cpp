@@ -5,6 +5,7 @@
 #include "fake_clock.h"
 #include "fakelink.h"
 #include "pressure_logger.h"
+#include "record_check.h"
 #include "record_line.h"
 #include "run_parser.h"
 
@@ -13,14 +14,9 @@
 
 using fakelink::validReading;
 using logger::PressureLogger;
+using testsupport::fileBytes;
 
 namespace {
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 QByteArray lines(const QDateTime &runStart, const QList<qint64> &msAfterStart, double mbar)
 {
@@ -154,6 +150,7 @@ private slots:
         twice.log->requestNewRun();
         QVERIFY(twice.run(1000));
         QCOMPARE(twice.log->runPath(), twice.path("2024-03-05_14-07-09_2_pressure.csv"));
+        QVERIFY(QFile::exists(twice.path("2024-03-05_14-07-09_pressure.csv")));
         QCOMPARE(fileBytes(twice.path("2024-03-05_14-07-09_pressure.csv")), QByteArray());
     }
 

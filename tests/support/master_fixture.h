@@ -23,9 +23,12 @@ struct MasterOnSim {
     ecx_contextt *c() { return ctx.get(); }
     ec_slavet &slave(int i) { return ctx->slavelist[i]; }
 
-    // bringUpBus() with short waits. Returns the mapped image size, or -1
-    // when enumeration failed.
-    int bringUp(int opTimeoutUs = 200000, int safeOpTimeoutUs = 200000)
+    // The model answers within the frame: a short wait for its states.
+    static constexpr int kShortWaitUs = 200000;
+
+    // bringUpBus() with its waits (short ones unless given). Returns the
+    // mapped image size, or -1 when enumeration failed.
+    int bringUp(int safeOpTimeoutUs = kShortWaitUs, int opTimeoutUs = kShortWaitUs)
     {
         return bringUpBus(c(), iomap, sizeof iomap, safeOpTimeoutUs, opTimeoutUs);
     }

@@ -2,6 +2,7 @@
 #include <soem/soem.h>
 
 #include "bring_up.h" // tests/support: the tests' bring-up, written against <soem/soem.h> alone
+#include "connect_steps.h" // the link's waits, also against <soem/soem.h> alone
 
 #include <cstdio>
 #include <cstring>
@@ -14,7 +15,7 @@ static int bringUp(const char *ifname)
     std::memset(&ctx, 0, sizeof ctx);
     if (!ecx_init(&ctx, ifname))
         return 0;
-    if (bringUpBus(&ctx, iomap, sizeof iomap, 8000000, 2000000) < 0) {
+    if (bringUpBus(&ctx, iomap, sizeof iomap, ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs) < 0) {
         ecx_close(&ctx);
         return 0;
     }
