@@ -205,9 +205,17 @@ void WindowTest::operatorSession()
     // About five changes in five seconds; the display period stretches when ticks take longer.
     QVERIFY2(seen.size() >= 3 && seen.size() <= 6, qPrintable(seen.join(", ")));
     QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), seen.size());
+    // The sensor steps by its own clock, the label by the tick count. When a display falls on the
+    // sensor's step, jitter can let it show the value already shown (nothing to see), and the next
+    // one shows the value after next: a gap of two periods comes only with one value skipped.
+    const QStringList values = profileValues();
     for (int i = 1; i < changes.size(); ++i) {
         const qint64 gap = changes[i] - changes[i - 1];
-        QVERIFY2(gap > 800 && gap < 2000, qPrintable(QStringLiteral("label changed after %1 ms").arg(gap)));
+        const int steps = int((values.indexOf(seen[i]) - values.indexOf(seen[i - 1]) + values.size()) % values.size());
+        const qint64 limit = steps == 2 ? 3000 : 2000;
+        QVERIFY2(gap > 800 && gap < limit,
+                 qPrintable(QStringLiteral("label changed after %1 ms, from %2 to %3 mbar")
+                                .arg(gap).arg(seen[i - 1], seen[i])));
     }
 
     // Start Logging; each new record is on the pressure label at once.
