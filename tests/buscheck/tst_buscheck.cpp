@@ -334,13 +334,22 @@ void TestBusCheck::invalidReadings()
     startSim({"--invalid", "on", "--flags", "over"});
     const Run r = runCheck({"--json", master});
     QCOMPARE(r.exitCode, 1);
+    // Every reading that comes back carries the sensor's flags; as on the
+    // good bus, one of ten may be lost on a loaded machine.
     const QJsonArray readings = r.json["readings"].toArray();
     QCOMPARE(readings.size(), 10);
+    int read = 0;
     for (const QJsonValue &x : readings) {
+        if (x["result"].toInt() != 1) {
+            QCOMPARE(x["wkc"].toInt(), -1);
+            continue;
+        }
         QCOMPARE(x["valid"].toBool(), false);
         QCOMPARE(x["over"].toBool(), true);
         QCOMPARE(x["healthy"].toBool(), true); // the bus is fine, the sensor is not
+        ++read;
     }
+    QVERIFY2(read >= 9, qPrintable(QString::number(read)));
     QVERIFY(!r.json["verdict"]["next"].toString().isEmpty());
 }
 
