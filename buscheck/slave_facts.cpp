@@ -24,7 +24,7 @@ SlaveFacts factsOf(const ec_slavet &s, int position)
     f.qualifiesAsSensor = ecat::qualifiesAsSensor(s);
     f.state = s.state;
     f.alStatusCode = s.ALstatuscode;
-#ifdef ECMASTER_BUNDLED
+#ifdef ETHERCAT_BUNDLED
     // Kept by the bundled master only; an installed SOEM leaves them unknown.
     f.escType = s.esc_type;
     f.coeDetails = s.coe_details;

@@ -9,7 +9,7 @@
 
 #include <ecwire/frame.h>
 
-#include "pcap_port.h"
+#include "simulator_pcap_port.h"
 
 namespace {
 volatile std::sig_atomic_t g_stop = 0;
@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "usage: %s --iface IF\n", argv[0]);
         return 2;
     }
-    ecsim::PcapPort port;
+    ecsim::SimulatorPcapPort port;
     std::string error;
     if (!port.open(argv[2], error)) {
         std::fprintf(stderr, "bare-reflector: %s\n", error.c_str());
@@ -34,7 +34,7 @@ int main(int argc, char **argv)
     sigaction(SIGINT, &sa, nullptr);
 
     std::vector<uint8_t> reply;
-    const ecsim::PcapPort::FrameHandler reflect = [&](const uint8_t *d, size_t cap, size_t) {
+    const ecsim::SimulatorPcapPort::FrameHandler reflect = [&](const uint8_t *d, size_t cap, size_t) {
         if (cap <= ecwire::eth::Source)
             return;
         reply.assign(d, d + cap);

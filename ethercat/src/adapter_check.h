@@ -1,10 +1,10 @@
 // Which adapters the master accepts: Ethernet ones only.
-#ifndef ECMASTER_ADAPTER_CHECK_H
-#define ECMASTER_ADAPTER_CHECK_H
+#ifndef ETHERCAT_ADAPTER_CHECK_H
+#define ETHERCAT_ADAPTER_CHECK_H
 
 #include <string>
 
-namespace ecmaster {
+namespace ethercat {
 
 // True when `ifname` may be an Ethernet adapter; otherwise false and *why
 // says what is wrong with it (empty, too long, unknown, not Ethernet).
@@ -18,6 +18,6 @@ bool isPseudoDeviceName(const char *ifname);
 // UTF-8 sequence that would not fit whole.
 void copyCut(char *dst, size_t cap, const char *src);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -1,15 +1,15 @@
 // Monotonic time and short waits for the master, in microseconds.
-#ifndef ECMASTER_CLOCK_H
-#define ECMASTER_CLOCK_H
+#ifndef ETHERCAT_CLOCK_H
+#define ETHERCAT_CLOCK_H
 
 #include <cstdint>
 
-namespace ecmaster {
+namespace ethercat {
 
 int64_t nowUs();
 // Sleeps about `us` microseconds (never busy-waits).
 void sleepUs(int64_t us);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

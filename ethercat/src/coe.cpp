@@ -6,7 +6,7 @@
 
 #include <ecwire/mailbox.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -188,4 +188,4 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     return true;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

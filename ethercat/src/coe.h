@@ -1,6 +1,6 @@
 // CoE SDO upload over a slave's mailbox.
-#ifndef ECMASTER_COE_H
-#define ECMASTER_COE_H
+#ifndef ETHERCAT_COE_H
+#define ETHERCAT_COE_H
 
 #include <soem/soem.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 // Why an upload failed.
 struct SdoError {
@@ -44,6 +44,6 @@ inline bool sdoMailbox(const ec_slavet &s)
 bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex, bool completeAccess,
                std::vector<uint8_t> &data, SdoError *err);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-using namespace ecmaster;
+using namespace ethercat;
 namespace reg = ecwire::reg;
 
 namespace {

@@ -4,7 +4,7 @@
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
-using namespace ecmaster;
+using namespace ethercat;
 namespace reg = ecwire::reg;
 
 namespace {

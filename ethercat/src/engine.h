@@ -1,8 +1,8 @@
 // What the master keeps per open adapter, behind ecx_portt.impl.
-#ifndef ECMASTER_ENGINE_H
-#define ECMASTER_ENGINE_H
+#ifndef ETHERCAT_ENGINE_H
+#define ETHERCAT_ENGINE_H
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 #include <ecwire/frame.h>
 
 #include <soem/soem.h>
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <memory>
 
-namespace ecmaster {
+namespace ethercat {
 
 // A received frame may still carry its frame check sequence (4 bytes after
 // the largest 1514-byte frame): the receive buffer takes it, and the reply
@@ -61,6 +61,6 @@ struct Engine {
 // The engine of an initialised context, or null.
 Engine *engineOf(ecx_contextt *context);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

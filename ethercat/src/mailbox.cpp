@@ -9,7 +9,7 @@
 
 #include <algorithm>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -229,4 +229,4 @@ void mbxDrain(ecx_contextt *c, ec_slavet &s)
             take(s, buf);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

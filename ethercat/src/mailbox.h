@@ -1,8 +1,8 @@
 // A slave's mailbox: requests into the write mailbox (SyncManager 0's area),
 // replies out of the read mailbox (SyncManager 1's area), a lost reply
 // recovered with the repeat request.
-#ifndef ECMASTER_MAILBOX_H
-#define ECMASTER_MAILBOX_H
+#ifndef ETHERCAT_MAILBOX_H
+#define ETHERCAT_MAILBOX_H
 
 #include <soem/soem.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 enum class MbxResult { Ok, Timeout, Failed };
 
@@ -31,6 +31,6 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
 // earlier master session), once per slave entry: later calls do nothing.
 void mbxDrain(ecx_contextt *c, ec_slavet &s);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

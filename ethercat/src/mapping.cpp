@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-using namespace ecmaster;
+using namespace ethercat;
 namespace reg = ecwire::reg;
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -294,4 +294,4 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
     s.Ibytes = (ibits + 7) / 8;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

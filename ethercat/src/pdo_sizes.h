@@ -1,10 +1,10 @@
 // How many process-data bits a slave sends and receives.
-#ifndef ECMASTER_PDO_SIZES_H
-#define ECMASTER_PDO_SIZES_H
+#ifndef ETHERCAT_PDO_SIZES_H
+#define ETHERCAT_PDO_SIZES_H
 
 #include <soem/soem.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 // Sets Obits/Ibits (and Obytes/Ibytes) of slave number `slave`: from the CoE
 // PDO assignment and mapping objects when the slave offers them, else from
@@ -20,6 +20,6 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave);
 // give this direction none.
 int processDataSm(const ec_slavet &s, bool outputs);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

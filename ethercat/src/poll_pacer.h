@@ -3,15 +3,15 @@
 // takes well under a couple of milliseconds and each poll already waits for
 // its frame to come back; then with pauses growing to a millisecond, so that
 // a slow slave is not flooded for seconds.
-#ifndef ECMASTER_POLL_PACER_H
-#define ECMASTER_POLL_PACER_H
+#ifndef ETHERCAT_POLL_PACER_H
+#define ETHERCAT_POLL_PACER_H
 
 #include "clock.h"
 
 #include <algorithm>
 #include <cstdint>
 
-namespace ecmaster {
+namespace ethercat {
 
 class PollPacer {
 public:
@@ -36,6 +36,6 @@ private:
     int64_t pause_ = kFirstPauseUs;
 };
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-using namespace ecmaster;
+using namespace ethercat;
 
 namespace {
 
@@ -48,7 +48,7 @@ size_t datagramsOf(ecx_contextt *c, const PdFrame &f, uint8_t *image, uint32_t i
 
 } // namespace
 
-size_t ecmaster::planPdFrames(const ec_groupt &g, PdFrame *frames, size_t maxFrames)
+size_t ethercat::planPdFrames(const ec_groupt &g, PdFrame *frames, size_t maxFrames)
 {
     constexpr size_t kMaxPieces = EC_MAXPDFRAMES * kPdPiecesPerFrame;
     PdPiece pieces[kMaxPieces];

@@ -1,10 +1,10 @@
 // How one process-data exchange of a group's image goes over the wire.
-#ifndef ECMASTER_PROCESSDATA_H
-#define ECMASTER_PROCESSDATA_H
+#ifndef ETHERCAT_PROCESSDATA_H
+#define ETHERCAT_PROCESSDATA_H
 
 #include "engine.h"
 
-namespace ecmaster {
+namespace ethercat {
 
 // Splits the image of group `g` (outputs, then inputs) into datagrams and
 // packs them into frames: one LRW per part of the image, or, when a slave of
@@ -13,6 +13,6 @@ namespace ecmaster {
 // image is exchanged only up to there).
 size_t planPdFrames(const ec_groupt &g, PdFrame *frames, size_t maxFrames);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-namespace ecmaster {
+namespace ethercat {
 
 std::string stateText(uint16_t state)
 {
@@ -36,4 +36,4 @@ void reportAlStatus(const char *who, ec_slavet &slave, int number, uint16_t requ
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -1,7 +1,7 @@
 // What the master says on stderr about a slave: one line per event, naming
 // the slave, the state and the AL status code in words.
-#ifndef ECMASTER_REPORT_H
-#define ECMASTER_REPORT_H
+#ifndef ETHERCAT_REPORT_H
+#define ETHERCAT_REPORT_H
 
 #include <soem/soem.h>
 
@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-namespace ecmaster {
+namespace ethercat {
 
 using ecwire::hex;
 
@@ -23,6 +23,6 @@ std::string stateText(uint16_t state);
 // the last one for this slave.
 void reportAlStatus(const char *who, ec_slavet &slave, int number, uint16_t requested, bool onlyNew);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -246,4 +246,4 @@ void applySii(ec_slavet &s, const ecwire::SiiDevice &sii)
     s.sii_pdo_in = anyAssigned(sii.txPdos);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -1,6 +1,6 @@
 // Reading a slave's SII EEPROM through its ESC.
-#ifndef ECMASTER_SII_H
-#define ECMASTER_SII_H
+#ifndef ETHERCAT_SII_H
+#define ETHERCAT_SII_H
 
 #include <soem/soem.h>
 
@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace ecmaster {
+namespace ethercat {
 
 // Reads the header and every category up to the end marker of the slave
 // with station address `station`, and parses them. Returns false with
@@ -18,6 +18,6 @@ bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::str
 // Copies what the master keeps of the SII into the slave entry.
 void applySii(ec_slavet &slave, const ecwire::SiiDevice &sii);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <vector>
 
-using namespace ecmaster;
+using namespace ethercat;
 using ecwire::al::ErrorFlag;
 using ecwire::al::StateMask;
 
@@ -231,19 +231,19 @@ uint16_t waitAll(ecx_contextt *c, uint16_t reqstate, int timeoutUs, bool configu
 
 } // namespace
 
-uint16_t ecmaster::alRequest(uint16_t state, const ec_slavet &s)
+uint16_t ethercat::alRequest(uint16_t state, const ec_slavet &s)
 {
     const bool acknowledge = (s.al_last & ErrorFlag) && !s.dev_emulation;
     return acknowledge ? uint16_t(state | ecwire::al::ErrorFlag) : state;
 }
 
-int ecmaster::requestState(ecx_contextt *c, int slave, uint16_t state)
+int ethercat::requestState(ecx_contextt *c, int slave, uint16_t state)
 {
     const ec_slavet &s = c->slavelist[slave];
     return fpwrU16(c, s.configadr, ecwire::reg::AlControl, alRequest(state, s));
 }
 
-uint16_t ecmaster::awaitState(ecx_contextt *c, uint16_t state, int timeoutUs)
+uint16_t ethercat::awaitState(ecx_contextt *c, uint16_t state, int timeoutUs)
 {
     if (!engineOf(c) || c->slavecount <= 0)
         return EC_STATE_NONE;

@@ -1,10 +1,10 @@
 // AL state requests for the master's own steps.
-#ifndef ECMASTER_STATES_H
-#define ECMASTER_STATES_H
+#ifndef ETHERCAT_STATES_H
+#define ETHERCAT_STATES_H
 
 #include <soem/soem.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 // The AL control value that requests `state` from slave `s`: with the error
 // acknowledge (bit 4) when its last read status shows the error indication,
@@ -26,6 +26,6 @@ int requestState(ecx_contextt *c, int slave, uint16_t state);
 // there is reported. Returns the lowest state, as ecx_statecheck does.
 uint16_t awaitState(ecx_contextt *c, uint16_t state, int timeoutUs);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -164,4 +164,4 @@ int bwrU16(ecx_contextt *c, uint16_t ado, uint16_t value)
     return bwr(c, ado, b, 2);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -1,11 +1,11 @@
 // Frame exchange: datagrams out in one frame, the returned frame matched by
 // its index, commands and lengths, read data copied back.
-#ifndef ECMASTER_TXRX_H
-#define ECMASTER_TXRX_H
+#ifndef ETHERCAT_TXRX_H
+#define ETHERCAT_TXRX_H
 
 #include "engine.h"
 
-namespace ecmaster {
+namespace ethercat {
 
 struct Datagram {
     ecwire::Command command = ecwire::Command::NOP;
@@ -52,6 +52,6 @@ int bwr(ecx_contextt *c, uint16_t ado, const void *data, uint16_t length);
 int fpwrU16(ecx_contextt *c, uint16_t station, uint16_t ado, uint16_t value);
 int bwrU16(ecx_contextt *c, uint16_t ado, uint16_t value);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

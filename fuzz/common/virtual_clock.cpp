@@ -6,7 +6,7 @@
 // reproducible.
 #include <cstdint>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 int64_t virtualNowUs = 1000000;
@@ -23,4 +23,4 @@ void sleepUs(int64_t us)
         virtualNowUs += us;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

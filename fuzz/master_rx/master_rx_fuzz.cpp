@@ -15,7 +15,7 @@
 #include "reply_script.h"
 #include "stepped_bring_up.h"
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 #include <soem/soem.h>
 
 #include <cstddef>

@@ -18,7 +18,7 @@
 #include "faults.h"
 #include "frame_server.h"
 #include "line_reader.h"
-#include "pcap_port.h"
+#include "simulator_pcap_port.h"
 
 namespace {
 
@@ -115,7 +115,7 @@ int main(int argc, char **argv)
         complain(error);
         return 1;
     }
-    ecsim::PcapPort port;
+    ecsim::SimulatorPcapPort port;
     if (!port.open(opt.iface, error)) {
         complain(error);
         return 1;
@@ -138,7 +138,7 @@ int main(int argc, char **argv)
         },
                               [&port](const uint8_t *f, size_t n) { return port.send(f, n); }, faults,
                               counters);
-    const ecsim::PcapPort::FrameHandler onFrame = [&server](const uint8_t *d, size_t cap, size_t len) {
+    const ecsim::SimulatorPcapPort::FrameHandler onFrame = [&server](const uint8_t *d, size_t cap, size_t len) {
         server.onFrame(d, cap, len);
     };
     const auto execute = [&interpreter](const std::string &line) { return interpreter.execute(line); };

@@ -21,26 +21,26 @@ private slots:
 
 void TestMasterAdapters::pseudoDevicesAreNotEthernet()
 {
-    QVERIFY(ecmaster::isPseudoDeviceName("any"));
-    QVERIFY(ecmaster::isPseudoDeviceName("nflog"));
-    QVERIFY(ecmaster::isPseudoDeviceName("nfqueue"));
-    QVERIFY(ecmaster::isPseudoDeviceName("bluetooth0"));
-    QVERIFY(ecmaster::isPseudoDeviceName("dbus-system"));
-    QVERIFY(ecmaster::isPseudoDeviceName("usbmon1"));
-    QVERIFY(!ecmaster::isPseudoDeviceName("eth0"));
-    QVERIFY(!ecmaster::isPseudoDeviceName("enp3s0"));
+    QVERIFY(ethercat::isPseudoDeviceName("any"));
+    QVERIFY(ethercat::isPseudoDeviceName("nflog"));
+    QVERIFY(ethercat::isPseudoDeviceName("nfqueue"));
+    QVERIFY(ethercat::isPseudoDeviceName("bluetooth0"));
+    QVERIFY(ethercat::isPseudoDeviceName("dbus-system"));
+    QVERIFY(ethercat::isPseudoDeviceName("usbmon1"));
+    QVERIFY(!ethercat::isPseudoDeviceName("eth0"));
+    QVERIFY(!ethercat::isPseudoDeviceName("enp3s0"));
 }
 
 void TestMasterAdapters::badNamesRefusedWithReason()
 {
     std::string why;
-    QVERIFY(!ecmaster::checkEthernetAdapter("", &why));
+    QVERIFY(!ethercat::checkEthernetAdapter("", &why));
     QVERIFY(why.find("empty") != std::string::npos);
-    QVERIFY(!ecmaster::checkEthernetAdapter(nullptr, &why));
+    QVERIFY(!ethercat::checkEthernetAdapter(nullptr, &why));
     const std::string longName(EC_MAXLEN_ADAPTERNAME, 'x');
-    QVERIFY(!ecmaster::checkEthernetAdapter(longName.c_str(), &why));
+    QVERIFY(!ethercat::checkEthernetAdapter(longName.c_str(), &why));
     QVERIFY(why.find("longer") != std::string::npos);
-    QVERIFY(!ecmaster::checkEthernetAdapter("any", &why));
+    QVERIFY(!ethercat::checkEthernetAdapter("any", &why));
     QVERIFY(why.find("not an Ethernet") != std::string::npos);
 }
 
@@ -48,7 +48,7 @@ void TestMasterAdapters::copyCutKeepsShortNames()
 {
     char buf[EC_MAXLEN_ADAPTERNAME];
     std::memset(buf, 'Z', sizeof buf);
-    ecmaster::copyCut(buf, sizeof buf, "ecm0");
+    ethercat::copyCut(buf, sizeof buf, "ecm0");
     QCOMPARE(QByteArray(buf), QByteArray("ecm0"));
 }
 
@@ -57,7 +57,7 @@ void TestMasterAdapters::copyCutStopsAt127()
     char buf[EC_MAXLEN_ADAPTERNAME + 8];
     std::memset(buf, 'Z', sizeof buf);
     const std::string name(300, 'n');
-    ecmaster::copyCut(buf, EC_MAXLEN_ADAPTERNAME, name.c_str());
+    ethercat::copyCut(buf, EC_MAXLEN_ADAPTERNAME, name.c_str());
     QCOMPARE(std::strlen(buf), size_t(EC_MAXLEN_ADAPTERNAME - 1));
     // Nothing written beyond the 128 bytes.
     for (size_t i = EC_MAXLEN_ADAPTERNAME; i < sizeof buf; ++i)
@@ -70,12 +70,12 @@ void TestMasterAdapters::copyCutDoesNotSplitUtf8()
     std::string desc(126, 'a');
     desc += "\xC3\xA9 tail";
     char buf[EC_MAXLEN_ADAPTERNAME];
-    ecmaster::copyCut(buf, sizeof buf, desc.c_str());
+    ethercat::copyCut(buf, sizeof buf, desc.c_str());
     QCOMPARE(std::strlen(buf), size_t(126));
     // A three-byte character that ends exactly at the limit is kept whole.
     std::string fits(124, 'b');
     fits += "\xE2\x82\xAC";
-    ecmaster::copyCut(buf, sizeof buf, fits.c_str());
+    ethercat::copyCut(buf, sizeof buf, fits.c_str());
     QCOMPARE(std::strlen(buf), size_t(127));
 }
 

@@ -35,7 +35,7 @@ struct CoeSlave {
     }
     ~CoeSlave() { ecx_close(ctx.get()); }
     ec_slavet &slave() { return ctx->slavelist[1]; }
-    void findSizes() { ecmaster::findPdoSizes(ctx.get(), 1); }
+    void findSizes() { ethercat::findPdoSizes(ctx.get(), 1); }
 
     FakeMailbox mbx;
     std::unique_ptr<ecx_contextt> ctx;
@@ -219,7 +219,7 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
     QCOMPARE(s.mbx.emergencies, nextMessageAtOnce ? 1 : 0); // read after the repeated reply, and dropped
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
-    QVERIFY2(t.elapsed() < ecmaster::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
 // CoE offered but without the assignment objects: the SII PDO categories
@@ -247,14 +247,14 @@ void TestMasterCoe::uploadEndsWhileEmergenciesKeepComing()
     CoeSlave s(kSdo | kPdoAssign);
     s.mbx.emergencyFlood = true;
     std::vector<uint8_t> data;
-    ecmaster::SdoError err;
+    ethercat::SdoError err;
     QElapsedTimer t;
     t.start();
-    QVERIFY(!ecmaster::sdoUpload(s.ctx.get(), 1, 0x1C13, 0, false, data, &err));
+    QVERIFY(!ethercat::sdoUpload(s.ctx.get(), 1, 0x1C13, 0, false, data, &err));
     const qint64 ms = t.elapsed();
-    QVERIFY2(ms < ecmaster::kSdoTimeoutUs / 1000 + 1000, qPrintable(QString::number(ms)));
+    QVERIFY2(ms < ethercat::kSdoTimeoutUs / 1000 + 1000, qPrintable(QString::number(ms)));
     QVERIFY(s.mbx.emergencies > 1);
-    QCOMPARE(err.kind, ecmaster::SdoError::Unmatched);
+    QCOMPARE(err.kind, ethercat::SdoError::Unmatched);
     QVERIFY2(QString::fromStdString(err.text).startsWith("SDO 0x1C13:00: no reply within 3000 ms (")
                  && QString::fromStdString(err.text).contains("the last: CoE emergency"),
              err.text.c_str());
@@ -285,8 +285,8 @@ void TestMasterCoe::uploadWithoutIndicatedSize()
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
     std::vector<uint8_t> data;
-    ecmaster::SdoError err;
-    QVERIFY2(ecmaster::sdoUpload(s.ctx.get(), 1, 0x1A00, 2, false, data, &err), err.text.c_str());
+    ethercat::SdoError err;
+    QVERIFY2(ethercat::sdoUpload(s.ctx.get(), 1, 0x1A00, 2, false, data, &err), err.text.c_str());
     QCOMPARE(data, std::vector<uint8_t>({0x20, 0x02, 0x00, 0x60}));
 }
 
@@ -301,7 +301,7 @@ void TestMasterCoe::slaveWithAFixedCounter()
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
-    QVERIFY2(t.elapsed() < ecmaster::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
+    QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
 // ETG.1000.6: the PDO assignment of SyncManager n is object 0x1C10 + n. A
@@ -330,8 +330,8 @@ void TestMasterCoe::assignmentObjectFollowsTheSyncManager()
     QCOMPARE(sl.Obits, uint16_t(0));
     QCOMPARE(sl.pdo_from_coe, uint8_t(1));
     QCOMPARE(int(sl.sm[2].type), 4);
-    QCOMPARE(ecmaster::processDataSm(sl, false), 2);
-    QCOMPARE(ecmaster::processDataSm(sl, true), -1);
+    QCOMPARE(ethercat::processDataSm(sl, false), 2);
+    QCOMPARE(ethercat::processDataSm(sl, true), -1);
 }
 
 QTEST_APPLESS_MAIN(TestMasterCoe)

@@ -63,14 +63,14 @@ float pressureOf(const ec_slavet &s)
 ecwire::SmEntry readSm(MasterOnSim &m, int slave, unsigned n)
 {
     uint8_t b[ecwire::sm::EntrySize] = {};
-    ecmaster::fprd(m.c(), m.slave(slave).configadr, reg::sm(n), b, sizeof b);
+    ethercat::fprd(m.c(), m.slave(slave).configadr, reg::sm(n), b, sizeof b);
     return ecwire::decodeSm(b);
 }
 
 uint16_t readU16(MasterOnSim &m, int slave, uint16_t ado)
 {
     uint8_t b[2] = {};
-    if (ecmaster::fprd(m.c(), m.slave(slave).configadr, ado, b, 2) != 1)
+    if (ethercat::fprd(m.c(), m.slave(slave).configadr, ado, b, 2) != 1)
         return 0xFFFF;
     return ecwire::getU16(b);
 }
@@ -301,14 +301,14 @@ void TestMasterEsc::dc32ClockReadAndSetAs32Bit()
     QCOMPARE(q.dcUpperHalfAccesses, 0);
     // Both system times in one frame: the difference is the hop between them.
     uint8_t t[2][8] = {};
-    ecmaster::Datagram d[2];
+    ethercat::Datagram d[2];
     for (int i = 0; i < 2; ++i) {
         d[i].command = ecwire::Command::FPRD;
         d[i].address = ecwire::makeAddress(m.slave(i + 1).configadr, reg::DcSystemTime);
         d[i].data = t[i];
         d[i].length = 8;
     }
-    QCOMPARE(ecmaster::exchange(*ecmaster::engineOf(m.c()), d, 2, 10000), 1);
+    QCOMPARE(ethercat::exchange(*ethercat::engineOf(m.c()), d, 2, 10000), 1);
     const int32_t diff = int32_t(ecwire::getU32(t[1]) - ecwire::getU32(t[0]));
     QVERIFY2(diff > -100000 && diff < 100000, qPrintable(QString::number(diff)));
 }
@@ -375,7 +375,7 @@ void TestMasterEsc::refusedPreOpNamesTheCode()
     QElapsedTimer t;
     t.start();
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
-    QVERIFY(t.elapsed() < ecmaster::kConfigTimeoutUs / 1000 * 10);
+    QVERIFY(t.elapsed() < ethercat::kConfigTimeoutUs / 1000 * 10);
     const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("ecx_statecheck: slave 1 (Pressure sensor) in INIT+ERROR, PRE-OP requested: AL status "
                            "code 0x0016 (invalid mailbox configuration (PRE-OP))"),
@@ -490,8 +490,8 @@ void TestMasterEsc::watchdogLeftByAnEarlierMasterIsReset()
     m.sim.bus().setClock([offsetNs]() {
         return uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) + *offsetNs;
     });
-    QVERIFY(ecmaster::bwrU16(m.c(), reg::WatchdogDivider, 498) > 0);        // 20 us
-    QVERIFY(ecmaster::bwrU16(m.c(), reg::WatchdogTimeProcessData, 20) > 0); // 0.4 ms
+    QVERIFY(ethercat::bwrU16(m.c(), reg::WatchdogDivider, 498) > 0);        // 20 us
+    QVERIFY(ethercat::bwrU16(m.c(), reg::WatchdogTimeProcessData, 20) > 0); // 0.4 ms
     QCOMPARE(m.bringUp(), 1 + 5);
     QCOMPARE(readU16(m, 1, reg::WatchdogDivider), reg::WatchdogDividerDefault);
     QCOMPARE(readU16(m, 1, reg::WatchdogTimeProcessData), reg::WatchdogTimeProcessDataDefault);

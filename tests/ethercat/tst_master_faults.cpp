@@ -191,7 +191,7 @@ namespace {
 
 // A wire on which every datagram comes back with the same working counter,
 // as if that many slaves had answered.
-class CrowdTransport : public ecmaster::Transport {
+class CrowdTransport : public ethercat::Transport {
 public:
     explicit CrowdTransport(uint16_t wkc) : wkc_(wkc) {}
     bool send(const uint8_t *frame, size_t len) override

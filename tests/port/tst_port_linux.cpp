@@ -68,15 +68,15 @@ void TestPortLinux::initTestCase()
 void TestPortLinux::ownAdapterAcceptedThoughMissingInSys()
 {
     std::string why;
-    QVERIFY2(ecmaster::checkEthernetAdapter(masterIf_.toLocal8Bit().constData(), &why), why.c_str());
+    QVERIFY2(ethercat::checkEthernetAdapter(masterIf_.toLocal8Bit().constData(), &why), why.c_str());
 }
 
 void TestPortLinux::adapterOnlyInSysIsNoSuchAdapter()
 {
     std::string why;
-    QVERIFY(!ecmaster::checkEthernetAdapter(sysOnly_.toLocal8Bit().constData(), &why));
+    QVERIFY(!ethercat::checkEthernetAdapter(sysOnly_.toLocal8Bit().constData(), &why));
     QCOMPARE(QString::fromStdString(why), QStringLiteral("no such adapter"));
-    QVERIFY(!ecmaster::checkEthernetAdapter("nosuch0", &why));
+    QVERIFY(!ethercat::checkEthernetAdapter("nosuch0", &why));
     QCOMPARE(QString::fromStdString(why), QStringLiteral("no such adapter"));
 }
 
@@ -84,7 +84,7 @@ void TestPortLinux::loopbackIsNotEthernet()
 {
     // ARPHRD_LOOPBACK is 772 (linux/if_arp.h).
     std::string why;
-    QVERIFY(!ecmaster::checkEthernetAdapter("lo", &why));
+    QVERIFY(!ethercat::checkEthernetAdapter("lo", &why));
     QCOMPARE(QString::fromStdString(why), QStringLiteral("not an Ethernet adapter (link type 772)"));
 }
 

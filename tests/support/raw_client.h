@@ -1,11 +1,11 @@
 // A bare EtherCAT frame client over one interface (a veth end inside a private namespace):
 // sends raw frames and waits for the frames that come back, timing the round trip.
 // The simulator's tests and the benchmarks use it as their baseline transport. It opens
-// the interface as the simulator does (its PcapPort: inbound EtherCAT frames only).
+// the interface as the simulator does (its SimulatorPcapPort: inbound EtherCAT frames only).
 #pragma once
 
 #include "bench_line.h"
-#include "pcap_port.h"
+#include "simulator_pcap_port.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +41,7 @@ public:
 private:
     bool next(std::vector<uint8_t> &frame);  // one waiting frame, without blocking
 
-    ecsim::PcapPort port_;
+    ecsim::SimulatorPcapPort port_;
     std::deque<std::vector<uint8_t>> waiting_;
 };
 

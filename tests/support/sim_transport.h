@@ -5,7 +5,7 @@
 // Windows test program and the fuzz targets use it too.
 #pragma once
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 #include <ecsim/bus.h>
 
 #include <deque>
@@ -15,7 +15,7 @@
 #include <vector>
 
 // A transport whose frames wait in a queue for the master's receive().
-class QueuedTransport : public ecmaster::Transport {
+class QueuedTransport : public ethercat::Transport {
 public:
     int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
 

@@ -12,23 +12,23 @@
 
 WT_CASE("core", countsConvertWithoutOverflow)
 {
-    CHECK_EQ(ecmaster::countsToUs(0, 10000000), int64_t(0));
-    CHECK_EQ(ecmaster::countsToUs(15, 10000000), int64_t(1));
-    CHECK_EQ(ecmaster::countsToUs(10000000, 10000000), int64_t(1000000));
+    CHECK_EQ(ethercat::countsToUs(0, 10000000), int64_t(0));
+    CHECK_EQ(ethercat::countsToUs(15, 10000000), int64_t(1));
+    CHECK_EQ(ethercat::countsToUs(10000000, 10000000), int64_t(1000000));
     // 30 days at 10 MHz: counts * 1000000 would be beyond int64.
     const int64_t month = int64_t(30) * 86400 * 10000000 + 5;
-    CHECK_EQ(ecmaster::countsToUs(month, 10000000), int64_t(30) * 86400 * 1000000);
+    CHECK_EQ(ethercat::countsToUs(month, 10000000), int64_t(30) * 86400 * 1000000);
     // A 3 GHz counter (the TSC on older systems), a year of uptime.
     const int64_t year = int64_t(365) * 86400 * 3000000000 + 2999;
-    CHECK_EQ(ecmaster::countsToUs(year, 3000000000), int64_t(365) * 86400 * 1000000);
+    CHECK_EQ(ethercat::countsToUs(year, 3000000000), int64_t(365) * 86400 * 1000000);
 }
 
 WT_CASE("core", clockIsMonotonicWithMicrosecondSteps)
 {
-    int64_t last = ecmaster::nowUs();
+    int64_t last = ethercat::nowUs();
     int64_t smallestStep = INT64_MAX;
     for (int i = 0; i < 200000; ++i) {
-        const int64_t t = ecmaster::nowUs();
+        const int64_t t = ethercat::nowUs();
         if (t < last) {
             CHECK(t >= last);
             return;
@@ -43,38 +43,38 @@ WT_CASE("core", clockIsMonotonicWithMicrosecondSteps)
 
 WT_CASE("core", sleepLastsAtLeastWhatWasAsked)
 {
-    ecmaster::WaitTimer probe;
+    ethercat::WaitTimer probe;
     CHECK(probe.valid());
     wintest::note(std::string("high-resolution waitable timer: ") + (probe.highResolution() ? "yes" : "no"));
     std::vector<int64_t> over;
     for (int i = 0; i < 20; ++i) {
-        const int64_t t0 = ecmaster::nowUs();
-        ecmaster::sleepUs(300);
-        const int64_t took = ecmaster::nowUs() - t0;
+        const int64_t t0 = ethercat::nowUs();
+        ethercat::sleepUs(300);
+        const int64_t took = ethercat::nowUs() - t0;
         CHECK(took >= 300);
         CHECK(took < 1000000);
         over.push_back(took - 300);
     }
     std::sort(over.begin(), over.end());
     wintest::note("sleepUs(300) overshoot, median " + std::to_string(over[over.size() / 2]) + " us");
-    const int64_t t0 = ecmaster::nowUs();
-    ecmaster::sleepUs(0);
-    ecmaster::sleepUs(-5);
-    CHECK(ecmaster::nowUs() - t0 < 100000);
+    const int64_t t0 = ethercat::nowUs();
+    ethercat::sleepUs(0);
+    ethercat::sleepUs(-5);
+    CHECK(ethercat::nowUs() - t0 < 100000);
 }
 
 WT_CASE("core", timerPeriodIsGivenBackOncePerRequest)
 {
-    const int before = ecmaster::TimerPeriod::heldCount();
+    const int before = ethercat::TimerPeriod::heldCount();
     {
-        ecmaster::TimerPeriod a;
+        ethercat::TimerPeriod a;
         CHECK(a.held());
-        CHECK_EQ(ecmaster::TimerPeriod::heldCount(), before + 1);
+        CHECK_EQ(ethercat::TimerPeriod::heldCount(), before + 1);
         {
-            ecmaster::TimerPeriod b;
-            CHECK_EQ(ecmaster::TimerPeriod::heldCount(), before + 2);
+            ethercat::TimerPeriod b;
+            CHECK_EQ(ethercat::TimerPeriod::heldCount(), before + 2);
         }
-        CHECK_EQ(ecmaster::TimerPeriod::heldCount(), before + 1);
+        CHECK_EQ(ethercat::TimerPeriod::heldCount(), before + 1);
     }
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), before);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), before);
 }

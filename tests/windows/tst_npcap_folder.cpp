@@ -38,7 +38,7 @@ WT_CASE("npcap-folder", npcapsFolderComesFirst)
     REQUIRE(CopyFileW(besideUs.c_str(), npcapDll.c_str(), FALSE));
 
     std::string why;
-    const bool loaded = ecmaster::wpcap::api(&why) != nullptr;
+    const bool loaded = ethercat::wpcap::api(&why) != nullptr;
     HMODULE m = GetModuleHandleW(L"wpcap.dll");
     const std::wstring got = modulePath(m);
     // Leave the prefix as it was. A loaded DLL cannot be deleted; nothing

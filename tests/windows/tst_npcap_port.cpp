@@ -31,7 +31,7 @@ namespace {
 FakeWpcapState *fake()
 {
     std::string why;
-    if (!ecmaster::wpcap::api(&why))
+    if (!ethercat::wpcap::api(&why))
         return nullptr;
     HMODULE m = GetModuleHandleW(L"wpcap.dll");
     auto fn = m ? reinterpret_cast<FakeWpcapStateFn>(
@@ -109,7 +109,7 @@ WT_CASE("npcap", openAsTheSpecialisedCaptureNeeds)
     FakeWpcapState *s = fake();
     REQUIRE(s);
     std::string why;
-    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(FAKE_BUS_ADAPTER, &why));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(FAKE_BUS_ADAPTER, &why));
     REQUIRE(port);
     CHECK_EQ(s->lastSnapLen, 65536);
     CHECK(s->lastFlags & PCAP_OPENFLAG_PROMISCUOUS);
@@ -118,10 +118,10 @@ WT_CASE("npcap", openAsTheSpecialisedCaptureNeeds)
     CHECK_EQ(std::string(s->lastFilter), std::string("ether proto 0x88a4"));
     CHECK_EQ(s->nonBlocking, 1);
     CHECK_EQ(s->opens, 1);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 1);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 1);
     port.reset();
     CHECK_EQ(s->opens, 0);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 0);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 0);
 }
 
 WT_CASE("npcap", ownFramesAreNotReadBack)
@@ -129,7 +129,7 @@ WT_CASE("npcap", ownFramesAreNotReadBack)
     FakeWpcapState *s = fake();
     REQUIRE(s);
     std::string why;
-    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(FAKE_BUS_ADAPTER, &why));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(FAKE_BUS_ADAPTER, &why));
     REQUIRE(port);
     const std::vector<uint8_t> sent = probeFrame();
     REQUIRE(port->send(sent.data(), sent.size()));
@@ -152,15 +152,15 @@ WT_CASE("npcap", receiveWakesOnTheReadEvent)
     FakeWpcapState *s = fake();
     REQUIRE(s);
     std::string why;
-    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(FAKE_BUS_ADAPTER, &why));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(FAKE_BUS_ADAPTER, &why));
     REQUIRE(port);
     s->replyDelayUs = 20000;
     const std::vector<uint8_t> sent = probeFrame();
     REQUIRE(port->send(sent.data(), sent.size()));
     uint8_t buf[1514];
-    const int64_t t0 = ecmaster::nowUs();
+    const int64_t t0 = ethercat::nowUs();
     const int n = port->receive(buf, sizeof buf, 3000000);
-    const int64_t took = ecmaster::nowUs() - t0;
+    const int64_t took = ethercat::nowUs() - t0;
     s->replyDelayUs = 0;
     CHECK(n > 0);
     // Woken by the frame, not by the end of the 3 s wait.
@@ -172,13 +172,13 @@ WT_CASE("npcap", receiveWakesOnTheReadEvent)
 WT_CASE("npcap", receiveTimesOutOnASilentWire)
 {
     std::string why;
-    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(FAKE_SILENT_ADAPTER, &why));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(FAKE_SILENT_ADAPTER, &why));
     REQUIRE(port);
     uint8_t buf[1514];
     for (int timeoutUs : {0, 300, 2000}) {
-        const int64_t t0 = ecmaster::nowUs();
+        const int64_t t0 = ethercat::nowUs();
         CHECK_EQ(port->receive(buf, sizeof buf, timeoutUs), 0);
-        const int64_t took = ecmaster::nowUs() - t0;
+        const int64_t took = ethercat::nowUs() - t0;
         CHECK(took >= timeoutUs);
         CHECK(took < 1000000);
         wintest::note("timeout " + std::to_string(timeoutUs) + " us took " + std::to_string(took) + " us");
@@ -210,7 +210,7 @@ WT_CASE("npcap", refusedOpenNamesAdapterAndReason)
         CHECK(err.text().find("not an Ethernet adapter (link type 105)") != std::string::npos);
     }
     CHECK_EQ(s->opens, 0);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 0);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 0);
 }
 
 WT_CASE("npcap", pressureLinkRunsOverNpcap)
@@ -219,7 +219,7 @@ WT_CASE("npcap", pressureLinkRunsOverNpcap)
     REQUIRE(s);
     REQUIRE(busCommand("pressure 1013.25"));
     REQUIRE(ecat_connect(FAKE_BUS_ADAPTER) == 1);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 1);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 1);
     CHECK(s->eventsHandedOut >= 1);
     for (int i = 0; i < 100; ++i) {
         float pressure = 0;
@@ -237,5 +237,5 @@ WT_CASE("npcap", pressureLinkRunsOverNpcap)
     CHECK_EQ(wkc, 1);
     ecat_disconnect();
     CHECK_EQ(s->opens, 0);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 0);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 0);
 }

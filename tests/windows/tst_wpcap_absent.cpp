@@ -33,7 +33,7 @@ WT_CASE("no-wpcap", initNamesAdapterAndMissingNpcap)
     CHECK_EQ(rc, 0);
     CHECK(said.find(name) != std::string::npos);
     CHECK(said.find("Npcap is not installed") != std::string::npos);
-    CHECK_EQ(ecmaster::TimerPeriod::heldCount(), 0);
+    CHECK_EQ(ethercat::TimerPeriod::heldCount(), 0);
 }
 
 WT_CASE("no-wpcap", linkConnectFails)

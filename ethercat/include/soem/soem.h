@@ -9,7 +9,7 @@
  */
 #ifndef SOEM_SOEM_H
 #define SOEM_SOEM_H
-#define ECMASTER_BUNDLED 1 /* the bundled master: ec_slavet also holds its own bookkeeping below */
+#define ETHERCAT_BUNDLED 1 /* the bundled master: ec_slavet also holds its own bookkeeping below */
 
 #include <stdint.h>
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -60,4 +60,4 @@ void copyCut(char *dst, size_t cap, const char *src)
     dst[n] = '\0';
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -10,20 +10,20 @@
 
 extern "C" ec_adaptert *ec_find_adapters(void)
 {
-    std::vector<ecmaster::AdapterEntry> found;
+    std::vector<ethercat::AdapterEntry> found;
     std::string why;
-    if (!ecmaster::listAdapters(&found, &why)) {
+    if (!ethercat::listAdapters(&found, &why)) {
         std::fprintf(stderr, "ec_find_adapters: cannot list the network adapters: %s\n", why.c_str());
         return nullptr;
     }
     ec_adaptert *head = nullptr;
     ec_adaptert **tail = &head;
-    for (const ecmaster::AdapterEntry &f : found) {
+    for (const ethercat::AdapterEntry &f : found) {
         auto *a = static_cast<ec_adaptert *>(std::calloc(1, sizeof(ec_adaptert)));
         if (!a)
             break;
-        ecmaster::copyCut(a->name, sizeof a->name, f.name.c_str());
-        ecmaster::copyCut(a->desc, sizeof a->desc, f.desc.c_str());
+        ethercat::copyCut(a->name, sizeof a->name, f.name.c_str());
+        ethercat::copyCut(a->desc, sizeof a->desc, f.desc.c_str());
         *tail = a;
         tail = &a->next;
     }

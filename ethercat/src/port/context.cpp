@@ -8,9 +8,9 @@
 
 namespace {
 
-int attach(ecx_contextt *context, ecmaster::Transport *transport, std::unique_ptr<ecmaster::Transport> owned)
+int attach(ecx_contextt *context, ethercat::Transport *transport, std::unique_ptr<ethercat::Transport> owned)
 {
-    auto *engine = new (std::nothrow) ecmaster::Engine(transport);
+    auto *engine = new (std::nothrow) ethercat::Engine(transport);
     if (!engine)
         return 0;
     engine->owned = std::move(owned);
@@ -20,7 +20,7 @@ int attach(ecx_contextt *context, ecmaster::Transport *transport, std::unique_pt
 
 } // namespace
 
-int ecx_init_transport(ecx_contextt *context, ecmaster::Transport *transport)
+int ecx_init_transport(ecx_contextt *context, ethercat::Transport *transport)
 {
     if (!context || !transport)
         return 0;
@@ -37,12 +37,12 @@ extern "C" int ecx_init(ecx_contextt *context, const char *ifname)
     // The context may be uninitialised memory: what it held is not looked at.
     context->port.impl = nullptr;
     std::string why;
-    std::unique_ptr<ecmaster::Transport> port(ecmaster::openAdapter(ifname, &why));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(ifname, &why));
     if (!port) {
         std::fprintf(stderr, "ecx_init: cannot open adapter \"%s\": %s\n", ifname ? ifname : "", why.c_str());
         return 0;
     }
-    ecmaster::Transport *transport = port.get();
+    ethercat::Transport *transport = port.get();
     return attach(context, transport, std::move(port));
 }
 
@@ -50,6 +50,6 @@ extern "C" void ecx_close(ecx_contextt *context)
 {
     if (!context)
         return;
-    delete ecmaster::engineOf(context);
+    delete ethercat::engineOf(context);
     context->port.impl = nullptr;
 }

@@ -2,7 +2,7 @@
 
 #include "adapter_check.h"
 
-namespace ecmaster {
+namespace ethercat {
 
 std::vector<AdapterEntry> ethernetAdapters(const pcap_if_t *all)
 {
@@ -19,4 +19,4 @@ std::vector<AdapterEntry> ethernetAdapters(const pcap_if_t *all)
     return out;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -1,7 +1,7 @@
 // What the Linux port (libpcap) and the Windows port (Npcap) do alike with
 // the pcap interface, whose types both declare the same way.
-#ifndef ECMASTER_PORT_PCAP_COMMON_H
-#define ECMASTER_PORT_PCAP_COMMON_H
+#ifndef ETHERCAT_PORT_PCAP_COMMON_H
+#define ETHERCAT_PORT_PCAP_COMMON_H
 
 #include "clock.h"
 #include "port/platform.h"
@@ -13,7 +13,7 @@
 #include <cstring>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 // The Ethernet adapters of a pcap adapter list, in its order: loopback
 // adapters and names that checkEthernetAdapter refuses are left out; an
@@ -50,6 +50,6 @@ int receiveFrame(uint8_t *buf, size_t capacity, int timeoutUs, NextEx nextEx, Wa
     }
 }
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -2,15 +2,15 @@
 // the adapter list, what kind an adapter is, and a frame transport over one.
 // port/linux/ implements it with libpcap and the kernel's interface ioctls,
 // port/windows/ with Npcap's wpcap.dll; CMake builds one of the two.
-#ifndef ECMASTER_PORT_PLATFORM_H
-#define ECMASTER_PORT_PLATFORM_H
+#ifndef ETHERCAT_PORT_PLATFORM_H
+#define ETHERCAT_PORT_PLATFORM_H
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 
 #include <string>
 #include <vector>
 
-namespace ecmaster {
+namespace ethercat {
 
 struct AdapterEntry {
     std::string name; // what ecx_init takes
@@ -31,6 +31,6 @@ bool checkAdapterKind(const char *ifname, std::string *why);
 // set (what failed and what to do) when it cannot.
 Transport *openAdapter(const char *ifname, std::string *why);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -16,7 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -80,4 +80,4 @@ bool listAdapters(std::vector<AdapterEntry> *out, std::string *why)
     return true;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

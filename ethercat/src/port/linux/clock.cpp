@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <ctime>
 
-namespace ecmaster {
+namespace ethercat {
 
 int64_t nowUs()
 {
@@ -23,4 +23,4 @@ void sleepUs(int64_t us)
     }
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -4,7 +4,7 @@
 #include "port/pcap_common.h"
 #include "port/windows/wpcap_api.h"
 
-namespace ecmaster {
+namespace ethercat {
 
 bool checkAdapterKind(const char *, std::string *)
 {
@@ -30,4 +30,4 @@ bool listAdapters(std::vector<AdapterEntry> *out, std::string *why)
     return true;
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 int64_t countsToUs(int64_t counts, int64_t perSecond)
 {
@@ -38,4 +38,4 @@ void sleepUs(int64_t us)
     Sleep(DWORD((us + 999) / 1000));
 }
 
-} // namespace ecmaster
+} // namespace ethercat

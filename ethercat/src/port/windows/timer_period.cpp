@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 constexpr UINT kPeriodMs = 1;
@@ -32,4 +32,4 @@ int TimerPeriod::heldCount()
     return g_held.load();
 }
 
-} // namespace ecmaster
+} // namespace ethercat

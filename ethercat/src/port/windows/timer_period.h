@@ -2,10 +2,10 @@
 // back to the system tick (see wait_timer.h) and the scheduler's wake-ups
 // are then 1 ms apart instead of 15.6 ms. Each period asked for with
 // timeBeginPeriod is given back with timeEndPeriod when the adapter closes.
-#ifndef ECMASTER_PORT_WINDOWS_TIMER_PERIOD_H
-#define ECMASTER_PORT_WINDOWS_TIMER_PERIOD_H
+#ifndef ETHERCAT_PORT_WINDOWS_TIMER_PERIOD_H
+#define ETHERCAT_PORT_WINDOWS_TIMER_PERIOD_H
 
-namespace ecmaster {
+namespace ethercat {
 
 class TimerPeriod {
 public:
@@ -22,6 +22,6 @@ private:
     bool held_ = false;
 };
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

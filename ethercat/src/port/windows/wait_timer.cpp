@@ -4,7 +4,7 @@
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
 
-namespace ecmaster {
+namespace ethercat {
 
 WaitTimer::WaitTimer()
 {
@@ -35,4 +35,4 @@ DWORD boundMs(int64_t us)
     return ms >= int64_t(INFINITE) ? INFINITE - 1 : DWORD(ms);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -4,14 +4,14 @@
 // units and keeps it. Where the system has none, an ordinary waitable timer
 // stands in, as fine as the timer period (1 ms while an adapter is open,
 // see timer_period.h).
-#ifndef ECMASTER_PORT_WINDOWS_WAIT_TIMER_H
-#define ECMASTER_PORT_WINDOWS_WAIT_TIMER_H
+#ifndef ETHERCAT_PORT_WINDOWS_WAIT_TIMER_H
+#define ETHERCAT_PORT_WINDOWS_WAIT_TIMER_H
 
 #include <windows.h>
 
 #include <cstdint>
 
-namespace ecmaster {
+namespace ethercat {
 
 class WaitTimer {
 public:
@@ -35,6 +35,6 @@ private:
 // timing: a little more than `us`, so the timer, not the bound, ends it.
 DWORD boundMs(int64_t us);
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-namespace ecmaster {
+namespace ethercat {
 namespace wpcap {
 
 namespace {
@@ -107,4 +107,4 @@ const Api *api(std::string *why)
 }
 
 } // namespace wpcap
-} // namespace ecmaster
+} // namespace ethercat

@@ -2,14 +2,14 @@
 // linked: the program then starts, and says why no adapter can be used, on a
 // machine without Npcap. The function types come from the pcap headers, so
 // the compiler checks every call against the real interface.
-#ifndef ECMASTER_PORT_WINDOWS_WPCAP_API_H
-#define ECMASTER_PORT_WINDOWS_WPCAP_API_H
+#ifndef ETHERCAT_PORT_WINDOWS_WPCAP_API_H
+#define ETHERCAT_PORT_WINDOWS_WPCAP_API_H
 
 #include <pcap/pcap.h>
 
 #include <string>
 
-namespace ecmaster {
+namespace ethercat {
 namespace wpcap {
 
 struct Api {
@@ -34,6 +34,6 @@ struct Api {
 const Api *api(std::string *why);
 
 } // namespace wpcap
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -5,7 +5,7 @@
 #include "port/pcap_common.h"
 #include "port/platform.h"
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -97,4 +97,4 @@ Transport *openAdapter(const char *ifname, std::string *why)
     return WpcapPort::open(ifname, why);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

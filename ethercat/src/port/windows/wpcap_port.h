@@ -1,16 +1,16 @@
 // The frame transport over a real adapter on Windows, through Npcap.
-#ifndef ECMASTER_PORT_WINDOWS_WPCAP_PORT_H
-#define ECMASTER_PORT_WINDOWS_WPCAP_PORT_H
+#ifndef ETHERCAT_PORT_WINDOWS_WPCAP_PORT_H
+#define ETHERCAT_PORT_WINDOWS_WPCAP_PORT_H
 
 #include "port/windows/timer_period.h"
 #include "port/windows/wait_timer.h"
 #include "port/windows/wpcap_api.h"
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 
 #include <string>
 
-namespace ecmaster {
+namespace ethercat {
 
 class WpcapPort : public Transport {
 public:
@@ -34,6 +34,6 @@ private:
     TimerPeriod period_;
 };
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif

@@ -1,4 +1,4 @@
-#include "pcap_port.h"
+#include "simulator_pcap_port.h"
 
 #include <pcap/pcap.h>
 
@@ -28,13 +28,13 @@ std::string activateError(pcap_t *p, int rc, const std::string &iface)
 
 }  // namespace
 
-PcapPort::~PcapPort()
+SimulatorPcapPort::~SimulatorPcapPort()
 {
     if (pcap_)
         pcap_close(pcap_);
 }
 
-bool PcapPort::open(const std::string &iface, std::string &error)
+bool SimulatorPcapPort::open(const std::string &iface, std::string &error)
 {
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     pcap_t *p = pcap_create(iface.c_str(), errbuf);
@@ -79,13 +79,13 @@ namespace {
 
 void onPacket(u_char *user, const pcap_pkthdr *h, const u_char *bytes)
 {
-    const auto &handler = *reinterpret_cast<const PcapPort::FrameHandler *>(user);
+    const auto &handler = *reinterpret_cast<const SimulatorPcapPort::FrameHandler *>(user);
     handler(bytes, h->caplen, h->len);
 }
 
 }  // namespace
 
-int PcapPort::dispatch(const FrameHandler &handler)
+int SimulatorPcapPort::dispatch(const FrameHandler &handler)
 {
     if (!pcap_)
         return -1;
@@ -95,11 +95,11 @@ int PcapPort::dispatch(const FrameHandler &handler)
     return n < 0 ? -1 : n;
 }
 
-bool PcapPort::send(const uint8_t *data, size_t len)
+bool SimulatorPcapPort::send(const uint8_t *data, size_t len)
 {
     return pcap_ && pcap_inject(pcap_, data, len) == static_cast<int>(len);
 }
 
-std::string PcapPort::lastError() const { return pcap_ ? pcap_geterr(pcap_) : "not open"; }
+std::string SimulatorPcapPort::lastError() const { return pcap_ ? pcap_geterr(pcap_) : "not open"; }
 
 }  // namespace ecsim

@@ -11,12 +11,12 @@ typedef struct pcap pcap_t;
 
 namespace ecsim {
 
-class PcapPort {
+class SimulatorPcapPort {
 public:
-    PcapPort() = default;
-    ~PcapPort();
-    PcapPort(const PcapPort &) = delete;
-    PcapPort &operator=(const PcapPort &) = delete;
+    SimulatorPcapPort() = default;
+    ~SimulatorPcapPort();
+    SimulatorPcapPort(const SimulatorPcapPort &) = delete;
+    SimulatorPcapPort &operator=(const SimulatorPcapPort &) = delete;
 
     // Opens `iface` in immediate, non-blocking mode, inbound only, filtered on EtherType 0x88A4.
     // On failure returns false and sets `error` to one line naming the interface and the cause.

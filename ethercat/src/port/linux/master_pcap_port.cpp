@@ -1,4 +1,4 @@
-#include "pcap_port.h"
+#include "master_pcap_port.h"
 
 #include "adapter_check.h"
 #include "clock.h"
@@ -14,7 +14,7 @@
 #include <time.h>
 #include <unistd.h>
 
-namespace ecmaster {
+namespace ethercat {
 
 namespace {
 
@@ -57,7 +57,7 @@ std::string describeActivateError(pcap_t *h, int rc)
 
 } // namespace
 
-PcapPort *PcapPort::open(const char *ifname, std::string *why)
+MasterPcapPort *MasterPcapPort::open(const char *ifname, std::string *why)
 {
     std::string reason;
     if (!checkEthernetAdapter(ifname, &reason)) {
@@ -111,20 +111,20 @@ PcapPort *PcapPort::open(const char *ifname, std::string *why)
         pcap_close(h);
         return nullptr;
     }
-    return new PcapPort(h, fd);
+    return new MasterPcapPort(h, fd);
 }
 
-PcapPort::~PcapPort()
+MasterPcapPort::~MasterPcapPort()
 {
     pcap_close(handle_);
 }
 
-bool PcapPort::send(const uint8_t *frame, size_t len)
+bool MasterPcapPort::send(const uint8_t *frame, size_t len)
 {
     return pcap_sendpacket(handle_, frame, int(len)) == 0;
 }
 
-int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
+int MasterPcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 {
     auto nextEx = [this](pcap_pkthdr **hdr, const u_char **data) { return pcap_next_ex(handle_, hdr, data); };
     auto wait = [this](int64_t leftUs) {
@@ -142,7 +142,7 @@ int PcapPort::receive(uint8_t *buf, size_t capacity, int timeoutUs)
 
 Transport *openAdapter(const char *ifname, std::string *why)
 {
-    return PcapPort::open(ifname, why);
+    return MasterPcapPort::open(ifname, why);
 }
 
-} // namespace ecmaster
+} // namespace ethercat

@@ -1,15 +1,15 @@
 // Frame transport under the bundled master: the one thing that touches an
 // adapter. The pcap port implements it for real adapters; tests plug in
 // their own to run the master against an in-process slave model.
-#ifndef ECMASTER_TRANSPORT_H
-#define ECMASTER_TRANSPORT_H
+#ifndef ETHERCAT_TRANSPORT_H
+#define ETHERCAT_TRANSPORT_H
 
 #include <soem/soem.h>
 
 #include <cstddef>
 #include <cstdint>
 
-namespace ecmaster {
+namespace ethercat {
 
 class Transport {
 public:
@@ -23,10 +23,10 @@ public:
     virtual int receive(uint8_t *buf, size_t capacity, int timeoutUs) = 0;
 };
 
-} // namespace ecmaster
+} // namespace ethercat
 
 // Attaches a transport the caller owns (and keeps alive until ecx_close)
 // instead of opening an adapter. Returns 1, or 0 for a null argument.
-int ecx_init_transport(ecx_contextt *context, ecmaster::Transport *transport);
+int ecx_init_transport(ecx_contextt *context, ethercat::Transport *transport);
 
 #endif

@@ -1,31 +1,31 @@
 // The frame transport over a real adapter on Linux, through libpcap.
-#ifndef ECMASTER_PCAP_PORT_H
-#define ECMASTER_PCAP_PORT_H
+#ifndef ETHERCAT_PCAP_PORT_H
+#define ETHERCAT_PCAP_PORT_H
 
-#include <ecmaster/transport.h>
+#include <ethercat/transport.h>
 
 #include <string>
 
 struct pcap;
 
-namespace ecmaster {
+namespace ethercat {
 
-class PcapPort : public Transport {
+class MasterPcapPort : public Transport {
 public:
     // Opens `ifname` for EtherCAT frames. Returns null and sets *why to one
     // readable sentence (what failed and what to do) when it cannot.
-    static PcapPort *open(const char *ifname, std::string *why);
-    ~PcapPort() override;
+    static MasterPcapPort *open(const char *ifname, std::string *why);
+    ~MasterPcapPort() override;
 
     bool send(const uint8_t *frame, size_t len) override;
     int receive(uint8_t *buf, size_t capacity, int timeoutUs) override;
 
 private:
-    explicit PcapPort(struct pcap *handle, int fd) : handle_(handle), fd_(fd) {}
+    explicit MasterPcapPort(struct pcap *handle, int fd) : handle_(handle), fd_(fd) {}
     struct pcap *handle_;
     int fd_;
 };
 
-} // namespace ecmaster
+} // namespace ethercat
 
 #endif
