@@ -56,7 +56,7 @@ void MainWindow::loadRun(const QString &path)
     const BusyCursor busy(QFileInfo(path).size() >= kBusyCursorBytes);
     const records::RunParseResult run = records::parseRunFile(path);
     if (run.status != records::RunParseResult::Ok) {
-        qWarning().noquote() << "Could not open run" << path << ":" << run.error;
+        qWarning().noquote() << "Could not open run:" << run.error;
         ui->statusLabel->setText(tr("Could not open run"));
         return;
     }

@@ -1,6 +1,7 @@
 #include "run_parser.h"
 
 #include "number_syntax.h"
+#include "regular_file.h"
 
 #include <QFile>
 
@@ -165,10 +166,9 @@ RunParseResult parseRunBytes(const QByteArray &bytes)
 RunParseResult parseRunFile(const QString &path)
 {
     RunParseResult result;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+    QFile file;
+    if (!openRegularFileForReading(file, path, &result.error)) {
         result.status = RunParseResult::OpenFailed;
-        result.error = file.errorString();
         return result;
     }
     PointSink sink(result, file.size());

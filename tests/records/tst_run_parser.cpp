@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <sys/stat.h>
 
 namespace {
 
@@ -204,12 +205,33 @@ private slots:
         QVERIFY(r.points.capacity() <= r.points.size() + r.points.size() / 4 + 1024);
     }
 
-    void fileThatCannotBeOpened()
+    // Only a regular file is read: a FIFO without a writer, a device that
+    // never ends and a link to a good run are refused at once, each with a
+    // reason that names the file.
+    void onlyRegularFilesAreRead_data()
     {
-        const auto r = records::parseRunFile(m_dir.filePath(QStringLiteral("missing.csv")));
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("why");
+        const QString run = writeFile("d;t;1;2\n");
+        const QString link = m_dir.filePath(QStringLiteral("link.csv"));
+        QVERIFY(QFile::link(run, link));
+        const QString fifo = m_dir.filePath(QStringLiteral("fifo.csv"));
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        QTest::newRow("missing") << m_dir.filePath(QStringLiteral("missing.csv")) << QStringLiteral("No such file");
+        QTest::newRow("folder") << m_dir.path() << QStringLiteral("is a folder");
+        QTest::newRow("fifo") << fifo << QStringLiteral("is a FIFO");
+        QTest::newRow("device") << QStringLiteral("/dev/zero") << QStringLiteral("is a device");
+        QTest::newRow("symbolic link") << link << QStringLiteral("is a symbolic link");
+    }
+
+    void onlyRegularFilesAreRead()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, why);
+        const auto r = records::parseRunFile(path);
         QCOMPARE(r.status, records::RunParseResult::OpenFailed);
-        QVERIFY(!r.error.isEmpty());
-        QCOMPARE(records::parseRunFile(m_dir.path()).status, records::RunParseResult::OpenFailed);
+        QVERIFY2(r.error.startsWith(path + QLatin1Char(':')) && r.error.contains(why), qPrintable(r.error));
+        QVERIFY(r.points.isEmpty());
     }
 
     void roundTripFromTheRecordWriter()
