@@ -94,10 +94,12 @@ Outcome decide(const Exchange &x, int invalidCount)
         o.status = Status::ValidPressure;
     } else if (x.checkOk) {
         o.status = Status::PressureInvalid;
-        o.debug = invalidPressureMessage(x);
+        if (!o.reconnect)
+            o.debug = invalidPressureMessage(x);
     } else {
         o.status = Status::LinkIssue;
-        o.debug = linkIssueMessage(x);
+        if (!o.reconnect)
+            o.debug = linkIssueMessage(x);
     }
     return o;
 }

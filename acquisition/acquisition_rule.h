@@ -79,7 +79,7 @@ struct Outcome
     Status status = Status::ReadFailed;  // the link's health, shown unless a reconnect comes first
     int state = 0;           // the LinkIssue text's fields
     int wkc = 0;
-    DebugMessage debug;      // emitted just before `status` is shown
+    DebugMessage debug;      // emitted just before `status` is shown; none when a reconnect comes
 };
 
 // The raw pressure in mbar: widened to double, then divided by 100.
