@@ -1,7 +1,6 @@
-// The acquisition rule: the ticks that lead up to a display tick, counted
-// as every program counts them, and what that display tick decides; the
-// reconnect's result; the texts, translated in the window's context; the
-// tick counter and its wrap.
+// The acquisition rule: the ticks up to a display tick, counted as every
+// program counts them, and what that display tick decides; the reconnect's
+// result; the texts, translated in the window's context; the tick counter.
 #include "acquisition_rule.h"
 #include "message_capture.h"
 #include "rule_texts.h"
@@ -20,28 +19,11 @@ Q_DECLARE_METATYPE(Ticks)
 
 namespace {
 
-// A reading that came back on a healthy link (slave 1 in OP, working counter 1).
-Exchange valid(float raw = 101325.0f)
-{
-    Exchange x;
-    x.checkOk = 1;
-    x.state = 8;
-    x.wkc = 1;
-    x.readOk = 1;
-    x.pressure = raw;
-    x.valid = 1;
-    return x;
-}
-
-Exchange invalid(float raw = 0.0f, int over = 0, int under = 0)
-{
-    Exchange x = valid(raw);
-    x.valid = 0;
-    x.over = over;
-    x.under = under;
-    return x;
-}
-
+// Readings that came back on a healthy link: slave 1 in OP, working counter 1.
+Exchange valid(float raw = 101325.0f) { return {1, 8, 1, 1, raw, 1, 0, 0}; }
+Exchange invalid(float raw = 0.0f, int over = 0, int under = 0) { return {1, 8, 1, 1, raw, 0, over, under}; }
+// No frame came back.
+Exchange failed() { return {1, 8, 1, 0}; }
 // The same reading with the link's check failed.
 Exchange unhealthy(Exchange x, int state, int wkc)
 {
@@ -51,38 +33,16 @@ Exchange unhealthy(Exchange x, int state, int wkc)
     return x;
 }
 
-// No frame came back: the link's check saw the exchange before it.
-Exchange failed()
-{
-    Exchange x;
-    x.checkOk = 1;
-    x.state = 8;
-    x.wkc = 1;
-    return x;
-}
-
-Ticks times(int n, const Exchange &x)
-{
-    return Ticks(std::size_t(n), x);
-}
-
-Ticks operator+(Ticks a, const Ticks &b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-// Names every text after its context, so a test sees which context was asked.
+// Gives each text as "[context] source", the issue's two fields swapped.
 class ContextTranslator : public QTranslator
 {
 public:
     bool isEmpty() const override { return false; }
     QString translate(const char *context, const char *source, const char *, int) const override
     {
-        const QString prefix = QStringLiteral("[%1] ").arg(QLatin1String(context));
-        if (QByteArray(source) == "EtherCAT issue: state=0x%1 WKC=%2")
-            return prefix + QStringLiteral("WKC=%2 state=0x%1");
-        return prefix + QLatin1String(source);
+        const bool issue = QByteArray(source).startsWith("EtherCAT issue");
+        return QStringLiteral("[") + QLatin1String(context) + QStringLiteral("] ")
+               + (issue ? QStringLiteral("WKC=%2 state=0x%1") : QString::fromLatin1(source));
     }
 };
 
@@ -103,8 +63,8 @@ private slots:
 };
 
 // Each row: the invalid-run count before, the ticks up to and including a
-// display tick, then the count after them and what the display tick
-// decides (mbar: none when there was no reading; debug: the qDebug line).
+// display tick; then the count after them and what the display tick decides
+// (mbar: none without a reading; debug: the qDebug line, if any).
 void TestAcquisitionRule::displayTick_data()
 {
     QTest::addColumn<int>("before");
@@ -116,62 +76,55 @@ void TestAcquisitionRule::displayTick_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("debug");
 
-    const QString validText = QStringLiteral("Connected, valid pressure");
-    const QString invalidText = QStringLiteral("Connected, pressure invalid");
-    const QString noDebug;
-
-    QTest::newRow("valid on a healthy link: recorded")
-        << 3 << Ticks{valid(98765.0f)} << 0 << QVariant(987.65) << true << false << validText << noDebug;
-    QTest::newRow("mbar is raw / 100 in double")
-        << 0 << Ticks{valid(98750.0f)} << 0 << QVariant(987.5) << true << false << validText << noDebug;
-    QTest::newRow("invalid, over range")
-        << 0 << Ticks{invalid(1.5f, 1, 0)} << 1 << QVariant(0.015) << false << false << invalidText
-        << "INVALID PRESSURE pressure= 1.5 valid= 0 over= 1 under= 0";
-    QTest::newRow("invalid, under range, the raw float as it is")
-        << 0 << Ticks{valid(1.0f), invalid(-2.25f, 0, 1)} << 1 << QVariant(-0.0225) << false << false
-        << invalidText << "INVALID PRESSURE pressure= -2.25 valid= 0 over= 0 under= 1";
-    QTest::newRow("valid reading, slave in SAFE-OP: not recorded")
-        << 0 << Ticks{unhealthy(valid(), 4, 1)} << 0 << QVariant(1013.25) << false << false
-        << "EtherCAT issue: state=0x4 WKC=1" << "ETHERCAT ISSUE state= 4 wkc= 1";
-    QTest::newRow("first check after a connect sees working counter 0")
+    const Exchange i = invalid();
+    const QString good = QStringLiteral("Connected, valid pressure");
+    const QString bad = QStringLiteral("Connected, pressure invalid");
+    const QString badLine = QStringLiteral("INVALID PRESSURE pressure= 0 valid= 0 over= 0 under= 0");
+    const QString none;
+    QTest::newRow("valid on a healthy link: recorded, raw / 100")
+        << 3 << Ticks{valid(98765.0f)} << 0 << QVariant(987.65) << true << false << good << none;
+    QTest::newRow("invalid, over range") << 0 << Ticks{invalid(1.5f, 1, 0)} << 1 << QVariant(0.015) << false
+                                         << false << bad << "INVALID PRESSURE pressure= 1.5 valid= 0 over= 1 under= 0";
+    QTest::newRow("invalid, under range, the raw float")
+        << 0 << Ticks{invalid(-2.25f, 0, 1)} << 1 << QVariant(-0.0225) << false << false << bad
+        << "INVALID PRESSURE pressure= -2.25 valid= 0 over= 0 under= 1";
+    QTest::newRow("valid in SAFE-OP, first check after a connect")
         << 0 << Ticks{unhealthy(valid(), 4, 0)} << 0 << QVariant(1013.25) << false << false
         << "EtherCAT issue: state=0x4 WKC=0" << "ETHERCAT ISSUE state= 4 wkc= 0";
     QTest::newRow("error state, no frame before: hex state, signed wkc")
         << 0 << Ticks{unhealthy(valid(2000.0f), 0x18, -1)} << 0 << QVariant(20.0) << false << false
         << "EtherCAT issue: state=0x18 WKC=-1" << "ETHERCAT ISSUE state= 24 wkc= -1";
     QTest::newRow("invalid on an unhealthy link: the link's issue")
-        << 0 << Ticks{unhealthy(invalid(), 2, 0)} << 1 << QVariant(0.0) << false << false
+        << 0 << Ticks{unhealthy(i, 2, 0)} << 1 << QVariant(0.0) << false << false
         << "EtherCAT issue: state=0x2 WKC=0" << "ETHERCAT ISSUE state= 2 wkc= 0";
     QTest::newRow("read failed: nothing decided, the run kept")
-        << 6 << Ticks{failed()} << 6 << QVariant() << false << false << "EtherCAT read failed" << noDebug;
+        << 6 << Ticks{failed()} << 6 << QVariant() << false << false << "EtherCAT read failed" << none;
     QTest::newRow("four invalid in a row: no reconnect")
-        << 0 << Ticks{valid()} + times(4, invalid()) << 4 << QVariant(0.0) << false << false << invalidText
-        << "INVALID PRESSURE pressure= 0 valid= 0 over= 0 under= 0";
-    QTest::newRow("the fifth invalid reconnects, without a debug line")
-        << 0 << Ticks{valid()} + times(5, invalid(7000.0f)) << 5 << QVariant(70.0) << false << true
-        << invalidText << noDebug;
+        << 0 << Ticks{valid(), i, i, i, i} << 4 << QVariant(0.0) << false << false << bad << badLine;
+    QTest::newRow("the fifth reconnects, without a debug line")
+        << 0 << Ticks{valid(), i, i, i, i, invalid(7000.0f)} << 5 << QVariant(70.0) << false << true << bad << none;
     QTest::newRow("invalid on an unhealthy link counts too")
-        << 4 << Ticks{unhealthy(invalid(), 4, 1)} << 5 << QVariant(0.0) << false << true
-        << "EtherCAT issue: state=0x4 WKC=1" << noDebug;
+        << 4 << Ticks{unhealthy(i, 4, 1)} << 5 << QVariant(0.0) << false << true << "EtherCAT issue: state=0x4 WKC=1"
+        << none;
     QTest::newRow("a valid reading starts the run again")
-        << 0 << times(4, invalid()) + Ticks{valid(100.0f)} + times(2, invalid()) << 2 << QVariant(0.0) << false
-        << false << invalidText << "INVALID PRESSURE pressure= 0 valid= 0 over= 0 under= 0";
+        << 0 << Ticks{i, i, i, i, valid(), i, i} << 2 << QVariant(0.0) << false << false << bad << badLine;
     QTest::newRow("failed reads neither count nor end the run")
-        << 0 << Ticks{valid(), invalid(), invalid(), failed(), invalid(), failed(), invalid(), invalid()} << 5
-        << QVariant(0.0) << false << true << invalidText << noDebug;
-    QTest::newRow("a failed read on the display tick decides no reconnect")
-        << 0 << times(6, invalid()) + Ticks{failed()} << 6 << QVariant() << false << false
-        << "EtherCAT read failed" << noDebug;
+        << 0 << Ticks{valid(), i, i, failed(), i, failed(), i, i} << 5 << QVariant(0.0) << false << true << bad << none;
+    QTest::newRow("a failed read on the display tick: no reconnect")
+        << 0 << Ticks{i, i, i, i, i, i, failed()} << 6 << QVariant() << false << false << "EtherCAT read failed"
+        << none;
     QTest::newRow("a run kept by a failed reconnect reconnects again")
-        << 5 << Ticks{invalid()} << 6 << QVariant(0.0) << false << true << invalidText << noDebug;
-    QTest::newRow("the count stops at INT_MAX")
-        << INT_MAX << Ticks{invalid()} << INT_MAX << QVariant(0.0) << false << true << invalidText << noDebug;
+        << 5 << Ticks{i} << 6 << QVariant(0.0) << false << true << bad << none;
+    QTest::newRow("the count stops at INT_MAX") << INT_MAX << Ticks{i} << INT_MAX << QVariant(0.0) << false << true
+                                                << bad << none;
 }
 
 void TestAcquisitionRule::displayTick()
 {
     QFETCH(int, before);
     QFETCH(Ticks, ticks);
+    QFETCH(QVariant, mbar);
+    QFETCH(QString, debug);
     int count = before;
     for (const Exchange &x : ticks)
         count = acquisition::countInvalid(count, x);
@@ -180,15 +133,12 @@ void TestAcquisitionRule::displayTick()
     testsupport::MessageCapture capture;
     const acquisition::Outcome o = acquisition::decide(ticks.back(), count);
     acquisition::emitDebug(o.debug);
-    QFETCH(QVariant, mbar);
     QCOMPARE(o.reading, mbar.isValid());
-    if (o.reading)
-        QCOMPARE(o.mbar, mbar.toDouble());
+    QCOMPARE(o.mbar, o.reading ? mbar.toDouble() : 0.0);
     QTEST(o.record, "record");
     QTEST(acquisition::isGoodReading(ticks.back()), "record");
     QTEST(o.reconnect, "reconnect");
     QTEST(acquisition::statusText(o), "status");
-    QFETCH(QString, debug);
     QCOMPARE(capture.messages(QtDebugMsg), debug.isEmpty() ? QStringList() : QStringList{debug});
 }
 
@@ -211,7 +161,7 @@ void TestAcquisitionRule::afterReconnect()
     QTEST(r.invalidCount, "after");
 }
 
-// The window's status texts stay translatable in its own context; the
+// The status texts stay the window's to translate, in its context; the
 // issue's fields are filled in after the translation, by number.
 void TestAcquisitionRule::textsAreTheWindowsToTranslate()
 {
@@ -222,8 +172,8 @@ void TestAcquisitionRule::textsAreTheWindowsToTranslate()
                      Status::Reconnected, Status::ReconnectFailed})
         QCOMPARE(acquisition::statusText(s),
                  QStringLiteral("[MainWindow] ") + QLatin1String(acquisition::statusSource(s)));
-    const acquisition::Outcome o = acquisition::decide(unhealthy(valid(), 0x14, 3), 0);
-    QCOMPARE(acquisition::statusText(o), QStringLiteral("[MainWindow] WKC=3 state=0x14"));
+    QCOMPARE(acquisition::statusText(acquisition::decide(unhealthy(valid(), 0x14, 3), 0)),
+             QStringLiteral("[MainWindow] WKC=3 state=0x14"));
     QCoreApplication::removeTranslator(&translator);
 }
 
@@ -234,8 +184,7 @@ void TestAcquisitionRule::tickCounter_data()
     QTest::addColumn<bool>("display");
     QTest::newRow("the first tick") << 0 << 1 << false;
     QTest::newRow("the hundredth is a display tick") << 99 << 100 << true;
-    QTest::newRow("one after it") << 100 << 101 << false;
-    QTest::newRow("up to the wrap point, a display tick") << tick_counter::kLastTick - 1 << 2147483600 << true;
+    QTest::newRow("the wrap point, a display tick") << tick_counter::kLastTick - 1 << 2147483600 << true;
     QTest::newRow("after it 1: the next display 100 ticks on") << tick_counter::kLastTick << 1 << false;
     QTest::newRow("a negative count starts again") << -7 << 1 << false;
 }
