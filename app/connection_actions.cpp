@@ -1,18 +1,17 @@
 // The Connect action and the 10 ms acquisition tick: bring the link up,
 // exchange process data on every tick, and once per display period show the
 // pressure, log a valid reading, report the link's health, or reconnect after
-// a run of invalid readings.
+// a run of invalid readings. What a tick's check and read mean is the
+// acquisition rule's (acquisition_rule.h); this file carries it out on the
+// window.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "appstate.h"
 #include "live_chart.h"
 #include "pressure_link.h"
+#include "rule_texts.h"
 #include "tick_counter.h"
-
-#include <QDebug>
-
-#include <climits>
 
 namespace {
 
@@ -42,62 +41,37 @@ void MainWindow::onTimerTick()
     tickCount = tick_counter::next(tickCount);
     const bool displayTick = tick_counter::isDisplayTick(tickCount);
 
-    int state = 0;
-    int wkc = 0;
-    float pressure = 0.0f;
-    int valid = 0;
-    int over = 0;
-    int under = 0;
-
     // The check comes before the read, so it sees the previous exchange's
     // working counter.
-    const int checkOk = ecat_check(&state, &wkc);
+    acquisition::Exchange x;
+    x.checkOk = ecat_check(&x.state, &x.wkc);
     if (!connected)
         return;
 
-    if (!ecat_read(&pressure, &valid, &over, &under)) {
-        if (displayTick)
-            ui->statusLabel->setText(tr("EtherCAT read failed"));
-        return;
-    }
-
-    if (valid == 1)
-        invalidCount = 0;
-    else if (invalidCount < INT_MAX)
-        ++invalidCount;
-
+    x.readOk = ecat_read(&x.pressure, &x.valid, &x.over, &x.under);
+    invalidCount = acquisition::countInvalid(invalidCount, x);
     if (!displayTick)
         return;
 
-    const double mbar = double(pressure) / 100.0;
-    ui->pressureLabel->setText(tr("%1 mbar").arg(mbar, 0, 'f', 3));
-
-    if (loggingEnabled && runFile.isOpen() && checkOk && valid == 1) {
-        writeLogRecord(mbar);
-        appendLivePoint(series, axisX, axisY, sampleIndex, mbar);
+    const acquisition::Outcome outcome = acquisition::decide(x, invalidCount);
+    if (outcome.reading) {
+        ui->pressureLabel->setText(tr("%1 mbar").arg(outcome.mbar, 0, 'f', 3));
+        if (loggingEnabled && runFile.isOpen() && outcome.record) {
+            writeLogRecord(outcome.mbar);
+            appendLivePoint(series, axisX, axisY, sampleIndex, outcome.mbar);
+        }
     }
 
-    if (invalidCount >= tick_counter::kReconnectAfterInvalid) {
-        ui->statusLabel->setText(tr("Auto reconnecting..."));
+    if (outcome.reconnect) {
+        ui->statusLabel->setText(acquisition::statusText(acquisition::Status::AutoReconnecting));
         ecat_disconnect();
         const QByteArray name = selectedAdapter(ui);
-        if (ecat_connect(name.constData())) {
-            connected = true;
-            invalidCount = 0;
-            ui->statusLabel->setText(tr("Reconnected"));
-        } else {
-            connected = false;
-            ui->statusLabel->setText(tr("Reconnect failed"));
-        }
-    } else if (checkOk && valid == 1) {
-        ui->statusLabel->setText(tr("Connected, valid pressure"));
-    } else if (checkOk) {
-        qDebug() << "INVALID PRESSURE" << "pressure=" << pressure << "valid=" << valid
-                 << "over=" << over << "under=" << under;
-        ui->statusLabel->setText(tr("Connected, pressure invalid"));
-    } else {
-        qDebug() << "ETHERCAT ISSUE" << "state=" << state << "wkc=" << wkc;
-        ui->statusLabel->setText(
-            tr("EtherCAT issue: state=0x%1 WKC=%2").arg(state, 0, 16).arg(wkc, 0, 10));
+        connected = ecat_connect(name.constData()) != 0;
+        const acquisition::AfterReconnect after = acquisition::afterReconnect(connected, invalidCount);
+        invalidCount = after.invalidCount;
+        ui->statusLabel->setText(acquisition::statusText(after.status));
+        return;
     }
+    acquisition::emitDebug(outcome.debug);
+    ui->statusLabel->setText(acquisition::statusText(outcome));
 }

@@ -1,11 +1,9 @@
 #include "link_supervisor.h"
 
 #include "pressure_link.h"
-#include "tick_counter.h"
+#include "rule_texts.h"
 
 #include <QtGlobal>
-
-#include <climits>
 
 namespace logger {
 
@@ -29,29 +27,21 @@ void LinkSupervisor::shutdown()
 
 void LinkSupervisor::tick()
 {
+    m_last = acquisition::Exchange();
     if (!m_up) {
-        m_checkOk = m_readOk = 0;
         if (due(m_clock.monotonicMs()))
             reconnect();
         return;
     }
     // The check comes first and so sees the previous exchange's working
     // counter, as in the window.
-    m_state = m_wkc = 0;
-    m_checkOk = ecat_check(&m_state, &m_wkc);
-    int over = 0;
-    int under = 0;
-    m_readOk = ecat_read(&m_pressure, &m_valid, &over, &under);
-    if (m_readOk) {
-        if (m_valid == 1)
-            m_invalidCount = 0;
-        else if (m_invalidCount < INT_MAX)
-            ++m_invalidCount;
-    }
+    m_last.checkOk = ecat_check(&m_last.state, &m_last.wkc);
+    m_last.readOk = ecat_read(&m_last.pressure, &m_last.valid, &m_last.over, &m_last.under);
+    m_invalidCount = acquisition::countInvalid(m_invalidCount, m_last);
     const qint64 now = m_clock.monotonicMs();
-    if (m_checkOk)
+    if (m_last.checkOk)
         m_lastHealthyMs = now;
-    if (m_checkOk && m_readOk && m_valid == 1) {
+    if (acquisition::isGoodReading(m_last)) {
         m_notBeforeMs = 0;
         m_waitMs = kFirstWaitMs;
     }
@@ -66,24 +56,15 @@ LinkReport LinkSupervisor::display()
         return report;
     }
 
-    QString status;
-    if (!m_readOk) {
-        status = QStringLiteral("EtherCAT read failed");
-    } else {
-        report.readOk = true;
-        report.mbar = double(m_pressure) / 100.0;
-        report.record = m_checkOk && m_valid == 1;
-        if (m_checkOk && m_valid == 1)
-            status = QStringLiteral("Connected, valid pressure");
-        else if (m_checkOk)
-            status = QStringLiteral("Connected, pressure invalid");
-        else
-            status = QStringLiteral("EtherCAT issue: state=0x%1 WKC=%2").arg(m_state, 0, 16).arg(m_wkc, 0, 10);
-    }
+    const acquisition::Outcome outcome = acquisition::decide(m_last, m_invalidCount);
+    report.readOk = outcome.reading;
+    report.mbar = outcome.mbar;
+    report.record = outcome.record;
+    const QString status = acquisition::statusText(outcome);
 
-    const bool invalidRun = m_readOk && m_invalidCount >= tick_counter::kReconnectAfterInvalid;
+    const bool invalidRun = outcome.reconnect;
     const qint64 unhealthyMs = now - m_lastHealthyMs;
-    const bool lost = !m_checkOk && unhealthyMs >= kLinkLostAfterMs;
+    const bool lost = !m_last.checkOk && unhealthyMs >= kLinkLostAfterMs;
     if (!invalidRun && !lost) {
         report.status = status;
         return report;
@@ -100,9 +81,11 @@ LinkReport LinkSupervisor::display()
                      .arg(adapter)
                      .arg(double(unhealthyMs) / 1000.0, 0, 'f', 1)
                      .arg(status));
-    report.status = reconnect() ? QStringLiteral("Reconnected")
-                                : QStringLiteral("Reconnect failed, next attempt in %1 s")
-                                      .arg(secondsUntilDue(m_clock.monotonicMs()));
+    if (reconnect())
+        report.status = acquisition::statusText(acquisition::Status::Reconnected);
+    else
+        report.status = acquisition::statusText(acquisition::Status::ReconnectFailed)
+                        + QStringLiteral(", next attempt in %1 s").arg(secondsUntilDue(m_clock.monotonicMs()));
     return report;
 }
 
@@ -114,10 +97,10 @@ bool LinkSupervisor::reconnect()
     m_notBeforeMs = end + m_waitMs;
     m_waitMs = qMin(m_waitMs * 2, kLongestWaitMs);
     m_up = ok;
-    m_checkOk = m_readOk = 0;
+    m_last = acquisition::Exchange();
+    m_invalidCount = acquisition::afterReconnect(ok, m_invalidCount).invalidCount;
     const QString adapter = QString::fromUtf8(m_adapter);
     if (ok) {
-        m_invalidCount = 0;
         m_lastHealthyMs = end;
         m_events(QStringLiteral("reconnected on %1").arg(adapter));
     } else {

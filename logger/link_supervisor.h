@@ -2,7 +2,8 @@
 //
 // Every 10 ms tick checks the link and exchanges process data, as the window
 // does. Once a second the display period decides:
-//  - the window's rule: five or more invalid readings in a row reconnect;
+//  - the window's rule (acquisition_rule.h): what is recorded, the status
+//    text, and a reconnect after five or more invalid readings in a row;
 //  - beyond it, a link that has not passed its health check for a second
 //    (no frames come back, the slave left OP) is lost and reconnects too;
 //  - a failed connect leaves the link down, and it is tried again later.
@@ -17,6 +18,7 @@
 // once, without a new bring-up.
 #pragma once
 
+#include "acquisition_rule.h"
 #include "clock.h"
 
 #include <QByteArray>
@@ -74,13 +76,7 @@ private:
     qint64 m_notBeforeMs = 0;      // no reconnect before this
     qint64 m_waitMs = kFirstWaitMs;
 
-    // The last tick's exchange.
-    int m_checkOk = 0;
-    int m_state = 0;
-    int m_wkc = 0;
-    int m_readOk = 0;
-    float m_pressure = 0.0f;
-    int m_valid = 0;
+    acquisition::Exchange m_last;   // the last tick's
 };
 
 } // namespace logger

@@ -101,7 +101,8 @@ private slots:
     void unknownAdapter();
     void watchEndsOnSignalWithSlavesInInit_data();
     void watchEndsOnSignalWithSlavesInInit();
-    void watchShowsASilentBus();
+    void watchShowsTrouble_data();
+    void watchShowsTrouble();
 
 private:
     void startSim(const QStringList &args);
@@ -429,22 +430,42 @@ void TestBusCheck::watchEndsOnSignalWithSlavesInInit()
     QCOMPARE(simStates(sim).size(), 2);
 }
 
-// A bus that goes silent while watched (a pulled cable): no reading, the
-// working counter of the lost exchange, and not healthy.
-void TestBusCheck::watchShowsASilentBus()
+// Trouble that starts while watched, each second judged by the window's
+// rule: a bus gone silent (a pulled cable) shows no reading, the working
+// counter of the lost exchange and not healthy; a sensor gone invalid on a
+// healthy bus is what the window would reconnect for.
+void TestBusCheck::watchShowsTrouble_data()
 {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("result");
+    QTest::newRow("silent bus") << "silence 30" << "no reading .*working counter -1: not healthy$"
+                                << "^Result: at the end slave 1 was not healthy: ";
+    QTest::newRow("invalid sensor")
+        << "invalid on" << "mbar  invalid .*: healthy$"
+        << "^Result: at the end slave 1 was reporting invalid readings, \\d+ in a row \\(the window reconnects after 5\\)$";
+}
+
+void TestBusCheck::watchShowsTrouble()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, line);
+    QFETCH(QString, result);
     startSim({"--pressure", "500"});
     QProcess p;
     p.start(program(), {"--watch", master});
     QString seen;
     QVERIFY2(awaitLine(p, &seen, QRegularExpression(": healthy$")), qPrintable(seen));
-    QVERIFY(sim.command("silence 30").startsWith("ok"));
-    QVERIFY2(awaitLine(p, &seen, QRegularExpression("no reading .*working counter -1: not healthy$")),
-             qPrintable(seen));
+    QVERIFY(sim.command(command).startsWith("ok"));
+    QVERIFY2(awaitLine(p, &seen, QRegularExpression(line)), qPrintable(seen));
+    QString more; // and a second line of it: a whole second of trouble
+    QVERIFY2(awaitLine(p, &more, QRegularExpression(line)), qPrintable(seen + more));
+    seen += more;
     ::kill(pid_t(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(5000));
     seen += QString::fromUtf8(p.readAllStandardOutput());
     QCOMPARE(p.exitCode(), 1);
+    QVERIFY2(seen.contains(QRegularExpression(result, QRegularExpression::MultilineOption)), qPrintable(seen));
     QVERIFY(seen.trimmed().split('\n').last().startsWith("Next: "));
 }
 

@@ -9,7 +9,6 @@ namespace tick_counter {
 constexpr int kTickMs = 10;                                // the acquisition tick
 constexpr int kDisplayPeriod = 100;                        // ticks: one display a second
 constexpr int kDisplayPeriodMs = kDisplayPeriod * kTickMs;
-constexpr int kReconnectAfterInvalid = 5;                  // invalid readings in a row: reconnect
 
 // The largest multiple of the display period an int holds. After it the count
 // starts again at 1, so the spacing of display ticks never changes and the
