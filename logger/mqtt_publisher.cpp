@@ -10,6 +10,7 @@
 #include <QJsonObject>
 
 #include <chrono>
+#include <utility>
 
 namespace logger {
 
@@ -79,8 +80,27 @@ struct MqttPublisher::Callbacks
     static void connectFailed(void *context, MQTTAsync_failureData *response)
     {
         MqttPublisher &p = of(context);
-        p.connectFailed(connectFailure(response ? response->code : MQTTASYNC_FAILURE,
-                                       response ? response->message : nullptr, p.m_settings.credentialsFile));
+        const int code = response ? response->code : MQTTASYNC_FAILURE;
+        QString reason = connectFailure(code, response ? response->message : nullptr, p.m_settings.credentialsFile);
+        std::unique_lock<std::mutex> lock(p.m_failureMutex);
+        if (!p.m_tlsError.isEmpty())
+            reason += QStringLiteral(" (%1)").arg(std::exchange(p.m_tlsError, QString()));
+        else if (code < 0)
+            reason += QStringLiteral(" (does %1 name a host where a broker listens on port %2%3?)")
+                          .arg(p.m_settings.host)
+                          .arg(p.m_settings.port)
+                          .arg(p.m_settings.tls ? QStringLiteral(", with a certificate that names it") : QString());
+        lock.unlock();
+        p.connectFailed(reason);
+    }
+    static int tlsError(const char *text, size_t length, void *context)
+    {
+        MqttPublisher &p = of(context);
+        std::lock_guard<std::mutex> lock(p.m_failureMutex);
+        // "...:error:0A000086:SSL routines:FUNCTION:REASON:FILE:LINE:": the reason.
+        const QStringList fields = QString::fromUtf8(text, qsizetype(length)).trimmed().split(QLatin1Char(':'));
+        p.m_tlsError = fields.size() > 5 ? fields[5] : fields.join(QLatin1Char(':'));
+        return 0;
     }
     static void connectionLost(void *context, char *cause)
     {
@@ -278,6 +298,8 @@ bool MqttPublisher::createClient()
     ssl.privateKey = key.isEmpty() ? nullptr : key.constData();
     ssl.enableServerCertAuth = 1;
     ssl.verify = 1;   // the certificate must name the host
+    ssl.ssl_error_cb = &Callbacks::tlsError;
+    ssl.ssl_error_context = this;
 
     MQTTAsync_connectOptions options = MQTTAsync_connectOptions_initializer;
     options.keepAliveInterval = kKeepAliveS;

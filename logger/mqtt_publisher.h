@@ -102,6 +102,7 @@ private:
     std::atomic<bool> m_disconnectDone{false};
     std::mutex m_failureMutex;
     QString m_lastFailure;             // reported once until the next connect
+    QString m_tlsError;                // the TLS library's last word
 };
 
 } // namespace logger
