@@ -156,7 +156,8 @@ private slots:
         QVERIFY2(startLogger(logger, dir.path(), broker, {}, &why), qPrintable(why));
         QVERIFY(subscriber.waitFor(QStringLiteral("status"), "online", kArriveMs));
 
-        QCOMPARE(m_sim.command(QStringLiteral("silence 3")).left(2), QStringLiteral("ok"));
+        // Long enough that the first reconnect fails and the link is down.
+        QCOMPARE(m_sim.command(QStringLiteral("silence 5")).left(2), QStringLiteral("ok"));
         QVERIFY2(subscriber.waitFor(QStringLiteral("status"), "reconnecting", kArriveMs), qPrintable(logger.eventText()));
         QTRY_VERIFY_WITH_TIMEOUT(subscriber.payloads(QStringLiteral("status")).size() >= 4, kArriveMs);
         QCOMPARE(subscriber.payloads(QStringLiteral("status")).mid(0, 4),
