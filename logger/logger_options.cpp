@@ -1,4 +1,5 @@
 #include "logger_options.h"
+#include "mqtt_options.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -50,6 +51,7 @@ ParsedOptions parseOptions(const QStringList &arguments)
     parser.addOption(output);
     parser.addOption(duration);
     parser.addOption(quiet);
+    addMqttOptions(parser);
     parser.addPositionalArgument(QStringLiteral("adapter"),
                                  QStringLiteral("The network adapter that leads to the bus (its system name, "
                                                 "for example enp3s0)."));
@@ -88,6 +90,9 @@ ParsedOptions parseOptions(const QStringList &arguments)
         return usageError(QStringLiteral("--duration: \"%1\" is not a time above zero such as 90, 15m, 12h or 7d")
                               .arg(parser.value(duration)));
     result.settings.quiet = parser.isSet(quiet);
+    QString mqttError;
+    if (!takeMqttOptions(parser, positional.first(), result.settings.outputDir, &result.mqtt, &mqttError))
+        return usageError(mqttError);
     return result;
 }
 

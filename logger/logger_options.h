@@ -1,6 +1,7 @@
 // The logger's command line.
 #pragma once
 
+#include "mqtt_settings.h"
 #include "pressure_logger.h"
 
 #include <QString>
@@ -13,6 +14,7 @@ struct ParsedOptions
     enum Outcome { Run, ShowHelp, ShowVersion, UsageError };
     Outcome outcome = Run;
     LoggerSettings settings;
+    MqttSettings mqtt;   // disabled without --mqtt
     QString text;   // the help, the version or what was wrong
 };
 

@@ -1,8 +1,9 @@
 // pressure-logger: the pressure sensor's records without a desktop.
 // Exit status: 0 when stopped (SIGTERM, SIGINT, --duration) with both files
 // synced; 1 when the bus or a file cannot be opened at start, or a file
-// could not be synced at the end; 2 for a bad command line.
+// could not be synced at the end; 2 for a bad command line (or MQTT settings).
 #include "logger_options.h"
+#include "mqtt_publisher.h"
 #include "pressure_logger.h"
 #include "stop_signals.h"
 #include "tick_counter.h"
@@ -11,6 +12,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -53,6 +55,15 @@ int main(int argc, char *argv[])
     const int startResult = pressureLogger.start();
     if (startResult != 0)
         return startResult;
+    // Publishing never changes the exit status: the CSV files decide it.
+    std::unique_ptr<logger::MqttPublisher> publisher;
+    if (options.mqtt.enabled()) {
+        publisher = std::make_unique<logger::MqttPublisher>(
+            options.mqtt, QString::fromUtf8(options.settings.adapter),
+            [](const QString &event) { printLine(stderr, QStringLiteral("pressure-logger: ") + event); });
+        publisher->start();
+        pressureLogger.setPublisher(publisher.get());
+    }
 
     QTimer ticks;
     ticks.setTimerType(Qt::PreciseTimer);

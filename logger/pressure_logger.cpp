@@ -101,6 +101,10 @@ void PressureLogger::displayPeriod()
     const LinkReport link = m_link.display();
     if (link.record)
         writeRecord(link.mbar);
+    if (m_publisher)
+        m_publisher->linkState(link.record ? ReadingPublisher::LinkState::Online
+                               : m_link.up() ? ReadingPublisher::LinkState::LinkLost
+                                             : ReadingPublisher::LinkState::Reconnecting);
     if (m_settings.quiet)
         return;
     const QString pressure = link.readOk ? QStringLiteral("%1 mbar").arg(link.mbar, 0, 'f', 3)
@@ -120,6 +124,8 @@ void PressureLogger::writeRecord(double mbar)
         return;
     const bool daily = m_log.dailyOpen();
     const records::RunLog::WriteResult result = m_log.write(now, mbar);
+    if (m_publisher)
+        m_publisher->record(now, m_log.runStart(), mbar, m_log.runBaseName());
     if (result.runWritten)
         ++m_runRecords;
     noteWrite(result.runWritten, m_runWrites, QStringLiteral("run CSV"), m_log.runPath(), result.runError);
@@ -221,6 +227,10 @@ int PressureLogger::finish()
         m_events(QStringLiteral("daily CSV not synced to the disk: %1").arg(error));
     }
     m_link.shutdown();
+    if (m_publisher) {
+        m_publisher->linkState(ReadingPublisher::LinkState::Stopped);
+        m_publisher->stop();
+    }
     m_events(QStringLiteral("stopped (%1): %2 in %3, %4")
                  .arg(m_stopReason.isEmpty() ? QStringLiteral("finished") : m_stopReason, recordCount(m_runRecords),
                       baseName(run),

@@ -17,6 +17,7 @@
 
 #include "clock.h"
 #include "link_supervisor.h"
+#include "reading_publisher.h"
 #include "run_log.h"
 
 #include <QByteArray>
@@ -57,6 +58,10 @@ public:
     // (1 when a file could not be synced).
     int finish();
 
+    // Each record and the link's state also go to `publisher` (not owned;
+    // null: nowhere), which finish() stops.
+    void setPublisher(ReadingPublisher *publisher) { m_publisher = publisher; }
+
     int runRecords() const { return m_runRecords; }
     QString runPath() const { return m_log.runPath(); }
     QString dailyPath() const { return m_log.dailyPath(); }
@@ -74,6 +79,7 @@ private:
     Sink m_events;
     LinkSupervisor m_link;
     records::RunLog m_log;
+    ReadingPublisher *m_publisher = nullptr;
 
     qint64 m_startMs = 0;
     qint64 m_nextDisplayMs = 0;
