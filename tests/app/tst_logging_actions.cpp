@@ -13,6 +13,9 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace testsupport;
 
@@ -232,11 +235,32 @@ private slots:
         QCOMPARE(w->series->count(), points); // logging off: no point
     }
 
+    // A daily CSV that cannot be opened, or that is a link or a FIFO, is not
+    // opened (at once, through no link): the warning names it and says why.
+    void dailyFileThatDoesNotOpen_data()
+    {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("missing folder") << "" << "No such file or directory";
+        QTest::newRow("link") << "link" << "is a symbolic link; log files are not written through links";
+        QTest::newRow("FIFO") << "fifo" << "is a FIFO, not a log file";
+    }
+
     void dailyFileThatDoesNotOpen()
     {
+        QFETCH(QString, plant);
+        QFETCH(QString, why);
         const QString daily = dailyFile.fileName();
-        dailyFile.setFileName(QStringLiteral("no-such-dir/daily.csv"));
+        const QString path = plant.isEmpty() ? QStringLiteral("no-such-dir/daily.csv") : QStringLiteral("planted-daily");
+        const QString victim = QStringLiteral("victim");
+        writeFile(victim, "precious");
+        if (plant == QLatin1String("link"))
+            QVERIFY(QFile::link(victim, path));
+        else if (plant == QLatin1String("fifo"))
+            QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+        dailyFile.setFileName(path);
         dirtyTheChart();
+        QTest::ignoreMessage(QtWarningMsg, QStringLiteral("Could not open daily CSV %1 : %2").arg(path, why).toUtf8());
         w->onStartClicked();
         QCOMPARE(label(), QStringLiteral("Could not open daily CSV"));
         QVERIFY(!loggingEnabled);
@@ -246,15 +270,29 @@ private slots:
         displayTick(*w);
         QCOMPARE(fileBytes(runFile.fileName()), QByteArray()); // not logging
         w->onStopClicked();
+        QCOMPARE(fileBytes(victim), QByteArray("precious"));
+        QFile::remove(path);
+        QFile::remove(victim);
         dailyFile.setFileName(daily);
     }
 
     void dailyFileThatCannotBeWritten()
     {
-        if (!QFile::exists(QStringLiteral("/dev/full")))
-            QSKIP("/dev/full is not available");
+        // A daily CSV at the process's file size limit: its writes fail
+        // (EFBIG), the run CSV's do not.
         const QString daily = dailyFile.fileName();
-        dailyFile.setFileName(QStringLiteral("/dev/full"));
+        dailyFile.setFileName(QStringLiteral("full-daily"));
+        writeFile(dailyFile.fileName(), QByteArray(4095, 'x') + '\n');
+        struct rlimit limit{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const struct rlimit full{4096, limit.rlim_max};
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        const auto restoreLimit = [&] {
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, oldHandler);
+        };
+        auto guard = qScopeGuard(restoreLimit);
         w->onStartClicked();
         QCOMPARE(label(), QStringLiteral("Logging ON"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Could not write daily CSV")));
@@ -262,7 +300,11 @@ private slots:
         QCOMPARE(label(), QStringLiteral("Could not write daily CSV"));
         QCOMPARE(csvLines(runFile.fileName()).size(), 1); // the run CSV got it
         QCOMPARE(w->series->count(), 1);
+        QCOMPARE(fileBytes(dailyFile.fileName()).size(), 4096); // nothing of the record
+        guard.dismiss();
+        restoreLimit(); // the snapshot is larger
         w->onStopClicked();
+        QFile::remove(dailyFile.fileName());
         dailyFile.setFileName(daily);
     }
 
