@@ -1,8 +1,18 @@
 // The simulator program's pieces without a network: arguments, command lines, frame faults,
 // the command interpreter and what happens to one frame.
 #include <QtTest>
+#include <QTemporaryDir>
 
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
@@ -11,6 +21,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "control_socket.h"
 #include "faults.h"
 #include "frame_server.h"
 #include "line_reader.h"
@@ -18,10 +29,118 @@
 
 using namespace ecsim;
 
+namespace {
+
+// Sends "stats" to the control socket at `path` from a child process running
+// as `uid` (the test's own when negative) while `control` serves it here;
+// returns the answer the child read (empty when none came).
+std::string askFromChild(ControlSocket &control, const std::string &path, int uid, int &executed)
+{
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return "pipe failed";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The child: system calls only, then _exit; a step that fails is
+        // named in what it hands back.
+        ::close(out[0]);
+        const auto failed = [&](const char *step) {
+            (void)!::write(out[1], step, std::strlen(step));
+            ::_exit(1);
+        };
+        if (uid >= 0 && (::setgroups(0, nullptr) != 0 || ::setresgid(uid, uid, uid) != 0 ||
+                         ::setresuid(uid, uid, uid) != 0))
+            failed("child: cannot change its user");
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, path.c_str(), path.size());
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0)
+            failed("child: cannot connect");
+        // A refused client may find the socket closed before it sends; the
+        // refusal is still there to read.
+        (void)!::send(fd, "stats\n", 6, MSG_NOSIGNAL);
+        char buf[512];
+        size_t n = 0;
+        for (ssize_t k; n < sizeof buf && (k = ::recv(fd, buf + n, sizeof buf - n, 0)) > 0;) {
+            n += size_t(k);
+            if (std::memchr(buf, '\n', n))
+                break;
+        }
+        (void)!::write(out[1], buf, n);
+        ::_exit(0);
+    }
+    ::close(out[1]);
+    std::string answer;
+    const auto execute = [&](const std::string &) {
+        ++executed;
+        return std::string("ok served");
+    };
+    for (QDeadlineTimer deadline(10000); pid > 0 && !deadline.hasExpired();) {
+        std::vector<pollfd> fds{{out[0], POLLIN, 0}};
+        control.addPollFds(fds);
+        ::poll(fds.data(), fds.size(), 100);
+        control.handleEvents(fds, execute);
+        if (fds[0].revents) {
+            char buf[512];
+            const ssize_t n = ::read(out[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            answer.append(buf, size_t(n));
+        }
+    }
+    ::close(out[0]);
+    if (pid > 0)
+        ::waitpid(pid, nullptr, 0);
+    return answer;
+}
+
+}  // namespace
+
 class SimProgramTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The control socket file is private to its user whatever the umask, and
+    // a client of another user (reaching it through a loosened mode) is
+    // answered with one error line and cut off before any command runs.
+    void controlSocketServesOnlyItsUser_data()
+    {
+        QTest::addColumn<int>("uid");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("same user") << -1 << "ok served\n";
+        QTest::newRow("another user") << 65534
+                                       << QString("error: the control socket takes commands only from user %1 "
+                                                  "and root, not from user 65534\n")
+                                              .arg(::geteuid());
+    }
+
+    void controlSocketServesOnlyItsUser()
+    {
+        QFETCH(int, uid);
+        QFETCH(QString, answer);
+        if (uid >= 0 && ::geteuid() != 0)
+            QSKIP("needs root to run a client as another user");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::string path = dir.filePath("sim.sock").toStdString();
+        ControlSocket control;
+        std::string error;
+        const mode_t mask = ::umask(0);
+        const bool listening = control.listen(path, error);
+        ::umask(mask);
+        QVERIFY2(listening, error.c_str());
+        struct stat st{};
+        QCOMPARE(::stat(path.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+
+        QCOMPARE(::chmod(dir.path().toLocal8Bit().constData(), 0755), 0);
+        QCOMPARE(::chmod(path.c_str(), 0666), 0);
+        int executed = 0;
+        QCOMPARE(QString::fromStdString(askFromChild(control, path, uid, executed)), answer);
+        QCOMPARE(executed, uid < 0 ? 1 : 0);
+    }
+
     void argumentsAreParsed()
     {
         const ParseResult r = parseArguments({"--iface", "ecs0", "--slaves=sensor,dig-in", "--control",
