@@ -23,40 +23,30 @@ bool fail(QString *error, const QString &why)
     return false;
 }
 
-RegularDescriptor systemReason(const QString &why)
+// Why `r` was refused, in a sentence after the file's name: `linkAdvice`
+// follows a link's refusal, `role` is what the file should have been.
+QString reason(const RegularDescriptor &r, const char *linkAdvice, const char *role)
 {
-    RegularDescriptor r;
-    r.refusal = FileRefusal::System;
-    r.what = why.toStdString();
-    return r;
+    switch (r.refusal) {
+    case FileRefusal::SymbolicLink:
+        return QStringLiteral("is a symbolic link; %1").arg(QLatin1String(linkAdvice));
+    case FileRefusal::NotRegular:
+        return QStringLiteral("is %1, not a %2").arg(QString::fromStdString(r.what), QLatin1String(role));
+    case FileRefusal::None:
+    case FileRefusal::System:
+        break;
+    }
+    return QString::fromLocal8Bit(r.what.c_str());
 }
 
 QString readingReason(const RegularDescriptor &r)
 {
-    switch (r.refusal) {
-    case FileRefusal::SymbolicLink:
-        return QStringLiteral("is a symbolic link; open the file it points to instead");
-    case FileRefusal::NotRegular:
-        return QStringLiteral("is %1, not a run file").arg(QString::fromStdString(r.what));
-    case FileRefusal::None:
-    case FileRefusal::System:
-        break;
-    }
-    return QString::fromLocal8Bit(r.what.c_str());
+    return reason(r, "open the file it points to instead", "run file");
 }
 
 QString writingReason(const RegularDescriptor &r)
 {
-    switch (r.refusal) {
-    case FileRefusal::SymbolicLink:
-        return QStringLiteral("is a symbolic link; log files are not written through links");
-    case FileRefusal::NotRegular:
-        return QStringLiteral("is %1, not a log file").arg(QString::fromStdString(r.what));
-    case FileRefusal::None:
-    case FileRefusal::System:
-        break;
-    }
-    return QString::fromLocal8Bit(r.what.c_str());
+    return reason(r, "log files are not written through links", "log file");
 }
 
 #ifdef _WIN32
@@ -65,6 +55,7 @@ bool isLink(const QString &path)
 {
     return QFileInfo(path).isSymLink();
 }
+const RegularDescriptor kLink{-1, FileRefusal::SymbolicLink, {}};
 #endif
 
 } // namespace
@@ -76,7 +67,7 @@ bool openRegularFileForReading(QFile &file, const QString &path, QString *error)
     };
 #ifdef _WIN32
     if (isLink(path))
-        return failed(RegularDescriptor{-1, FileRefusal::SymbolicLink, {}});
+        return failed(kLink);
 #endif
     const RegularDescriptor opened = openRegularDescriptor(QFile::encodeName(path).constData(), O_RDONLY);
     if (opened.fd < 0)
@@ -84,7 +75,7 @@ bool openRegularFileForReading(QFile &file, const QString &path, QString *error)
     file.setFileName(path);
     if (!file.open(opened.fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
         ::close(opened.fd);
-        return failed(systemReason(file.errorString()));
+        return fail(error, QStringLiteral("%1: %2").arg(path, file.errorString()));
     }
     return true;
 }
@@ -95,7 +86,7 @@ bool openRegularFileForWriting(QFile &file, const QString &path, QIODevice::Open
     const QByteArray native = QFile::encodeName(path);
 #ifdef _WIN32
     if (isLink(path))
-        return fail(why, writingReason(RegularDescriptor{-1, FileRefusal::SymbolicLink, {}}));
+        return fail(why, writingReason(kLink));
 #endif
     if (mode & QIODevice::NewOnly) {
         // O_CREAT with O_EXCL follows no link and opens nothing but the
@@ -128,7 +119,7 @@ bool reopenForReading(const QFile &written, QFile &reader, QString *why)
     const QString path = written.fileName();
 #ifdef _WIN32
     if (isLink(path))
-        return fail(why, writingReason(RegularDescriptor{-1, FileRefusal::SymbolicLink, {}}));
+        return fail(why, writingReason(kLink));
 #endif
     const RegularDescriptor opened = openRegularDescriptor(QFile::encodeName(path).constData(), O_RDONLY);
     if (opened.fd < 0)

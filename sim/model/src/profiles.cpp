@@ -56,19 +56,18 @@ bool readProfileFile(const std::string &path, std::string &text, std::string &wh
         break;
     }
     char buf[64 * 1024];
-    for (;;) {
-        const auto n = readSome(opened.fd, buf, sizeof buf);
+    for (auto n = readSome(opened.fd, buf, sizeof buf); n != 0; n = readSome(opened.fd, buf, sizeof buf)) {
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
             why = std::strerror(errno);
-        else if (text.size() + size_t(n) > kMaxProfileFileBytes)
-            why = "larger than " + std::to_string(kMaxProfileFileBytes >> 20) + " MiB";
-        else if (n > 0) {
-            text.append(buf, size_t(n));
-            continue;
+            break;
         }
-        break;
+        if (text.size() + size_t(n) > kMaxProfileFileBytes) {
+            why = "larger than " + std::to_string(kMaxProfileFileBytes >> 20) + " MiB";
+            break;
+        }
+        text.append(buf, size_t(n));
     }
     closeFile(opened.fd);
     return why.empty();
