@@ -1,5 +1,6 @@
 // Start and Stop Logging, the live chart through the tick, and the chart
 // snapshot, on the offscreen platform with the scripted link.
+#include "planted.h"
 #include "record_check.h"
 #include "window_fixture.h"
 #include "run_naming.h"
@@ -15,7 +16,6 @@
 #include <cmath>
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/stat.h>
 
 using namespace testsupport;
 
@@ -235,29 +235,32 @@ private slots:
         QCOMPARE(w->series->count(), points); // logging off: no point
     }
 
-    // A daily CSV that cannot be opened, or that is a link or a FIFO, is not
-    // opened (at once, through no link): the warning names it and says why.
+    // A daily CSV that cannot be opened, or that is a link, a FIFO or a
+    // folder, is refused at once: the warning names it and says why, and
+    // nothing is made or written where a link points (a cut last line would
+    // get its line end).
     void dailyFileThatDoesNotOpen_data()
     {
         QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("why");
-        QTest::newRow("missing folder") << "" << "No such file or directory";
-        QTest::newRow("link") << "link" << "is a symbolic link; log files are not written through links";
-        QTest::newRow("FIFO") << "fifo" << "is a FIFO, not a log file";
+        const QString link = QStringLiteral("is a symbolic link; log files are not written through links");
+        QTest::newRow("missing folder") << "" << "" << "No such file or directory";
+        QTest::newRow("link to a file") << "link" << "victim" << link;
+        QTest::newRow("link to nothing") << "link" << "nowhere" << link;
+        QTest::newRow("FIFO") << "fifo" << "" << "is a FIFO, not a log file";
+        QTest::newRow("folder") << "folder" << "" << "is a folder, not a log file";
     }
 
     void dailyFileThatDoesNotOpen()
     {
         QFETCH(QString, plant);
+        QFETCH(QString, target);
         QFETCH(QString, why);
         const QString daily = dailyFile.fileName();
         const QString path = plant.isEmpty() ? QStringLiteral("no-such-dir/daily.csv") : QStringLiteral("planted-daily");
-        const QString victim = QStringLiteral("victim");
-        writeFile(victim, "precious");
-        if (plant == QLatin1String("link"))
-            QVERIFY(QFile::link(victim, path));
-        else if (plant == QLatin1String("fifo"))
-            QCOMPARE(::mkfifo(path.toLocal8Bit().constData(), 0600), 0);
+        const QString victim = writeFile(QStringLiteral("victim"), "precious");
+        QVERIFY(plantAt(path, plant, target));
         dailyFile.setFileName(path);
         dirtyTheChart();
         QTest::ignoreMessage(QtWarningMsg, QStringLiteral("Could not open daily CSV %1 : %2").arg(path, why).toUtf8());
@@ -271,7 +274,8 @@ private slots:
         QCOMPARE(fileBytes(runFile.fileName()), QByteArray()); // not logging
         w->onStopClicked();
         QCOMPARE(fileBytes(victim), QByteArray("precious"));
-        QFile::remove(path);
+        QVERIFY(!QFile::exists(QStringLiteral("nowhere")));
+        QVERIFY(QDir().remove(path) || QDir().rmdir(path) || plant.isEmpty());
         QFile::remove(victim);
         dailyFile.setFileName(daily);
     }

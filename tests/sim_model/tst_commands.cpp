@@ -1,7 +1,8 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
-#include <sys/stat.h>
+#include "planted.h"
+#include "record_check.h"
 
 #include "test_master.h"
 
@@ -123,24 +124,11 @@ private slots:
         QFETCH(QString, mention);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString target = dir.filePath("secrets");
-        QString path = dir.filePath("profile.txt");
-        if (!text.isEmpty()) {
-            QFile f(target);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
-            QCOMPARE(f.write(text), text.size());
-        }
-        if (plant == "file")
-            path = target;
-        else if (plant == "link")
-            QVERIFY(QFile::link(target, path));
-        else if (plant == "fifo")
-            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
-        else if (plant == "folder")
-            QVERIFY(QDir(dir.path()).mkdir("profile.txt"));
-        else if (plant.startsWith('/'))
-            path = plant;
+        const QString secrets = dir.filePath("secrets");
+        if (!text.isEmpty())
+            QVERIFY(QFile::setPermissions(testsupport::writeFile(secrets, text), QFile::ReadOwner | QFile::WriteOwner));
+        const QString path = plant == "file" ? secrets : plant.startsWith('/') ? plant : dir.filePath("profile.txt");
+        QVERIFY(testsupport::plantAt(path, plant, secrets));
         ok("pressure 1000");
         const std::string line = "profile file " + path.toStdString();
         fails(line, mention.toStdString());
