@@ -5,13 +5,16 @@
 // and it lets the record writer drop a record that failed without leaving
 // any of it in a buffer. The run CSV is opened exclusively under a free
 // name (a second start within the same second gets "_2", "_3", ...), so an
-// earlier run is never emptied. Files are synced to the disk when closed.
+// earlier run is never emptied. Neither file is opened through a symbolic
+// link or when it is not a regular file (records::openRegularFileForWriting).
+// Files are synced to the disk when closed.
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include "appstate.h"
 #include "chart_axes.h"
 #include "durable_file.h"
+#include "regular_file.h"
 #include "run_log.h"
 #include "run_naming.h"
 
@@ -68,17 +71,18 @@ void MainWindow::onStartClicked()
     axisX->setRange(0, chart_axes::kXSpan);
     axisY->setRange(0, chart_axes::kYMaxAtStart);
 
-    if (!runFile.open(records::kRunCsvOpenMode)) {
-        qWarning().noquote() << "Could not open run CSV" << runFile.fileName() << ":" << runFile.errorString();
+    QString error;
+    if (!records::openRegularFileForWriting(runFile, runFile.fileName(), records::kRunCsvOpenMode, &error)) {
+        qWarning().noquote() << "Could not open run CSV" << runFile.fileName() << ":" << error;
         ui->loggingStatusLabel->setText(tr("Could not open run CSV"));
         return;
     }
-    if (!dailyFile.isOpen() && !dailyFile.open(records::kDailyCsvOpenMode)) {
-        qWarning().noquote() << "Could not open daily CSV" << dailyFile.fileName() << ":" << dailyFile.errorString();
+    if (!dailyFile.isOpen() &&
+        !records::openRegularFileForWriting(dailyFile, dailyFile.fileName(), records::kDailyCsvOpenMode, &error)) {
+        qWarning().noquote() << "Could not open daily CSV" << dailyFile.fileName() << ":" << error;
         ui->loggingStatusLabel->setText(tr("Could not open daily CSV"));
         return;
     }
-    QString error;
     if (!records::terminateLastLine(dailyFile, &error))
         qWarning().noquote() << "Could not check the end of daily CSV" << dailyFile.fileName() << ":" << error;
     loggingEnabled = true;

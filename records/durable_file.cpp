@@ -1,5 +1,6 @@
 #include "durable_file.h"
 #include "file_sync.h"
+#include "regular_file.h"
 
 #include <cstring>
 
@@ -42,12 +43,9 @@ namespace records {
 
 bool terminateLastLine(QFile &appendFile, QString *error)
 {
-    QFile reader(appendFile.fileName());
-    if (!reader.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = reader.errorString();
+    QFile reader;
+    if (!reopenForReading(appendFile, reader, error))
         return false;
-    }
     const qint64 size = reader.size();
     if (size == 0)
         return true;

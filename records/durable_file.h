@@ -24,7 +24,9 @@ namespace records {
 // not a line end (a process killed in the middle of a record can leave such
 // a tail: the system may cut a write at a page boundary when the process is
 // killed), writes "\n" so that the next record starts on a line of its own.
-// Nothing is removed. False when the file could not be read or written.
+// Nothing is removed. The file is read back by its name, never through a
+// symbolic link nor from another file than the one open (reopenForReading).
+// False when the file could not be read or written.
 bool terminateLastLine(QFile &appendFile, QString *error = nullptr);
 
 } // namespace records

@@ -2,6 +2,7 @@
 
 #include "durable_file.h"
 #include "record_line.h"
+#include "regular_file.h"
 #include "run_naming.h"
 
 namespace records {
@@ -29,11 +30,11 @@ bool closeNamedLogFile(QFile &file, QTextStream &stream, QString *error)
 
 bool openLogFile(QFile &file, const QString &path, QIODevice::OpenMode mode, QString *error)
 {
-    file.setFileName(path);
-    if (file.open(mode))
+    QString why;
+    if (openRegularFileForWriting(file, path, mode, &why))
         return true;
     if (error)
-        *error = path + QStringLiteral(": ") + file.errorString();
+        *error = path + QStringLiteral(": ") + why;
     return false;
 }
 

@@ -128,6 +128,7 @@ std::string usageText(const std::string &programName)
            "                        options:\n" +
            wrapped(Bus::deviceOptions(), "                          ") +
            "  --control PATH        also accept commands on a Unix stream socket at PATH\n"
+           "                        (mode 0600; clients of the same user or root only)\n"
            "  --seed N              seed of the fault generator (same as the command 'seed N')\n"
            "  --no-stdin            do not read commands from standard input\n"
            "  --help                print this text and exit\n"

@@ -25,6 +25,27 @@ bool fillAddress(const std::string &path, sockaddr_un &addr, std::string &error)
     return true;
 }
 
+// Whether the process at the other end of `fd` runs as our own user or as
+// root (SO_PEERCRED: its credentials when it connected). The socket file's
+// mode already keeps others out; this holds even when a folder or a chmod
+// lets them reach it.
+bool peerIsTrusted(int fd, uid_t &peerUid)
+{
+    ucred cred{};
+    socklen_t size = sizeof cred;
+    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &size) != 0 || size != sizeof cred)
+        return false;
+    peerUid = cred.uid;
+    return cred.uid == ::geteuid() || cred.uid == 0;
+}
+
+// Answers `line` to a client about to be cut off; what it sent is not read.
+void refuse(int fd, const std::string &line)
+{
+    (void)!::send(fd, line.data(), line.size(), MSG_NOSIGNAL);
+    ::close(fd);
+}
+
 // True when a program is accepting connections at `addr`.
 bool inUse(const sockaddr_un &addr)
 {
@@ -70,9 +91,14 @@ bool ControlSocket::listen(const std::string &path, std::string &error)
         error = std::string("cannot create the control socket: ") + std::strerror(errno);
         return false;
     }
-    if (::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) != 0 ||
-        ::listen(fd, 8) != 0) {
-        error = "cannot listen on control socket '" + path + "': " + std::strerror(errno);
+    // The socket file is made 0600 whatever the caller's umask: connecting
+    // takes write permission on it, so only its owner (and root) can.
+    const mode_t oldMask = ::umask(0177);
+    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+    const int bindErrno = errno;
+    ::umask(oldMask);
+    if (!bound || ::listen(fd, 8) != 0) {
+        error = "cannot listen on control socket '" + path + "': " + std::strerror(bound ? errno : bindErrno);
         ::close(fd);
         return false;
     }
@@ -98,10 +124,15 @@ void ControlSocket::accept()
         const int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd < 0)
             return;  // EAGAIN: no more waiting; other errors: try again on the next event
+        uid_t peer = uid_t(-1);
+        if (!peerIsTrusted(fd, peer)) {
+            refuse(fd, "error: the control socket takes commands only from user " +
+                           std::to_string(::geteuid()) + " and root, not from user " +
+                           (peer == uid_t(-1) ? std::string("unknown") : std::to_string(peer)) + "\n");
+            continue;
+        }
         if (clients_.size() >= kMaxClients) {
-            static const char busy[] = "error: too many control clients\n";
-            (void)!::send(fd, busy, sizeof busy - 1, MSG_NOSIGNAL);
-            ::close(fd);
+            refuse(fd, "error: too many control clients\n");
             continue;
         }
         auto c = std::make_unique<Client>();

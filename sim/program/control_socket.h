@@ -1,5 +1,7 @@
 // The optional control socket: a Unix stream socket accepting several clients, each sending
-// one command per line and reading one answer line per command.
+// one command per line and reading one answer line per command. The socket file is made with
+// mode 0600, and a client whose user is neither the simulator's nor root is answered one
+// error line and cut off.
 #pragma once
 
 #include <functional>

@@ -1,5 +1,6 @@
 // Start and Stop Logging, the live chart through the tick, and the chart
 // snapshot, on the offscreen platform with the scripted link.
+#include "planted.h"
 #include "record_check.h"
 #include "window_fixture.h"
 #include "run_naming.h"
@@ -13,6 +14,8 @@
 #include <QValueAxis>
 
 #include <cmath>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace testsupport;
 
@@ -232,11 +235,35 @@ private slots:
         QCOMPARE(w->series->count(), points); // logging off: no point
     }
 
+    // A daily CSV that cannot be opened, or that is a link, a FIFO or a
+    // folder, is refused at once: the warning names it and says why, and
+    // nothing is made or written where a link points (a cut last line would
+    // get its line end).
+    void dailyFileThatDoesNotOpen_data()
+    {
+        QTest::addColumn<QString>("plant");
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("why");
+        const QString link = QStringLiteral("is a symbolic link; log files are not written through links");
+        QTest::newRow("missing folder") << "" << "" << "No such file or directory";
+        QTest::newRow("link to a file") << "link" << "victim" << link;
+        QTest::newRow("link to nothing") << "link" << "nowhere" << link;
+        QTest::newRow("FIFO") << "fifo" << "" << "is a FIFO, not a log file";
+        QTest::newRow("folder") << "folder" << "" << "is a folder, not a log file";
+    }
+
     void dailyFileThatDoesNotOpen()
     {
+        QFETCH(QString, plant);
+        QFETCH(QString, target);
+        QFETCH(QString, why);
         const QString daily = dailyFile.fileName();
-        dailyFile.setFileName(QStringLiteral("no-such-dir/daily.csv"));
+        const QString path = plant.isEmpty() ? QStringLiteral("no-such-dir/daily.csv") : QStringLiteral("planted-daily");
+        const QString victim = writeFile(QStringLiteral("victim"), "precious");
+        QVERIFY(plantAt(path, plant, target));
+        dailyFile.setFileName(path);
         dirtyTheChart();
+        QTest::ignoreMessage(QtWarningMsg, QStringLiteral("Could not open daily CSV %1 : %2").arg(path, why).toUtf8());
         w->onStartClicked();
         QCOMPARE(label(), QStringLiteral("Could not open daily CSV"));
         QVERIFY(!loggingEnabled);
@@ -246,15 +273,30 @@ private slots:
         displayTick(*w);
         QCOMPARE(fileBytes(runFile.fileName()), QByteArray()); // not logging
         w->onStopClicked();
+        QCOMPARE(fileBytes(victim), QByteArray("precious"));
+        QVERIFY(!QFile::exists(QStringLiteral("nowhere")));
+        QVERIFY(QDir().remove(path) || QDir().rmdir(path) || plant.isEmpty());
+        QFile::remove(victim);
         dailyFile.setFileName(daily);
     }
 
     void dailyFileThatCannotBeWritten()
     {
-        if (!QFile::exists(QStringLiteral("/dev/full")))
-            QSKIP("/dev/full is not available");
+        // A daily CSV at the process's file size limit: its writes fail
+        // (EFBIG), the run CSV's do not.
         const QString daily = dailyFile.fileName();
-        dailyFile.setFileName(QStringLiteral("/dev/full"));
+        dailyFile.setFileName(QStringLiteral("full-daily"));
+        writeFile(dailyFile.fileName(), QByteArray(4095, 'x') + '\n');
+        struct rlimit limit{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const struct rlimit full{4096, limit.rlim_max};
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &full), 0);
+        const auto restoreLimit = [&] {
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            std::signal(SIGXFSZ, oldHandler);
+        };
+        auto guard = qScopeGuard(restoreLimit);
         w->onStartClicked();
         QCOMPARE(label(), QStringLiteral("Logging ON"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Could not write daily CSV")));
@@ -262,7 +304,11 @@ private slots:
         QCOMPARE(label(), QStringLiteral("Could not write daily CSV"));
         QCOMPARE(csvLines(runFile.fileName()).size(), 1); // the run CSV got it
         QCOMPARE(w->series->count(), 1);
+        QCOMPARE(fileBytes(dailyFile.fileName()).size(), 4096); // nothing of the record
+        guard.dismiss();
+        restoreLimit(); // the snapshot is larger
         w->onStopClicked();
+        QFile::remove(dailyFile.fileName());
         dailyFile.setFileName(daily);
     }
 

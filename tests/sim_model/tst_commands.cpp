@@ -1,4 +1,8 @@
+#include <QTemporaryDir>
 #include <QTemporaryFile>
+
+#include "planted.h"
+#include "record_check.h"
 
 #include "test_master.h"
 
@@ -91,16 +95,47 @@ private slots:
         QCOMPARE(read().value, 99800.0f);
         m->clockNs += 1'000'000'000ull;
         QCOMPARE(read().value, 100000.0f); // repeats
+    }
 
-        QTemporaryFile bad;
-        QVERIFY(bad.open());
-        bad.write("1000\nlots\n");
-        bad.flush();
-        fails("profile file " + bad.fileName().toStdString(), "line 2");
-        QTemporaryFile empty;
-        QVERIFY(empty.open());
-        fails("profile file " + empty.fileName().toStdString(), "no values");
-        fails("profile file /nonexistent/pressure.txt", "cannot open");
+    // A profile file is read only when it is a regular file reached without a
+    // link: a FIFO or a device is refused at once instead of stopping the
+    // simulator. An error names the file and the line, never what the file
+    // holds (the simulator may run as root, and the file be /etc/shadow).
+    void profileFileRefusals_data()
+    {
+        QTest::addColumn<QString>("plant");   // what is put at the path
+        QTest::addColumn<QByteArray>("text"); // what a file there holds
+        QTest::addColumn<QString>("mention");
+        const QByteArray secret = "root:$y$j9T$Secret.Hash:19700:0:99999:7:::\n";
+        QTest::newRow("secrets, 0600") << "file" << secret << "line 1 is not a number";
+        QTest::newRow("bad second line") << "file" << QByteArray("1000\n" + secret) << "line 2 is not a number";
+        QTest::newRow("no values") << "file" << QByteArray("# none\n\n") << "holds no values";
+        QTest::newRow("missing") << "nothing" << QByteArray() << "No such file";
+        QTest::newRow("link to secrets") << "link" << secret << "is a symbolic link";
+        QTest::newRow("FIFO") << "fifo" << QByteArray() << "is a FIFO, not a profile file";
+        QTest::newRow("folder") << "folder" << QByteArray() << "is a folder";
+        QTest::newRow("device") << "/dev/zero" << QByteArray() << "is a device";
+    }
+
+    void profileFileRefusals()
+    {
+        QFETCH(QString, plant);
+        QFETCH(QByteArray, text);
+        QFETCH(QString, mention);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString secrets = dir.filePath("secrets");
+        if (!text.isEmpty())
+            QVERIFY(QFile::setPermissions(testsupport::writeFile(secrets, text), QFile::ReadOwner | QFile::WriteOwner));
+        const QString path = plant == "file" ? secrets : plant.startsWith('/') ? plant : dir.filePath("profile.txt");
+        QVERIFY(testsupport::plantAt(path, plant, secrets));
+        ok("pressure 1000");
+        const std::string line = "profile file " + path.toStdString();
+        fails(line, mention.toStdString());
+        const QString reply = QString::fromStdString(m->bus->command(line));
+        QVERIFY2(reply.contains(path), qPrintable(reply));
+        for (const char *word : {"$y$", "Secret", "19700", "99999"})
+            QVERIFY2(!reply.contains(word), qPrintable(reply));
         QCOMPARE(read().value, 100000.0f); // the old profile stays after a failed command
     }
 

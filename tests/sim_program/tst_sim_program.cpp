@@ -1,8 +1,15 @@
 // The simulator program's pieces without a network: arguments, command lines, frame faults,
 // the command interpreter and what happens to one frame.
 #include <QtTest>
+#include <QTemporaryDir>
 
 #include <cmath>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
@@ -11,6 +18,7 @@
 
 #include "args.h"
 #include "commands.h"
+#include "control_socket.h"
 #include "faults.h"
 #include "frame_server.h"
 #include "line_reader.h"
@@ -18,10 +26,83 @@
 
 using namespace ecsim;
 
+namespace {
+
+// Connects to the control socket at `path` as the effective user `uid` (the
+// credentials SO_PEERCRED reports are those of connect), sends "stats" while
+// `control` serves, and returns the answer line (empty when none came).
+std::string askAs(ControlSocket &control, const std::string &path, uid_t uid, int &executed)
+{
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size());
+    const uid_t own = ::geteuid();
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    const bool connected = ::seteuid(uid) == 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0;
+    if (::seteuid(own) != 0 || !connected)
+        return "cannot connect as the user";
+    (void)!::send(fd, "stats\n", 6, MSG_NOSIGNAL);  // a refused client may find the socket closed
+    std::string answer;
+    char buf[512];
+    for (QDeadlineTimer deadline(5000); answer.find('\n') == std::string::npos && !deadline.hasExpired();) {
+        std::vector<pollfd> fds;
+        control.addPollFds(fds);
+        ::poll(fds.data(), fds.size(), 10);
+        control.handleEvents(fds, [&](const std::string &) { return ++executed, std::string("ok served"); });
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n > 0)
+            answer.append(buf, size_t(n));
+    }
+    ::close(fd);
+    return answer;
+}
+
+}  // namespace
+
 class SimProgramTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The control socket file is private to its user whatever the umask, and
+    // a client of another user (reaching it through a loosened mode) is
+    // answered with one error line and cut off before any command runs.
+    void controlSocketServesOnlyItsUser_data()
+    {
+        QTest::addColumn<uid_t>("uid");
+        QTest::addColumn<QString>("answer");
+        QTest::newRow("same user") << ::geteuid() << "ok served\n";
+        QTest::newRow("another user") << uid_t(65534)
+                                       << QString("error: the control socket takes commands only from user %1 "
+                                                  "and root, not from user 65534\n")
+                                              .arg(::geteuid());
+    }
+
+    void controlSocketServesOnlyItsUser()
+    {
+        QFETCH(uid_t, uid);
+        QFETCH(QString, answer);
+        if (uid != ::geteuid() && ::geteuid() != 0)
+            QSKIP("needs root to connect as another user");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const std::string path = dir.filePath("sim.sock").toStdString();
+        ControlSocket control;
+        std::string error;
+        const mode_t mask = ::umask(0);
+        const bool listening = control.listen(path, error);
+        ::umask(mask);
+        QVERIFY2(listening, error.c_str());
+        struct stat st{};
+        QCOMPARE(::stat(path.c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+
+        QCOMPARE(::chmod(dir.path().toLocal8Bit().constData(), 0755), 0);
+        QCOMPARE(::chmod(path.c_str(), 0666), 0);
+        int executed = 0;
+        QCOMPARE(QString::fromStdString(askAs(control, path, uid, executed)), answer);
+        QCOMPARE(executed, uid == ::geteuid() ? 1 : 0);
+    }
+
     void argumentsAreParsed()
     {
         const ParseResult r = parseArguments({"--iface", "ecs0", "--slaves=sensor,dig-in", "--control",

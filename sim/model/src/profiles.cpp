@@ -5,8 +5,16 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <fcntl.h>
 #include <sstream>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+#include "regular_descriptor.h"
 
 namespace ecsim {
 
@@ -15,6 +23,54 @@ constexpr double Pi = 3.14159265358979323846;
 double seconds(uint64_t fromNs, uint64_t toNs)
 {
     return toNs > fromNs ? double(toNs - fromNs) / 1e9 : 0.0;
+}
+
+// A profile of one value per second for a fortnight is some 10 MB.
+constexpr size_t kMaxProfileFileBytes = 16u << 20;
+
+#ifdef _WIN32
+int readSome(int fd, char *buf, unsigned size) { return ::_read(fd, buf, size); }
+void closeFile(int fd) { ::_close(fd); }
+#else
+ssize_t readSome(int fd, char *buf, size_t size) { return ::read(fd, buf, size); }
+void closeFile(int fd) { ::close(fd); }
+#endif
+
+// What the profile file at `path` holds. Only a regular file reached
+// without a symbolic link is read, so that a FIFO or a device neither stops
+// the simulator's loop nor streams into it without end.
+bool readProfileFile(const std::string &path, std::string &text, std::string &why)
+{
+    const records::RegularDescriptor opened = records::openRegularDescriptor(path.c_str(), O_RDONLY);
+    switch (opened.refusal) {
+    case records::FileRefusal::SymbolicLink:
+        why = "is a symbolic link; name the file it points to";
+        return false;
+    case records::FileRefusal::NotRegular:
+        why = "is " + opened.what + ", not a profile file";
+        return false;
+    case records::FileRefusal::System:
+        why = opened.what;
+        return false;
+    case records::FileRefusal::None:
+        break;
+    }
+    char buf[64 * 1024];
+    for (auto n = readSome(opened.fd, buf, sizeof buf); n != 0; n = readSome(opened.fd, buf, sizeof buf)) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            why = std::strerror(errno);
+            break;
+        }
+        if (text.size() + size_t(n) > kMaxProfileFileBytes) {
+            why = "larger than " + std::to_string(kMaxProfileFileBytes >> 20) + " MiB";
+            break;
+        }
+        text.append(buf, size_t(n));
+    }
+    closeFile(opened.fd);
+    return why.empty();
 }
 } // namespace
 
@@ -160,9 +216,11 @@ bool parseProfile(const std::vector<std::string> &args, Profile &out, std::strin
     } else if (kind == "file") {
         if (args.size() != 2)
             return fail("usage: profile file PATH");
-        std::ifstream in(args[1]);
-        if (!in)
-            return fail("cannot open " + args[1] + ": " + std::strerror(errno));
+        std::string text;
+        std::string why;
+        if (!readProfileFile(args[1], text, why))
+            return fail("cannot open " + args[1] + ": " + why);
+        std::istringstream in(text);
         std::vector<double> values;
         std::string line;
         int lineNo = 0;
@@ -176,8 +234,11 @@ bool parseProfile(const std::vector<std::string> &args, Profile &out, std::strin
             if (word[0] == '#')
                 continue;
             double v;
+            // The file may be anything its reader may read: an error never
+            // quotes what it holds.
             if (!parseNumber(word, v))
-                return fail(args[1] + " line " + std::to_string(lineNo) + ": '" + word + "' is not a number");
+                return fail(args[1] + " line " + std::to_string(lineNo) +
+                            " is not a number (a profile file holds one mbar value per line)");
             values.push_back(v);
         }
         if (values.empty())
