@@ -115,7 +115,8 @@ int askHelper(const std::string &path, const char *adapter, std::string *why, in
         ::kill(pid, SIGKILL);
     int signal = 0;
     *exitStatus = awaitExit(pid, &signal);
-    if (fd >= 0 && (*exitStatus == HandedOver || *exitStatus == -1) && isPacketSocket(fd))
+    // What it handed over counts, whatever it did after.
+    if (fd >= 0 && isPacketSocket(fd))
         return fd;
     if (fd >= 0) {
         ::close(fd);
