@@ -1,7 +1,8 @@
 #include "host.h"
 
-#include <QCoreApplication>
-#include <QRegularExpression>
+#ifdef BUSCHECK_RAW_SOCKET_HELPER
+#include <rawsocket/helper.h>
+#endif
 
 #include <linux/capability.h>
 #include <net/if.h>
@@ -35,30 +36,50 @@ AdapterLink adapterLink(const QByteArray &name)
     return link;
 }
 
-RawAccess rawAccess()
+namespace {
+
+bool effectiveNetRaw()
 {
     __user_cap_header_struct header {};
     header.version = _LINUX_CAPABILITY_VERSION_3;
     header.pid = 0; // this process
     __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] {};
+    return ::syscall(SYS_capget, &header, data) == 0
+        && (data[CAP_TO_INDEX(CAP_NET_RAW)].effective & CAP_TO_MASK(CAP_NET_RAW)) != 0;
+}
+
+} // namespace
+
+RawAccess rawAccess()
+{
     RawAccess access;
-    if (::syscall(SYS_capget, &header, data) != 0)
-        return access;
-    access.allowed = (data[CAP_TO_INDEX(CAP_NET_RAW)].effective & CAP_TO_MASK(CAP_NET_RAW)) != 0;
-    if (access.allowed)
+    if (effectiveNetRaw()) {
+        access.allowed = true;
         access.how = ::geteuid() == 0 ? QStringLiteral("root") : QStringLiteral("cap_net_raw");
+        return access;
+    }
+#ifdef BUSCHECK_RAW_SOCKET_HELPER
+    const rawsocket::HelperStatus helper = rawsocket::inspectHelper(rawsocket::helperPath());
+    if (helper.usable()) {
+        access.allowed = true;
+        access.how = QStringLiteral("through pressure-raw-socket");
+        return access;
+    }
+    const rawsocket::HelperAdvice advice = rawsocket::adviceFor(helper);
+    access.problem = QString::fromStdString(advice.problem);
+    access.remedy = QString::fromStdString(advice.remedy);
+    access.grant = QString::fromStdString(advice.command);
+#else
+    // SOEM opens the adapter itself: only root or CAP_NET_RAW can.
+    access.problem = QStringLiteral("it needs root or the capability cap_net_raw");
+    access.remedy = QStringLiteral("run it as root");
+#endif
     return access;
 }
 
 QString grantCommand()
 {
-    QString path = QCoreApplication::applicationFilePath();
-    // Quoted for the shell when it holds anything but the plain characters
-    // of a path.
-    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./+-]+$"));
-    if (!plain.match(path).hasMatch())
-        path = QLatin1Char('\'') + path.replace(QLatin1String("'"), QLatin1String("'\\''")) + QLatin1Char('\'');
-    return QStringLiteral("sudo setcap cap_net_raw,cap_net_admin+ep ") + path;
+    return rawAccess().grant;
 }
 
 } // namespace buscheck

@@ -38,9 +38,9 @@ Verdict openFailed(const BusReport &r)
                        QStringLiteral("run pressure-bus-check without arguments to list the adapters, "
                                       "then give one of those names"));
     if (!r.access.allowed)
-        return failure(3, QStringLiteral("this program may not open %1 for raw EtherCAT frames "
-                                         "(it needs root or the capability cap_net_raw)").arg(name),
-                       QStringLiteral("run it as root, or grant it the capabilities once: %1").arg(grantCommand()));
+        return failure(3, QStringLiteral("this program may not open %1 for raw EtherCAT frames: %2")
+                              .arg(name, r.access.problem),
+                       r.access.remedy);
     if (!r.link.up)
         return failure(1, QStringLiteral("%1 could not be opened for EtherCAT frames; it is down").arg(name),
                        QStringLiteral("bring it up (sudo ip link set %1 up), then run the check again").arg(name));
@@ -152,9 +152,9 @@ Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access)
                        QStringLiteral("plug in the adapter that leads to the bus (a USB adapter: check "
                                       "that its driver is loaded, ip link lists it), then run this again"));
     if (!access.allowed)
-        return failure(3, QStringLiteral("this program may not open adapters for raw EtherCAT frames "
-                                         "(it needs root or the capability cap_net_raw)"),
-                       QStringLiteral("run it as root, or grant it the capabilities once: %1").arg(grantCommand()));
+        return failure(3, QStringLiteral("this program may not open adapters for raw EtherCAT frames: %1")
+                              .arg(access.problem),
+                       access.remedy);
     Verdict v;
     v.summary = QStringLiteral("%1 adapter%2 listed; give one as the argument to check its bus")
                     .arg(adapterCount)

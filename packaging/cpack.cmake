@@ -5,10 +5,10 @@
 # and the simulator, so a program that joins with its own install() rules is
 # in it without a change here.
 
-# Programs that open raw EtherCAT frames: the postinst gives each of them
-# that the package holds cap_net_raw and cap_net_admin.
-set(PRESSURE_RAW_FRAME_PROGRAMS pressure-monitor pressure-logger pressure-bus-check
-    CACHE STRING "Programs of the package that need the raw-frame capabilities")
+# The one program of the package with a capability: the raw-socket helper
+# (rawsocket/). The postinst gives it cap_net_raw and lets root and the group
+# below run it; no other program gets a capability.
+set(PRESSURE_RAW_SOCKET_GROUP pressure-monitor)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pressure-monitor)
@@ -21,8 +21,9 @@ reads one pressure sensor every 10 ms, shows the pressure in mbar once a
 second with the link's health, logs runs to CSV files with a live chart, and
 loads old runs back. pressure-logger writes the same CSV files without a
 desktop, and pressure-logger@.service runs it as a service, one instance per
-adapter. The programs get the capabilities for raw Ethernet frames when the
-package is installed.")
+adapter. Raw Ethernet frames go through one small helper, the only program
+with a capability (cap_net_raw), which root and the members of the group
+pressure-monitor may run.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_OUTPUT_FILE_PREFIX ${CMAKE_BINARY_DIR}/packages)
@@ -40,16 +41,13 @@ set(PRESSURE_PACKAGE_MAINTAINER "Pressure monitor maintainers <maintainers@users
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${PRESSURE_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Qt, libpcap and the C++ runtime from the programs' own links; setcap for
-# the postinst.
+# Qt and the C++ runtime from the programs' own links; setcap and addgroup
+# for the postinst.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, adduser")
 
-set(_raw_frame_paths)
-foreach(_program IN LISTS PRESSURE_RAW_FRAME_PROGRAMS)
-  list(APPEND _raw_frame_paths ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${_program})
-endforeach()
-list(JOIN _raw_frame_paths " " RAW_FRAME_PROGRAMS)
+set(RAW_SOCKET_HELPER ${CPACK_PACKAGING_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBEXECDIR}/pressure-monitor/pressure-raw-socket)
+set(RAW_SOCKET_GROUP ${PRESSURE_RAW_SOCKET_GROUP})
 set(_maintainer_scripts ${CMAKE_BINARY_DIR}/packaging/debian)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/postinst.in ${_maintainer_scripts}/postinst
   @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

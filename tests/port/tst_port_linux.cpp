@@ -3,13 +3,16 @@
 // makes one): the adapters are those the kernel has in the process's own
 // namespace, never those /sys/class/net shows.
 #include "adapter_check.h"
+#include "port/platform.h"
 
 #include "sim_process.h"
 
 #include <soem/soem.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QProcess>
 #include <QtTest>
 
 #include <memory>
@@ -38,6 +41,7 @@ private slots:
     void loopbackIsNotEthernet();
     void adapterListIsTheOwnNamespaces();
     void busComesUpOnOwnAdapter();
+    void adapterDownIsAFailure();
 
 private:
     QString masterIf_;
@@ -106,6 +110,31 @@ void TestPortLinux::busComesUpOnOwnAdapter()
     QCOMPARE(ecx_config_init(ctx.get()), 1);
     QVERIFY(ctx->slavelist[1].state != 0);
     ecx_close(ctx.get());
+}
+
+// An adapter that is down cannot be opened; one taken down while open fails
+// the receive at once instead of timing out.
+void TestPortLinux::adapterDownIsAFailure()
+{
+    const QByteArray name = masterIf_.toLocal8Bit();
+    auto setLink = [&](const char *state) { return QProcess::execute("ip", {"link", "set", masterIf_, state}) == 0; };
+    std::string why;
+    QVERIFY(setLink("down"));
+    std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(name.constData(), &why));
+    QVERIFY(setLink("up"));
+    QVERIFY(!port);
+    QCOMPARE(QString::fromStdString(why), QStringLiteral("the adapter is down"));
+
+    port.reset(ethercat::openAdapter(name.constData(), &why));
+    QVERIFY2(port, why.c_str());
+    QVERIFY(setLink("down"));
+    uint8_t frame[64];
+    QElapsedTimer waited;
+    waited.start();
+    const int got = port->receive(frame, sizeof frame, 2000000);
+    QVERIFY(setLink("up"));
+    QCOMPARE(got, -1);
+    QVERIFY2(waited.elapsed() < 1000, qPrintable(QString::number(waited.elapsed())));
 }
 
 QTEST_GUILESS_MAIN(TestPortLinux)

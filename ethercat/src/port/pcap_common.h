@@ -1,5 +1,5 @@
-// What the Linux port (libpcap) and the Windows port (Npcap) do alike with
-// the pcap interface, whose types both declare the same way.
+// What the Windows port does with the pcap interface (Npcap's wpcap.dll):
+// the adapter list's filter and the receive loop.
 #ifndef ETHERCAT_PORT_PCAP_COMMON_H
 #define ETHERCAT_PORT_PCAP_COMMON_H
 

@@ -1,7 +1,7 @@
 // What the master asks of the operating system besides the clock (clock.h):
 // the adapter list, what kind an adapter is, and a frame transport over one.
-// port/linux/ implements it with libpcap and the kernel's interface ioctls,
-// port/windows/ with Npcap's wpcap.dll; CMake builds one of the two.
+// port/linux/ implements it with AF_PACKET sockets and the kernel's interface
+// ioctls, port/windows/ with Npcap's wpcap.dll; CMake builds one of the two.
 #ifndef ETHERCAT_PORT_PLATFORM_H
 #define ETHERCAT_PORT_PLATFORM_H
 
