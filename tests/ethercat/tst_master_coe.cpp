@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "coe.h"
+#include "engine.h"
 #include "pdo_sizes.h"
 
 namespace {
@@ -35,6 +36,8 @@ struct CoeSlave {
     }
     ~CoeSlave() { ecx_close(ctx.get()); }
     ec_slavet &slave() { return ctx->slavelist[1]; }
+    ethercat::SlaveBook &book() { return ethercat::bookOf(ctx.get(), 1); }
+    bool sizesFromCoe() { return book().inputsFrom == ethercat::SizeSource::CoE; }
     void findSizes() { ethercat::findPdoSizes(ctx.get(), 1); }
 
     FakeMailbox mbx;
@@ -102,7 +105,7 @@ void TestMasterCoe::replyStyles()
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().Ibytes, 5u);
     QCOMPARE(s.slave().Obytes, 0u);
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QCOMPARE(s.mbx.completeAccessRequests > 0, completeAccess);
 }
 
@@ -114,7 +117,7 @@ void TestMasterCoe::completeAccessRefusedFallsBackToSubindexes()
     s.mbx.completeAccess = false;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QCOMPARE(s.mbx.completeAccessRequests, 1);
 }
 
@@ -140,7 +143,7 @@ void TestMasterCoe::segmentedReplyCutToDeclaredSize()
     s.mbx.sloppyLastSegment = true;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // A reply from an earlier master's session waits in the read mailbox: it is
@@ -162,7 +165,7 @@ void TestMasterCoe::replyForAnotherObjectIsDropped()
     s.mbx.foreignBeforeRequest = 2; // before the reply to 0x1C13:00
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.4 mailbox header: the counter tells a repeated message from a new
@@ -185,7 +188,7 @@ void TestMasterCoe::slowReplyAfterOneSecond()
     s.mbx.firstReplyDelayUs = 1200000;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.4 mailbox repeat: a read of the read mailbox whose frame got lost.
@@ -218,7 +221,7 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
     QCOMPARE(s.mbx.repeats, repeats);
     QCOMPARE(s.mbx.emergencies, nextMessageAtOnce ? 1 : 0); // read after the repeated reply, and dropped
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
@@ -227,13 +230,13 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
 void TestMasterCoe::fallbackSaysWhy()
 {
     CoeSlave s(kSdo, 128, false);
-    s.slave().sii_ibits = 40;
-    s.slave().sii_pdo_in = 1;
+    s.book().siiIbits = 40;
+    s.book().siiPdoIn = true;
     testsupport::StderrCapture err;
     s.findSizes();
     const QString text = QString::fromStdString(err.text());
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(0));
+    QVERIFY(!s.sizesFromCoe());
     QCOMPARE(text.count('\n'), 1);
     QVERIFY2(text.startsWith("ecx_config_map_group: slave 1: inputs from the SII PDO categories (SDO 0x1C12:00 aborted "
                              "with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000)"),
@@ -269,9 +272,9 @@ void TestMasterCoe::unmatchedRepliesStillFallBackToSubindexes()
     s.mbx.caAbortWithoutObject = true;
     s.findSizes();
     QCOMPARE(s.mbx.completeAccessRequests, 1);
-    QCOMPARE(s.slave().ca_refused, uint8_t(1));
+    QVERIFY(s.book().caRefused);
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.6 upload response 0x40: normal transfer, size not indicated. The
@@ -283,7 +286,7 @@ void TestMasterCoe::uploadWithoutIndicatedSize()
     s.mbx.sizeNotIndicated = true;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     std::vector<uint8_t> data;
     ethercat::SdoError err;
     QVERIFY2(ethercat::sdoUpload(s.ctx.get(), 1, 0x1A00, 2, false, data, &err), err.text.c_str());
@@ -300,7 +303,7 @@ void TestMasterCoe::slaveWithAFixedCounter()
     t.start();
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
@@ -322,16 +325,16 @@ void TestMasterCoe::assignmentObjectFollowsTheSyncManager()
     s.mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
     s.mbx.setList(0x1C00, {1, 2, 4}, 1);
     ec_slavet &sl = s.slave();
-    sl.sm_count = siiTypes ? 3 : 0;
-    sl.sm[2].type = siiTypes ? 4 : 0; // inputs
-    sl.sm[3].type = 0;
+    s.book().smCount = siiTypes ? 3 : 0;
+    sl.SMtype[2] = siiTypes ? 4 : 0; // inputs
+    sl.SMtype[3] = 0;
     s.findSizes();
     QCOMPARE(sl.Ibits, uint16_t(40));
     QCOMPARE(sl.Obits, uint16_t(0));
-    QCOMPARE(sl.pdo_from_coe, uint8_t(1));
-    QCOMPARE(int(sl.sm[2].type), 4);
-    QCOMPARE(ethercat::processDataSm(sl, false), 2);
-    QCOMPARE(ethercat::processDataSm(sl, true), -1);
+    QVERIFY(s.sizesFromCoe());
+    QCOMPARE(int(sl.SMtype[2]), 4);
+    QCOMPARE(ethercat::processDataSm(sl, s.book().smCount, false), 2);
+    QCOMPARE(ethercat::processDataSm(sl, s.book().smCount, true), -1);
 }
 
 QTEST_APPLESS_MAIN(TestMasterCoe)
