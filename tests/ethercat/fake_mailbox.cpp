@@ -183,8 +183,8 @@ void FakeMailbox::onRequest(const uint8_t *area, size_t len)
     ecwire::SdoRequest r;
     uint16_t mailboxError = 0;
     ++requests;
-    if (!ecwire::decodeSdoRequest(area, len, r, &mailboxError)) {
-        post(ecwire::encodeMailboxError(mailboxError, nextCounter()));
+    if (!ecwire::decodeSdoRequest(area, len, r, &mailboxError) || mailboxErrorReply) {
+        post(ecwire::encodeMailboxError(mailboxError ? mailboxError : mailboxErrorReply, nextCounter()));
         return;
     }
     if (requests == repeatBeforeRequest && !lastRead_.empty())

@@ -1,7 +1,7 @@
 // PDO sizes over CoE against scripted mailboxes (FakeMailbox): complete
 // access refused or not announced, expedited, normal and segmented replies,
 // slow replies, replies that are not ours, a reply frame lost on the way back.
-#include "fake_mailbox.h"
+#include "coe_slave.h"
 #include "stderr_capture.h"
 
 #include <soem/soem.h>
@@ -13,36 +13,10 @@
 #include <memory>
 
 #include "coe.h"
-#include "engine.h"
-#include "pdo_sizes.h"
 
 namespace {
 
 constexpr uint8_t kSdo = 0x01, kSdoInfo = 0x02, kPdoAssign = 0x04, kCompleteAccess = 0x20;
-
-// A slave with one 8-bit and one 32-bit input entry in PDO 0x1A00 (SyncManager 3)
-// and no outputs, behind a scripted mailbox.
-struct CoeSlave {
-    explicit CoeSlave(uint8_t coeDetails, uint16_t readSize = 128, bool objects = true)
-        : mbx(128, readSize), ctx(new ecx_contextt)
-    {
-        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
-        if (objects) {
-            mbx.setList(0x1C12, {}, 2);
-            mbx.setList(0x1C13, {0x1A00}, 2);
-            mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
-        }
-        mbx.attach(ctx.get(), coeDetails);
-    }
-    ~CoeSlave() { ecx_close(ctx.get()); }
-    ec_slavet &slave() { return ctx->slavelist[1]; }
-    ethercat::SlaveBook &book() { return ethercat::bookOf(ctx.get(), 1); }
-    bool sizesFromCoe() { return book().inputsFrom == ethercat::SizeSource::CoE; }
-    void findSizes() { ethercat::findPdoSizes(ctx.get(), 1); }
-
-    FakeMailbox mbx;
-    std::unique_ptr<ecx_contextt> ctx;
-};
 
 std::vector<uint8_t> expedited(uint16_t index, uint8_t subindex, uint8_t value, uint8_t counter)
 {
@@ -241,6 +215,13 @@ void TestMasterCoe::fallbackSaysWhy()
     QVERIFY2(text.startsWith("ecx_config_map_group: slave 1: inputs from the SII PDO categories (SDO 0x1C12:00 aborted "
                              "with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000)"),
              qPrintable(text));
+    // The same for a caller: the line, the source and the reason.
+    const ethercat::Diagnostics d = ethercat::diagnostics(s.ctx.get());
+    QCOMPARE(d.reasons.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(d.reasons[0] + "\n"), text);
+    QCOMPARE(d.slaves.at(1).inputsFrom, ethercat::SizeSource::SiiPdo);
+    QCOMPARE(d.slaves.at(1).sizesFallback,
+             std::string("SDO 0x1C12:00 aborted with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000"));
 }
 
 // A mailbox that keeps filling with emergencies: the upload still ends

@@ -32,6 +32,9 @@ void TestMasterKinds::reachesOpWithDescribedSizes()
     checkSlaveSizes(m.c(), sizes, &total);
     if (QTest::currentTestFailed())
         return;
+    checkSoemFields(m.c(), bus);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(size, int(total.bytes));
     if (total.bytes <= 1486) { // one frame: every slave adds its share once
         const int perOutput = m.c()->grouplist[0].blockLRW ? 1 : 2;
