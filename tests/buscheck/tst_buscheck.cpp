@@ -76,6 +76,13 @@ void runBothReports(const QStringList &args, const QString &reason, Run *text, R
     QVERIFY2(all.contains(reason), qPrintable(reason + " not in:\n" + json->out));
 }
 
+// An interface's operational state as this namespace's kernel has it.
+QString operState(const QString &iface)
+{
+    QFile f("/sys/class/net/" + iface + "/operstate");
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()).trimmed() : QString();
+}
+
 // Each slave's AL state as the simulator holds it ("INIT", "SAFE-OP+ERR", ...).
 QStringList simStates(SimProcess &sim)
 {
@@ -200,8 +207,12 @@ void TestBusCheck::adapterListFollowsTheKernel()
     QVERIFY(r.out.contains("raw EtherCAT frames: yes (root)"));
 
     QCOMPARE(QProcess::execute("ip", {"link", "set", "ecs0", "down"}), 0);
+    // The kernel tells the peer's loss of carrier a moment later (its link
+    // watch runs deferred): the check runs once ecm0's state shows it.
+    QTRY_COMPARE_WITH_TIMEOUT(operState("ecm0"), QString("lowerlayerdown"), 5000);
     r = runCheck({"--json"});
     QCOMPARE(QProcess::execute("ip", {"link", "set", "ecs0", "up"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(operState("ecm0"), QString("up"), 5000);
     QCOMPARE(r.exitCode, 0);
     const QJsonObject j = r.json;
     const QJsonArray list = j["adapters"].toArray();
