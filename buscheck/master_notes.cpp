@@ -25,11 +25,21 @@ MasterNotes masterNotes(const ecx_contextt &bus)
     return n;
 }
 
+QString adapterListFailure()
+{
+    return QString::fromStdString(ethercat::adapterListFailure());
+}
+
 #else
 
 MasterNotes masterNotes(const ecx_contextt &)
 {
     return MasterNotes();
+}
+
+QString adapterListFailure()
+{
+    return QString();
 }
 
 #endif

@@ -28,4 +28,8 @@ struct MasterNotes {
 
 MasterNotes masterNotes(const ecx_contextt &bus);
 
+// Why the master's last adapter list came back empty, when it says; empty
+// otherwise (and with a master that tells nothing beyond SOEM's interface).
+QString adapterListFailure();
+
 } // namespace buscheck

@@ -154,8 +154,12 @@ Verdict fromReadings(const BusReport &r)
 
 } // namespace
 
-Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access)
+Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access, const QString &listFailure)
 {
+    if (adapterCount == 0 && !listFailure.isEmpty())
+        return failure(1, QStringLiteral("the adapters could not be listed (the master says: %1)").arg(listFailure),
+                       QStringLiteral("check that this machine's network interfaces can be read (ip link lists "
+                                      "them), then run this again"));
     if (adapterCount == 0)
         return failure(1, QStringLiteral("no Ethernet adapter found"),
                        QStringLiteral("plug in the adapter that leads to the bus (a USB adapter: check "

@@ -120,6 +120,27 @@ void report(const ecx_contextt *context, const std::string &line)
         stateOf(context).reasons.push_back(line);
 }
 
+namespace {
+
+std::mutex adapterListMutex;
+std::string adapterListLine; // the last ec_find_adapters' failure
+
+} // namespace
+
+void reportAdapterList(const std::string &line)
+{
+    if (!line.empty())
+        std::fprintf(stderr, "%s\n", line.c_str());
+    std::lock_guard<std::mutex> lock(adapterListMutex);
+    adapterListLine = line;
+}
+
+std::string adapterListFailure()
+{
+    std::lock_guard<std::mutex> lock(adapterListMutex);
+    return adapterListLine;
+}
+
 const char *sizeSourceName(SizeSource source)
 {
     switch (source) {

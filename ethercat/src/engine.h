@@ -122,6 +122,10 @@ SlaveBook &bookOf(ecx_contextt *context, int slave);
 // (ethercat::diagnostics).
 void report(const ecx_contextt *context, const std::string &line);
 
+// The same for ec_find_adapters, which has no context: the reason it could
+// not list the adapters, or an empty one when it could.
+void reportAdapterList(const std::string &line);
+
 } // namespace ethercat
 
 #endif

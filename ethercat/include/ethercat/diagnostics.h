@@ -52,6 +52,10 @@ struct Diagnostics {
 // ecx_init of the same context. Empty for a context the master never saw.
 Diagnostics diagnostics(const ecx_contextt *context);
 
+// Why the last ec_find_adapters could not list the adapters (it returned
+// none); empty when it could.
+std::string adapterListFailure();
+
 } // namespace ethercat
 
 #endif
