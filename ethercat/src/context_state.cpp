@@ -116,8 +116,15 @@ SlaveBook &bookOf(ecx_contextt *context, int slave)
 void report(const ecx_contextt *context, const std::string &line)
 {
     std::fprintf(stderr, "%s\n", line.c_str());
-    if (context)
-        stateOf(context).reasons.push_back(line);
+    if (!context)
+        return;
+    // Under the lock: diagnostics() may copy the reasons from another thread.
+    Table &t = table();
+    std::lock_guard<std::mutex> lock(t.mutex);
+    std::unique_ptr<ContextState> &s = t.states[context];
+    if (!s)
+        s = std::make_unique<ContextState>();
+    s->reasons.push_back(line);
 }
 
 namespace {
