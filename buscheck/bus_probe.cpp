@@ -1,5 +1,7 @@
 #include "bus_probe.h"
 
+#include "master_errors.h"
+#include "master_notes.h"
 #include "slave_facts.h"
 #include "stop_signals.h"
 #include "tick_loop.h"
@@ -80,6 +82,14 @@ void readFinalStates()
         ecat_check(&state, nullptr);
 }
 
+// The working counter of one exchange when every slave answers, from SOEM's
+// group fields: each slave with mapped outputs adds 2 to an LRW (1 to the
+// LWR that replaces it where a slave takes no LRW), each with inputs 1.
+int expectedWkcOf(const ec_groupt &g)
+{
+    return g.outputsWKC * (g.blockLRW ? 1 : 2) + g.inputsWKC;
+}
+
 } // namespace
 
 BusReport startReport(const QByteArray &adapter)
@@ -103,9 +113,16 @@ void probeBus(BusReport &report, StopSignals &stop, const StepShown &shown)
 
     // The slaves' states as the last connect wait or check read them.
     const ecx_contextt &bus = ecat::context();
+    const MasterNotes notes = masterNotes(bus);
     if (slavesFound(report))
-        report.slaves = slaveFacts(bus);
-    report.expectedWkc = bus.grouplist[0].expectedWKC;
+        report.slaves = slaveFacts(bus, notes);
+    // The master's own figure where it gives one: it knows how it split the
+    // image into datagrams.
+    report.expectedWkc = notes.reported ? notes.expectedWkc : expectedWkcOf(bus.grouplist[0]);
+    for (const ecat::MasterError &e : ecat::takeMasterErrors())
+        report.masterErrors.push_back(masterError(e));
+    if (notes.reported)
+        report.masterReasons = notes.reasons;
 }
 
 } // namespace buscheck

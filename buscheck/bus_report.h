@@ -31,16 +31,31 @@ struct SlaveFacts {
     uint32_t revision = 0;
     uint32_t serial = 0;
     QString name;
-    std::optional<uint8_t> escType;      // unknown with a master that does not keep it
     bool dc = false;
     uint16_t mailboxProtocols = 0;       // SII bits: AoE, EoE, CoE, FoE, SoE, VoE
-    std::optional<uint8_t> coeDetails;   // SII general category bits
+    uint8_t coeDetails = 0;              // SII general category bits
     uint32_t outputBytes = 0;
     uint32_t inputBytes = 0;
     bool qualifiesAsSensor = false;      // the link's rule for slave 1 (ecat::qualifiesAsSensor)
+    // Beyond SOEM's interface: unknown with a master that does not report them.
+    std::optional<uint8_t> escType;
     std::optional<bool> mappingFromCoe;  // false: from the SII
+    std::optional<QString> outputsFrom;  // where the sizes came from ("CoE", "SII PDO categories", ...)
+    std::optional<QString> inputsFrom;
+    std::optional<QString> sizesFallback; // why the CoE objects did not give them; empty when they did
     uint16_t state = 0;                  // AL status as last read (0: no answer)
     uint16_t alStatusCode = 0;
+};
+
+// One entry of the master's error list.
+struct MasterError {
+    int slave = 0;
+    QString type;              // "SDO abort", "emergency", "mailbox error", "packet error", ...
+    std::optional<uint16_t> index;  // the CoE object, for SDO aborts and packet errors
+    std::optional<uint8_t> subindex;
+    uint32_t code = 0;         // abort code, emergency error code, mailbox error detail
+    QString meaning;           // the code in words, where the standard gives them
+    QString text;              // the master's own words
 };
 
 struct ReadingRecord {
@@ -60,6 +75,8 @@ struct BusReport {
     bool connected = false;  // the connect returned 1
     int expectedWkc = 0;     // of one process-data exchange, as the master computed it
     std::vector<SlaveFacts> slaves;
+    std::vector<MasterError> masterErrors;   // the master's error list, oldest first
+    std::optional<QStringList> masterReasons; // what the master printed; none: it reports nothing
     std::vector<ReadingRecord> readings;
     int interruptedBy = 0;   // a stop signal that cut the check short
     bool broughtDown = false;

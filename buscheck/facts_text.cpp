@@ -89,6 +89,18 @@ QString hexText(uint32_t value, int digits)
     return QString::fromStdString(ecwire::hex(value, digits));
 }
 
+QString notReported()
+{
+    return QStringLiteral("not reported by this master");
+}
+
+std::optional<QString> mappingFrom(const SlaveFacts &slave)
+{
+    if (!slave.mappingFromCoe)
+        return std::nullopt;
+    return *slave.mappingFromCoe ? QStringLiteral("CoE") : QStringLiteral("SII");
+}
+
 QString stepTitle(ecat::ConnectStep step)
 {
     using ecat::ConnectStep;

@@ -19,6 +19,11 @@ QStringList coeDetailNames(uint8_t bits);
 QString flagsText(const ReadingRecord &r);
 // "0x0000ABCD" for (0xABCD, 8)
 QString hexText(uint32_t value, int digits);
+// What the report shows for a fact the master does not report.
+QString notReported();
+// "CoE" when the CoE objects gave a size of either direction, else "SII";
+// none when the master does not say.
+std::optional<QString> mappingFrom(const SlaveFacts &slave);
 
 // What a step of the connect does and what its result means.
 QString stepTitle(ecat::ConnectStep step);

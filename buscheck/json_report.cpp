@@ -10,15 +10,20 @@
 #include <QJsonArray>
 
 #include <cmath>
+#include <type_traits>
 
 namespace buscheck {
 
 namespace {
 
+// A fact the master may not report: null when it does not.
 template <typename T>
 QJsonValue orNull(const std::optional<T> &v)
 {
-    return v ? QJsonValue(double(*v)) : QJsonValue(QJsonValue::Null);
+    if constexpr (std::is_arithmetic_v<T>)
+        return v ? QJsonValue(double(*v)) : QJsonValue(QJsonValue::Null);
+    else
+        return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
 }
 
 QJsonObject linkJson(const AdapterLink &link)
@@ -70,12 +75,23 @@ QJsonObject slaveJson(const SlaveFacts &s)
                   {"stateText", stateText(s.state)},
                   {"alStatusCode", s.alStatusCode},
                   {"alStatusText", QString::fromUtf8(ecwire::al::statusCodeText(s.alStatusCode))}};
-    o["coeDetails"] = s.coeDetails ? QJsonValue(QJsonArray::fromStringList(coeDetailNames(*s.coeDetails)))
-                                   : QJsonValue(QJsonValue::Null);
-    if (s.mappingFromCoe)
-        o["mappingFrom"] = *s.mappingFromCoe ? QStringLiteral("CoE") : QStringLiteral("SII");
+    o["coeDetails"] = QJsonArray::fromStringList(coeDetailNames(s.coeDetails));
+    o["mappingFrom"] = orNull(mappingFrom(s));
+    o["outputsFrom"] = orNull(s.outputsFrom);
+    o["inputsFrom"] = orNull(s.inputsFrom);
+    if (s.sizesFallback)
+        o["sizesFallback"] = s.sizesFallback->isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(*s.sizesFallback);
     else
-        o["mappingFrom"] = QJsonValue(QJsonValue::Null);
+        o["sizesFallback"] = QJsonValue(QJsonValue::Null);
+    return o;
+}
+
+QJsonObject masterErrorJson(const MasterError &e)
+{
+    QJsonObject o{{"slave", e.slave}, {"type", e.type}, {"code", double(e.code)}, {"text", e.text}};
+    o["index"] = orNull(e.index);
+    o["subindex"] = orNull(e.subindex);
+    o["meaning"] = e.meaning.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(e.meaning);
     return o;
 }
 
@@ -115,6 +131,9 @@ QJsonObject busReportJson(const BusReport &r, const Verdict &verdict)
     QJsonArray readings;
     for (const ReadingRecord &x : r.readings)
         readings.append(readingJson(x));
+    QJsonArray errors;
+    for (const MasterError &e : r.masterErrors)
+        errors.append(masterErrorJson(e));
 
     QJsonObject o{{"adapter", QString::fromUtf8(r.adapter)},
                   {"link", linkJson(r.link)},
@@ -124,6 +143,7 @@ QJsonObject busReportJson(const BusReport &r, const Verdict &verdict)
                   {"slaves", slaves},
                   {"expectedWkc", r.expectedWkc},
                   {"readings", readings},
+                  {"masterErrors", errors},
                   {"broughtDown", r.broughtDown},
                   {"verdict", verdictJson(verdict)}};
     if (!r.slaves.empty())
@@ -131,6 +151,9 @@ QJsonObject busReportJson(const BusReport &r, const Verdict &verdict)
                                   {"qualifies", r.slaves.front().qualifiesAsSensor},
                                   {"inputBytes", double(r.slaves.front().inputBytes)},
                                   {"inputBytesNeeded", int(ecwire::sensor::ImageSize)}};
+    // What the master printed; null when it tells nothing beyond SOEM's interface.
+    o["masterMessages"] = r.masterReasons ? QJsonValue(QJsonArray::fromStringList(*r.masterReasons))
+                                          : QJsonValue(QJsonValue::Null);
     if (r.interruptedBy)
         o["interruptedBy"] = QString::fromLatin1(StopSignals::name(r.interruptedBy));
     return o;

@@ -5,6 +5,7 @@
 #include "adapter_list.h"
 #include "bus_probe.h"
 #include "json_report.h"
+#include "master_notes.h"
 #include "options.h"
 #include "stop_signals.h"
 #include "text_report.h"
@@ -43,7 +44,7 @@ int listAdapters(const Options &options, QTextStream &out)
 {
     const std::vector<AdapterEntry> adapters = buscheck::listAdapters();
     const RawAccess access = rawAccess();
-    const Verdict verdict = judgeAdapterList(adapters.size(), access);
+    const Verdict verdict = judgeAdapterList(adapters.size(), access, adapterListFailure());
     if (options.json) {
         printJson(adapterListJson(adapters, access, verdict));
         printNextOnStderr(verdict);

@@ -28,19 +28,11 @@ QString accessText(const RawAccess &access)
     return access.allowed ? QStringLiteral("yes (%1)").arg(access.how) : QStringLiteral("no");
 }
 
-template <typename T>
-QString orUnknown(const std::optional<T> &v, QString (*show)(T))
-{
-    return v ? show(*v) : QStringLiteral("unknown");
-}
-
-QString escTypeText(uint8_t t) { return hexText(t, 2); }
 QString coeText(uint8_t bits)
 {
     const QStringList names = coeDetailNames(bits);
     return names.isEmpty() ? QStringLiteral("none") : names.join(QStringLiteral(", "));
 }
-QString mappingText(bool fromCoe) { return fromCoe ? QStringLiteral("CoE") : QStringLiteral("SII"); }
 
 void printSlave(QTextStream &out, const SlaveFacts &s)
 {
@@ -52,14 +44,17 @@ void printSlave(QTextStream &out, const SlaveFacts &s)
     out << "    revision            " << hexText(s.revision, 8) << "\n";
     out << "    serial              " << hexText(s.serial, 8) << "\n";
     out << "    name                " << (s.name.isEmpty() ? QStringLiteral("(none)") : s.name) << "\n";
-    out << "    ESC type            " << orUnknown(s.escType, escTypeText) << "\n";
+    out << "    ESC type            " << (s.escType ? hexText(*s.escType, 2) : notReported()) << "\n";
     out << "    distributed clocks  " << yesNo(s.dc) << "\n";
     out << "    mailbox protocols   " << (protocols.isEmpty() ? QStringLiteral("none") : protocols.join(QStringLiteral(", ")))
         << "\n";
-    out << "    CoE details         " << orUnknown(s.coeDetails, coeText) << "\n";
+    out << "    CoE details         " << coeText(s.coeDetails) << "\n";
     out << "    output bytes        " << s.outputBytes << "\n";
     out << "    input bytes         " << s.inputBytes << "\n";
-    out << "    mapping from        " << orUnknown(s.mappingFromCoe, mappingText) << "\n";
+    const std::optional<QString> mapping = mappingFrom(s);
+    out << "    mapping from        " << mapping.value_or(notReported()) << "\n";
+    if (s.sizesFallback && !s.sizesFallback->isEmpty())
+        out << "    CoE not used        " << *s.sizesFallback << "\n";
     out << "    state               " << stateText(s.state);
     if (s.state != ecwire::al::Op)
         out << ", short of OP: " << alStatusText(s.alStatusCode);
@@ -108,6 +103,20 @@ void printReadings(QTextStream &out, const BusReport &r)
     }
 }
 
+void printMasterRecords(QTextStream &out, const BusReport &r)
+{
+    if (!r.masterErrors.empty()) {
+        out << "\nThe master's error list (" << r.masterErrors.size() << "):\n";
+        for (const MasterError &e : r.masterErrors)
+            out << "  " << e.text << "\n";
+    }
+    if (r.masterReasons && !r.masterReasons->isEmpty()) {
+        out << "\nThe master's messages (" << r.masterReasons->size() << "):\n";
+        for (const QString &line : *r.masterReasons)
+            out << "  " << line << "\n";
+    }
+}
+
 } // namespace
 
 void printAdapterList(QTextStream &out, const std::vector<AdapterEntry> &adapters, const RawAccess &access)
@@ -146,13 +155,14 @@ void printStep(QTextStream &out, const StepRecord &s)
 
 void printBusDetails(QTextStream &out, const BusReport &r)
 {
-    if (r.slaves.empty())
-        return;
-    out << "\nSlaves (" << r.slaves.size() << "):\n";
-    for (const SlaveFacts &s : r.slaves)
-        printSlave(out, s);
-    printSensor(out, r);
-    printReadings(out, r);
+    if (!r.slaves.empty()) {
+        out << "\nSlaves (" << r.slaves.size() << "):\n";
+        for (const SlaveFacts &s : r.slaves)
+            printSlave(out, s);
+        printSensor(out, r);
+        printReadings(out, r);
+    }
+    printMasterRecords(out, r);
     out.flush();
 }
 

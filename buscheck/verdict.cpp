@@ -30,6 +30,16 @@ Verdict failure(int status, const QString &summary, const QString &next)
     return v;
 }
 
+// The master's last word on why, or that it gives none.
+QString masterSays(const BusReport &r)
+{
+    if (!r.masterReasons)
+        return QStringLiteral("this master gives no reason");
+    if (r.masterReasons->isEmpty())
+        return QStringLiteral("the master gave no reason");
+    return QStringLiteral("the master says: ") + r.masterReasons->last();
+}
+
 Verdict openFailed(const BusReport &r)
 {
     const QString name = adapterName(r);
@@ -44,8 +54,7 @@ Verdict openFailed(const BusReport &r)
     if (!r.link.up)
         return failure(1, QStringLiteral("%1 could not be opened for EtherCAT frames; it is down").arg(name),
                        QStringLiteral("bring it up (sudo ip link set %1 up), then run the check again").arg(name));
-    return failure(1, QStringLiteral("%1 could not be opened for EtherCAT frames (the master's message "
-                                     "above says why)").arg(name),
+    return failure(1, QStringLiteral("%1 could not be opened for EtherCAT frames (%2)").arg(name, masterSays(r)),
                    QStringLiteral("pick an Ethernet adapter from the list that pressure-bus-check prints "
                                   "without arguments"));
 }
@@ -145,8 +154,12 @@ Verdict fromReadings(const BusReport &r)
 
 } // namespace
 
-Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access)
+Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access, const QString &listFailure)
 {
+    if (adapterCount == 0 && !listFailure.isEmpty())
+        return failure(1, QStringLiteral("the adapters could not be listed (the master says: %1)").arg(listFailure),
+                       QStringLiteral("check that this machine's network interfaces can be read (ip link lists "
+                                      "them), then run this again"));
     if (adapterCount == 0)
         return failure(1, QStringLiteral("no Ethernet adapter found"),
                        QStringLiteral("plug in the adapter that leads to the bus (a USB adapter: check "

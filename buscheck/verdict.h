@@ -12,6 +12,7 @@ Verdict judge(const BusReport &report);
 
 // For the adapter list: 1 when there is none, 3 when this process may not
 // open adapters for raw frames, else 0.
-Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access);
+// `listFailure`: why the master could not list the adapters, when it says.
+Verdict judgeAdapterList(size_t adapterCount, const RawAccess &access, const QString &listFailure);
 
 } // namespace buscheck

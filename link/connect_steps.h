@@ -5,6 +5,9 @@
 
 #include <soem/soem.h>
 
+#include <string>
+#include <vector>
+
 namespace ecat {
 
 // What a connect waits for, in microseconds, and the process-data image it
@@ -49,5 +52,17 @@ int connectWatched(const char *ifname, ConnectObserver *observer);
 // The link's master context: the slaves as the master last read them (their
 // states as of the last connect wait or ecat_check). Read-only, for reports.
 const ecx_contextt &context();
+
+// One entry of the master's error list (an SDO abort, an emergency, a
+// mailbox or packet error) and the master's own words for it.
+struct MasterError {
+    ec_errort entry;
+    std::string text; // ecx_err2string, without its line end
+};
+
+// Takes every entry off the error list of the link's context (ecx_poperror),
+// oldest first. The list keeps what the last connect and exchanges recorded
+// until the next connect.
+std::vector<MasterError> takeMasterErrors();
 
 } // namespace ecat

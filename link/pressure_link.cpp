@@ -155,6 +155,19 @@ const ecx_contextt &ecat::context()
     return ecat_ctx;
 }
 
+std::vector<ecat::MasterError> ecat::takeMasterErrors()
+{
+    std::vector<MasterError> out;
+    ec_errort e;
+    while (ecx_poperror(&ecat_ctx, &e)) {
+        std::string text = ecx_err2string(e);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        out.push_back({e, text});
+    }
+    return out;
+}
+
 extern "C" int ecat_read(float *pressure, int *valid, int *over, int *under)
 {
     ecx_send_processdata(&ecat_ctx);

@@ -1,4 +1,4 @@
-// Figures of the bundled master over a veth pair, each as a ratio against
+// Figures of our master (ethercat/) over a veth pair, each as a ratio against
 // a bare frame round trip measured in the same run:
 //   one process-data exchange (send + receive), median and 99th percentile;
 //   one ecx_readstate with every slave agreeing;

@@ -1,6 +1,7 @@
 #include "coe.h"
 
 #include "clock.h"
+#include "error_list.h"
 #include "mailbox.h"
 #include "report.h"
 
@@ -66,12 +67,14 @@ std::string otherMessage(const ecwire::SdoReply &r)
     return "CoE service " + std::to_string(r.coeService);
 }
 
-// Sends `request` (its counter taken from the slave entry) and waits for the
-// reply `x` describes; messages that are not it are read and dropped until
-// the deadline.
-bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request, const Expected &x,
+// Sends `request` (its counter taken from the slave entry) to slave number
+// `slave` and waits for the reply `x` describes; messages that are not it are
+// read and dropped until the deadline, an emergency among them recorded in
+// the error list.
+bool transact(ecx_contextt *c, uint16_t slave, const std::vector<uint8_t> &request, const Expected &x,
               ecwire::SdoReply &reply, SdoError *err)
 {
+    const ec_slavet &s = c->slavelist[slave];
     const std::string what = objectText(x.index, x.subindex);
     const int64_t deadline = nowUs() + kSdoTimeoutUs;
     std::string why;
@@ -87,7 +90,7 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
     int others = 0;
     std::string lastOther;
     for (;;) {
-        switch (mbxReceive(c, s, buf, deadline, &why)) {
+        switch (mbxReceive(c, slave, buf, deadline, &why)) {
         case MbxResult::Ok:
             break;
         case MbxResult::Timeout: {
@@ -95,6 +98,7 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
             if (others == 0)
                 return fail(err, SdoError::NoReply, waited);
             // The mailbox answers, just not with our reply.
+            recordPacketError(c, slave, x.index, x.subindex, kUnexpectedReply);
             return fail(err, SdoError::Unmatched,
                         waited + " (" + std::to_string(others) + " other mailbox message" + (others == 1 ? "" : "s")
                             + " read and dropped, the last: " + lastOther + ")");
@@ -106,22 +110,37 @@ bool transact(ecx_contextt *c, ec_slavet &s, const std::vector<uint8_t> &request
             return true;
         // Another protocol, an emergency, a reply to something else, or
         // malformed: dropped. mbxReceive watches the deadline.
+        ecwire::Emergency emergency;
+        if (ecwire::decodeEmergency(buf.data(), buf.size(), emergency))
+            recordEmergency(c, slave, emergency);
         ++others;
         lastOther = otherMessage(reply);
     }
 }
 
-bool checkReply(const ecwire::SdoReply &r, const Expected &x, SdoError *err)
+// An abort or a mailbox error reply fails the upload; both are recorded in
+// the error list.
+bool checkReply(ecx_contextt *c, uint16_t slave, const ecwire::SdoReply &r, const Expected &x, SdoError *err)
 {
     if (r.kind == ecwire::SdoReply::Abort) {
+        recordSdoAbort(c, slave, x.index, x.subindex, r.abortCode);
         err->abortCode = r.abortCode;
         return fail(err, SdoError::Aborted,
                     objectText(x.index, x.subindex) + " aborted with code " + hex(r.abortCode, 8));
     }
-    if (r.kind == ecwire::SdoReply::MailboxError)
+    if (r.kind == ecwire::SdoReply::MailboxError) {
+        recordMailboxError(c, slave, r.mailboxError);
         return fail(err, SdoError::Other,
                     "mailbox error " + hex(r.mailboxError, 4) + " for " + objectText(x.index, x.subindex));
+    }
     return true;
+}
+
+// A transfer that came back unusable: recorded as a packet error.
+bool unusable(ecx_contextt *c, uint16_t slave, const Expected &x, PacketError code, SdoError *err, std::string text)
+{
+    recordPacketError(c, slave, x.index, x.subindex, code);
+    return fail(err, SdoError::Other, objectText(x.index, x.subindex) + text);
 }
 
 } // namespace
@@ -137,14 +156,14 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     if (!sdoMailbox(s))
         return fail(err, SdoError::Other, "slave has no usable mailbox");
     // A reply may still wait from an earlier master: it is not ours.
-    mbxDrain(c, s);
+    mbxDrain(c, slave);
     Expected x;
     x.index = index;
     x.subindex = subindex;
     s.mbx_cnt = ecwire::mbx::nextCounter(s.mbx_cnt);
     ecwire::SdoReply r;
-    if (!transact(c, s, ecwire::encodeSdoUploadRequest(index, subindex, completeAccess, s.mbx_cnt), x, r, err)
-        || !checkReply(r, x, err))
+    if (!transact(c, slave, ecwire::encodeSdoUploadRequest(index, subindex, completeAccess, s.mbx_cnt), x, r, err)
+        || !checkReply(c, slave, r, x, err))
         return false;
     data = std::move(r.data);
     if (r.kind == ecwire::SdoReply::Expedited)
@@ -154,18 +173,18 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     const bool sized = r.sizeIndicated;
     const uint32_t size = sized ? r.completeSize : kMaxObjectSize;
     if (size > kMaxObjectSize)
-        return fail(err, SdoError::Other, objectText(index, subindex) + " declares " + std::to_string(size) + " bytes");
+        return unusable(c, slave, x, kDataDoesNotFit, err, " declares " + std::to_string(size) + " bytes");
     x.segment = true;
     bool toggle = false;
     bool last = false;
     for (int n = 0; n < kMaxSegments && data.size() < size; ++n) {
         s.mbx_cnt = ecwire::mbx::nextCounter(s.mbx_cnt);
         ecwire::SdoReply seg;
-        if (!transact(c, s, ecwire::encodeSdoSegmentRequest(toggle, s.mbx_cnt), x, seg, err)
-            || !checkReply(seg, x, err))
+        if (!transact(c, slave, ecwire::encodeSdoSegmentRequest(toggle, s.mbx_cnt), x, seg, err)
+            || !checkReply(c, slave, seg, x, err))
             return false;
         if (seg.toggle != toggle)
-            return fail(err, SdoError::Other, objectText(index, subindex) + ": segment out of order");
+            return unusable(c, slave, x, kUnexpectedReply, err, ": segment out of order");
         data.insert(data.end(), seg.data.begin(), seg.data.end());
         last = seg.last;
         if (last)
@@ -174,15 +193,14 @@ bool sdoUpload(ecx_contextt *c, uint16_t slave, uint16_t index, uint8_t subindex
     }
     if (!sized) {
         if (!last)
-            return fail(err, SdoError::Other,
-                        objectText(index, subindex) + ": no last segment within " + std::to_string(data.size())
-                            + " bytes (size not indicated)");
+            return unusable(c, slave, x, kDataDoesNotFit, err,
+                            ": no last segment within " + std::to_string(data.size()) + " bytes (size not indicated)");
         return true;
     }
     if (data.size() < size)
-        return fail(err, SdoError::Other,
-                    objectText(index, subindex) + ": transfer ended after " + std::to_string(data.size()) + " of "
-                        + std::to_string(size) + " bytes");
+        return unusable(c, slave, x, kUnexpectedReply, err,
+                        ": transfer ended after " + std::to_string(data.size()) + " of " + std::to_string(size)
+                            + " bytes");
     // Whatever the last segment carried beyond the declared size is padding.
     data.resize(size);
     return true;

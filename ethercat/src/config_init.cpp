@@ -1,13 +1,15 @@
 // Bus enumeration: reset, count, station addresses, SII, mailbox, PRE-OP.
 #include "sii.h"
+#include "soem_fields.h"
 #include "states.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 using namespace ethercat;
 namespace reg = ecwire::reg;
@@ -66,8 +68,12 @@ void resetBus(ecx_contextt *c)
         transfer(c, ecwire::Command::BWR, ecwire::makeAddress(0, w.ado), w.data, w.length, kConfigTimeoutUs, 1);
 }
 
-void setupMailbox(ecx_contextt *c, const ec_slavet &s)
+// The mailbox SyncManagers 0 (out) and 1 (in), as the SII's header gives
+// the areas; what the master set is kept in SM[0] and SM[1].
+void setupMailbox(ecx_contextt *c, int slave)
 {
+    ec_slavet &s = c->slavelist[slave];
+    const int entries = bookOf(c, slave).smCount;
     ecwire::SmEntry out;
     out.physicalStart = s.mbx_wo;
     out.length = s.mbx_l;
@@ -78,16 +84,21 @@ void setupMailbox(ecx_contextt *c, const ec_slavet &s)
     in.length = s.mbx_rl;
     in.control = ecwire::sm::ControlMailboxIn;
     // Prefer the control bytes the SII gives for its mailbox SyncManagers.
-    for (int i = 0; i < s.sm_count; ++i) {
-        if (s.sm[i].type == ecwire::sii::SmMailboxOut && s.sm[i].control)
-            out.control = s.sm[i].control;
-        if (s.sm[i].type == ecwire::sii::SmMailboxIn && s.sm[i].control)
-            in.control = s.sm[i].control;
+    for (int i = 0; i < entries; ++i) {
+        const uint8_t control = smEntryOf(s.SM[i]).control;
+        if (s.SMtype[i] == ecwire::sii::SmMailboxOut && control)
+            out.control = control;
+        if (s.SMtype[i] == ecwire::sii::SmMailboxIn && control)
+            in.control = control;
     }
     uint8_t b[2 * ecwire::sm::EntrySize];
     ecwire::encodeSm(b, out);
     ecwire::encodeSm(b + ecwire::sm::EntrySize, in);
     fpwr(c, s.configadr, reg::sm(0), b, sizeof b);
+    s.SM[0] = smOf(out);
+    s.SM[1] = smOf(in);
+    s.SMtype[0] = ecwire::sii::SmMailboxOut;
+    s.SMtype[1] = ecwire::sii::SmMailboxIn;
 }
 
 bool assignAddress(ecx_contextt *c, int i)
@@ -97,8 +108,8 @@ bool assignAddress(ecx_contextt *c, int i)
     ecwire::putU16(b, station);
     const int wkc = transfer(c, ecwire::Command::APWR, positionAddress(uint16_t(i - 1), reg::StationAddress), b, 2);
     if (wkc != 1) {
-        std::fprintf(stderr, "ecx_config_init: slave %d did not take its station address (working counter %d, expected 1)\n",
-                     i, wkc);
+        report(c, "ecx_config_init: slave " + std::to_string(i) + " did not take its station address (working counter "
+                      + std::to_string(wkc) + ", expected 1)");
         return false;
     }
     c->slavelist[i].configadr = station;
@@ -108,35 +119,39 @@ bool assignAddress(ecx_contextt *c, int i)
 
 // PDI control (0x0140, loaded from SII word 0): bit 8 says whether the ESC
 // emulates the device, with no processor behind it.
-void readDeviceEmulation(ecx_contextt *c, ec_slavet &s, const ecwire::SiiDevice &sii)
+void readDeviceEmulation(ecx_contextt *c, int slave, const ecwire::SiiDevice &sii)
 {
     uint8_t b[2] = {};
-    const uint16_t pdiControl = fprd(c, s.configadr, reg::PdiControl, b, 2) == 1 ? ecwire::getU16(b) : sii.pdiControl;
-    s.dev_emulation = (pdiControl & reg::PdiDeviceEmulation) ? 1 : 0;
+    const uint16_t pdiControl =
+        fprd(c, c->slavelist[slave].configadr, reg::PdiControl, b, 2) == 1 ? ecwire::getU16(b) : sii.pdiControl;
+    bookOf(c, slave).devEmulation = (pdiControl & reg::PdiDeviceEmulation) != 0;
 }
 
 bool identifySlave(ecx_contextt *c, int i)
 {
     ec_slavet &s = c->slavelist[i];
+    SlaveBook &b = bookOf(c, i);
     const uint16_t station = s.configadr;
     uint8_t id[reg::Features + 2] = {};
     if (fprd(c, station, reg::Type, id, sizeof id) == 1) {
-        s.esc_type = id[reg::Type];
-        s.esc_fmmus = id[reg::FmmusSupported];
-        s.esc_features = ecwire::getU16(id + reg::Features);
-        s.hasdc = (s.esc_features & reg::FeatureDc) ? TRUE : FALSE;
+        b.escType = id[reg::Type];
+        b.escFmmus = id[reg::FmmusSupported];
+        b.escFeatures = ecwire::getU16(id + reg::Features);
+        s.hasdc = (b.escFeatures & reg::FeatureDc) ? TRUE : FALSE;
+        s.blockLRW = (b.escFeatures & reg::FeatureNoLrw) ? 1 : 0;
     }
     ecwire::SiiDevice sii;
     std::string why;
+    const std::string who = "ecx_config_init: slave " + std::to_string(i) + ": ";
     if (!readSii(c, station, sii, &why)) {
-        std::fprintf(stderr, "ecx_config_init: slave %d: %s\n", i, why.c_str());
+        report(c, who + why);
         return false;
     }
     // A category that cannot be read is left out; the rest still counts.
     for (const std::string &skipped : sii.skipped)
-        std::fprintf(stderr, "ecx_config_init: slave %d: SII %s: left out\n", i, skipped.c_str());
-    applySii(s, sii);
-    readDeviceEmulation(c, s, sii);
+        report(c, who + "SII " + skipped + ": left out");
+    applySii(c, i, sii);
+    readDeviceEmulation(c, i, sii);
     return true;
 }
 
@@ -151,6 +166,9 @@ extern "C" int ecx_config_init(ecx_contextt *context)
         std::memset(&c->slavelist[i], 0, sizeof(ec_slavet));
     std::memset(c->grouplist, 0, sizeof c->grouplist);
     c->slavecount = 0;
+    ContextState &state = stateOf(c);
+    state.slaves.assign(1, SlaveBook{});
+    std::fill(std::begin(state.expectedWkc), std::end(state.expectedWkc), 0);
 
     resetBus(c);
     uint8_t type[2] = {};
@@ -158,11 +176,12 @@ extern "C" int ecx_config_init(ecx_contextt *context)
     if (count <= 0)
         return count == EC_NOFRAME ? EC_NOFRAME : 0;
     if (count >= EC_MAXSLAVE) {
-        std::fprintf(stderr, "ecx_config_init: %d slaves answered, at most %d are supported\n", count,
-                     EC_MAXSLAVE - 1);
+        report(c, "ecx_config_init: " + std::to_string(count) + " slaves answered, at most "
+                      + std::to_string(EC_MAXSLAVE - 1) + " are supported");
         return -1;
     }
     c->slavecount = count;
+    state.slaves.assign(size_t(count) + 1, SlaveBook{});
     for (int i = 1; i <= count; ++i) {
         if (!assignAddress(c, i)) {
             c->slavecount = 0;
@@ -181,7 +200,7 @@ extern "C" int ecx_config_init(ecx_contextt *context)
     for (int i = 1; i <= count; ++i) {
         const ec_slavet &s = c->slavelist[i];
         if (s.mbx_l > 0 && s.mbx_rl > 0)
-            setupMailbox(c, s);
+            setupMailbox(c, i);
     }
     // Every slave to PRE-OP; wait for it, since the next steps use the
     // mailbox. A slave that does not get there says why (its AL status

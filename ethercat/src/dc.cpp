@@ -18,15 +18,11 @@ struct Latched {
     uint64_t unit = 0;    // receive time of the processing unit, local clock
 };
 
-bool wideClock(const ec_slavet &s)
+Latched readLatched(ecx_contextt *c, int slave)
 {
-    return (s.esc_features & reg::FeatureDc64) != 0;
-}
-
-Latched readLatched(ecx_contextt *c, const ec_slavet &s)
-{
+    const ec_slavet &s = c->slavelist[slave];
     Latched l;
-    l.wide = wideClock(s);
+    l.wide = (bookOf(c, slave).escFeatures & reg::FeatureDc64) != 0;
     uint8_t ports[16] = {};
     uint8_t unit[8] = {};
     uint8_t dl[2] = {};
@@ -70,7 +66,7 @@ extern "C" boolean ecx_configdc(ecx_contextt *context)
         ec_slavet &s = c->slavelist[i];
         if (!s.hasdc)
             continue;
-        const Latched l = readLatched(c, s);
+        const Latched l = readLatched(c, i);
         if (!l.ok) {
             s.hasdc = FALSE;
             continue;
@@ -84,12 +80,13 @@ extern "C" boolean ecx_configdc(ecx_contextt *context)
         // Where either clock has 32 bits only those bits can agree: the
         // difference is taken modulo 2^32 (and sign-extended for a 64-bit
         // slave under a 32-bit reference).
+        int64_t offset = 0;
         if (ref.wide && l.wide)
-            s.dc_offset = int64_t(ref.unit - l.unit + uint64_t(uint32_t(s.pdelay)));
+            offset = int64_t(ref.unit - l.unit + uint64_t(uint32_t(s.pdelay)));
         else
-            s.dc_offset = int64_t(int32_t(uint32_t(ref.unit) - uint32_t(l.unit) + uint32_t(s.pdelay)));
+            offset = int64_t(int32_t(uint32_t(ref.unit) - uint32_t(l.unit) + uint32_t(s.pdelay)));
         uint8_t b[8];
-        ecwire::putU64(b, uint64_t(s.dc_offset));
+        ecwire::putU64(b, uint64_t(offset));
         fpwr(c, s.configadr, reg::DcSystemTimeOffset, b, l.wide ? 8 : 4);
         ecwire::putU32(b, uint32_t(s.pdelay));
         fpwr(c, s.configadr, reg::DcSystemTimeDelay, b, 4);

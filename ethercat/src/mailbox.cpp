@@ -57,15 +57,15 @@ uint32_t sumOf(const std::vector<uint8_t> &area)
 
 // ETG.1000.4 mailbox header counter: a slave numbers its messages 1..7; after
 // a repeat request it sends its last one again, same counter, same bytes.
-bool sameAsLastTaken(const ec_slavet &s, const std::vector<uint8_t> &area)
+bool sameAsLastTaken(const SlaveBook &b, const std::vector<uint8_t> &area)
 {
-    return counterOf(area) == s.mbx_rx_cnt && sumOf(area) == s.mbx_rx_sum;
+    return counterOf(area) == b.mbxRxCnt && sumOf(area) == b.mbxRxSum;
 }
 
-void take(ec_slavet &s, const std::vector<uint8_t> &area)
+void take(SlaveBook &b, const std::vector<uint8_t> &area)
 {
-    s.mbx_rx_cnt = counterOf(area);
-    s.mbx_rx_sum = sumOf(area);
+    b.mbxRxCnt = counterOf(area);
+    b.mbxRxSum = sumOf(area);
 }
 
 // 1 full, 0 empty, -1 no answer.
@@ -150,9 +150,11 @@ MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t
     }
 }
 
-MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+MbxResult mbxReceive(ecx_contextt *c, int slave, std::vector<uint8_t> &buf, int64_t deadlineUs,
                      std::string *why)
 {
+    const ec_slavet &s = c->slavelist[slave];
+    SlaveBook &b = bookOf(c, slave);
     int lost = 0;
     bool afterRepeat = false; // the next message read is the slave's answer to our repeat request
     PollPacer pacer;
@@ -171,10 +173,10 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
             if (wkc == 1) {
                 // What the slave repeats may be a message we did get after
                 // all (the read we took for lost had not reached it).
-                const bool duplicate = afterRepeat && sameAsLastTaken(s, buf);
+                const bool duplicate = afterRepeat && sameAsLastTaken(b, buf);
                 afterRepeat = false;
                 if (!duplicate) {
-                    take(s, buf);
+                    take(b, buf);
                     return MbxResult::Ok;
                 }
             } else if (wkc == EC_NOFRAME) {
@@ -203,7 +205,7 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
                         return MbxResult::Failed;
                     }
                     const uint8_t counter = counterOf(peeked);
-                    repeat = counter == 0 || counter != ecwire::mbx::nextCounter(s.mbx_rx_cnt);
+                    repeat = counter == 0 || counter != ecwire::mbx::nextCounter(b.mbxRxCnt);
                 }
                 if (repeat) {
                     if (!repeatRequest(c, s, deadlineUs, why))
@@ -218,15 +220,17 @@ MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, i
     }
 }
 
-void mbxDrain(ecx_contextt *c, ec_slavet &s)
+void mbxDrain(ecx_contextt *c, int slave)
 {
-    if (s.mbx_drained)
+    const ec_slavet &s = c->slavelist[slave];
+    SlaveBook &b = bookOf(c, slave);
+    if (b.mbxDrained)
         return;
-    s.mbx_drained = 1;
+    b.mbxDrained = true;
     std::vector<uint8_t> buf;
     for (int i = 0; i < kMaxDrained && readFull(c, s) == 1; ++i)
         if (readMailbox(c, s, buf, s.mbx_rl) == 1)
-            take(s, buf);
+            take(b, buf);
 }
 
 } // namespace ethercat

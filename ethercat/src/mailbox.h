@@ -19,17 +19,19 @@ enum class MbxResult { Ok, Timeout, Failed };
 MbxResult mbxSend(ecx_contextt *c, const ec_slavet &s, const std::vector<uint8_t> &msg, int64_t deadlineUs,
                   std::string *why);
 
-// Waits until `deadlineUs` for the read mailbox to fill and reads it into
-// `buf` (the whole area); the slave entry remembers the message taken. A
+// Waits until `deadlineUs` for the read mailbox of slave number `slave` to
+// fill and reads it into `buf` (the whole area); the master's record of the
+// slave remembers the message taken. A
 // read whose frame got lost on its way back is recovered with a repeat
 // request; the message the slave then repeats is dropped when it turns out
 // to be one already taken.
-MbxResult mbxReceive(ecx_contextt *c, ec_slavet &s, std::vector<uint8_t> &buf, int64_t deadlineUs,
+MbxResult mbxReceive(ecx_contextt *c, int slave, std::vector<uint8_t> &buf, int64_t deadlineUs,
                      std::string *why);
 
-// Reads and drops whatever waits in the read mailbox (a reply left by an
-// earlier master session), once per slave entry: later calls do nothing.
-void mbxDrain(ecx_contextt *c, ec_slavet &s);
+// Reads and drops whatever waits in the read mailbox of slave number
+// `slave` (a reply left by an earlier master session), once per bus
+// configuration: later calls do nothing.
+void mbxDrain(ecx_contextt *c, int slave);
 
 } // namespace ethercat
 

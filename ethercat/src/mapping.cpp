@@ -1,6 +1,7 @@
 // Process-data mapping: SyncManager 2/3 lengths, FMMUs, the image layout.
 #include "pdo_sizes.h"
 #include "processdata.h"
+#include "soem_fields.h"
 #include "states.h"
 #include "txrx.h"
 
@@ -8,7 +9,7 @@
 #include <ecwire/sii.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <string>
 
 using namespace ethercat;
 namespace reg = ecwire::reg;
@@ -40,14 +41,15 @@ uint16_t defaultStart(const ec_slavet &s, bool outputs)
 // else the usual one) with the SII's entry for it when it has one, else the
 // standard layout; -1 when the slave has none for this direction. The
 // registers themselves are never read back: the reset has just cleared them.
-int pickSm(const ec_slavet &s, bool outputs, ecwire::SmEntry &sm)
+int pickSm(const ec_slavet &s, const SlaveBook &b, bool outputs, ecwire::SmEntry &sm)
 {
-    const int smi = processDataSm(s, outputs);
+    const int smi = processDataSm(s, b.smCount, outputs);
     if (smi < 0)
         return -1;
-    if (smi < s.sm_count) {
-        sm.physicalStart = s.sm[smi].start;
-        sm.control = s.sm[smi].control;
+    if (smi < b.smCount) {
+        const ecwire::SmEntry sii = smEntryOf(s.SM[smi]);
+        sm.physicalStart = sii.physicalStart;
+        sm.control = sii.control;
     }
     if (sm.physicalStart == 0)
         sm.physicalStart = defaultStart(s, outputs);
@@ -61,38 +63,42 @@ int pickSm(const ec_slavet &s, bool outputs, ecwire::SmEntry &sm)
 
 // FMMU for a direction: the one the SII names, else the first free one the
 // ESC has.
-int pickFmmu(const ec_slavet &s, uint8_t func, int taken)
+int pickFmmu(const ec_slavet &s, const SlaveBook &b, uint8_t func, int taken)
 {
-    const int have = s.esc_fmmus ? std::min<int>(s.esc_fmmus, EC_MAXFMMU) : EC_MAXFMMU;
-    for (int i = 0; i < std::min<int>(s.fmmu_count, have); ++i)
-        if (s.fmmu_func[i] == func && i != taken)
+    const int have = b.escFmmus ? std::min<int>(b.escFmmus, EC_MAXFMMU) : EC_MAXFMMU;
+    for (int i = 0; i < std::min<int>(b.fmmuCount, have); ++i)
+        if (fmmuFunc(s, i) == func && i != taken)
             return i;
     for (int i = 0; i < have; ++i) {
-        const bool unusedInSii = i >= s.fmmu_count || s.fmmu_func[i] == ecwire::sii::FmmuUnused
-            || s.fmmu_func[i] == ecwire::sii::FmmuNotUsed;
+        const bool unusedInSii = i >= b.fmmuCount || fmmuFunc(s, i) == ecwire::sii::FmmuUnused
+            || fmmuFunc(s, i) == ecwire::sii::FmmuNotUsed;
         if (unusedInSii && i != taken)
             return i;
     }
     return -1;
 }
 
-void complain(int slave, const char *what, int wkc)
+const std::string kWho = "ecx_config_map_group: slave ";
+
+void complain(ecx_contextt *c, int slave, const char *what, int wkc)
 {
-    std::fprintf(stderr, "ecx_config_map_group: slave %d: %s not set (working counter %d, expected 1)\n", slave, what,
-                 wkc);
+    report(c, kWho + std::to_string(slave) + ": " + what + " not set (working counter " + std::to_string(wkc)
+                  + ", expected 1)");
 }
 
-// Sets one direction's SyncManager and FMMU. Returns the FMMU used or -1
-// (nothing to map, or the slave has no FMMU left for it).
+// Sets one direction's SyncManager and FMMU, and keeps what it set in the
+// slave's SM and FMMU entries. Returns the FMMU used or -1 (nothing to map,
+// or the slave has no FMMU left for it).
 int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uint32_t bytes, int takenFmmu)
 {
-    const ec_slavet &s = c->slavelist[slave];
+    ec_slavet &s = c->slavelist[slave];
+    const SlaveBook &book = bookOf(c, slave);
+    const char *const what = outputs ? "outputs" : "inputs";
     ecwire::SmEntry sm;
-    const int smi = pickSm(s, outputs, sm);
+    const int smi = pickSm(s, book, outputs, sm);
     if (smi < 0) {
         if (bytes > 0)
-            std::fprintf(stderr, "ecx_config_map_group: slave %d has no SyncManager for its %s\n", slave,
-                         outputs ? "outputs" : "inputs");
+            report(c, kWho + std::to_string(slave) + " has no SyncManager for its " + what);
         return -1;
     }
     sm.length = uint16_t(bytes);
@@ -100,17 +106,20 @@ int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uin
     uint8_t b[ecwire::fmmu::EntrySize] = {};
     ecwire::encodeSm(b, sm);
     int wkc = fpwr(c, s.configadr, reg::sm(unsigned(smi)), b, ecwire::sm::EntrySize);
+    if (wkc == 1)
+        s.SM[smi] = smOf(sm);
+    if (wkc == 1 && bytes > 0 && s.SMtype[smi] == ecwire::sii::SmUnused)
+        s.SMtype[smi] = outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs;
     if (bytes == 0)
         return -1;
     if (wkc != 1) {
-        complain(slave, outputs ? "outputs SyncManager" : "inputs SyncManager", wkc);
+        complain(c, slave, outputs ? "outputs SyncManager" : "inputs SyncManager", wkc);
         return -1;
     }
 
-    const int fi = pickFmmu(s, outputs ? ecwire::sii::FmmuOutputs : ecwire::sii::FmmuInputs, takenFmmu);
+    const int fi = pickFmmu(s, book, outputs ? ecwire::sii::FmmuOutputs : ecwire::sii::FmmuInputs, takenFmmu);
     if (fi < 0) {
-        std::fprintf(stderr, "ecx_config_map_group: slave %d has no free FMMU for its %s\n", slave,
-                     outputs ? "outputs" : "inputs");
+        report(c, kWho + std::to_string(slave) + " has no free FMMU for its " + what);
         return -1;
     }
     ecwire::FmmuEntry f;
@@ -124,9 +133,10 @@ int mapDirection(ecx_contextt *c, int slave, bool outputs, uint32_t logical, uin
     ecwire::encodeFmmu(b, f);
     wkc = fpwr(c, s.configadr, reg::fmmu(unsigned(fi)), b, ecwire::fmmu::EntrySize);
     if (wkc != 1) {
-        complain(slave, outputs ? "outputs FMMU" : "inputs FMMU", wkc);
+        complain(c, slave, outputs ? "outputs FMMU" : "inputs FMMU", wkc);
         return -1;
     }
+    s.FMMU[fi] = fmmuOf(f);
     return fi;
 }
 
@@ -142,8 +152,8 @@ bool overlaps(uint32_t addr, uint32_t n, uint32_t from, uint32_t length)
 uint16_t expectedWkc(ecx_contextt *c, uint8_t group)
 {
     const ec_groupt &g = c->grouplist[group];
-    PdFrame frames[EC_MAXPDFRAMES];
-    const size_t n = planPdFrames(g, frames, EC_MAXPDFRAMES);
+    PdFrame frames[kMaxPdFrames];
+    const size_t n = planPdFrames(g, frames, kMaxPdFrames);
     uint32_t wkc = 0;
     for (size_t k = 0; k < n; ++k) {
         for (size_t p = 0; p < frames[k].pieces; ++p) {
@@ -153,10 +163,11 @@ uint16_t expectedWkc(ecx_contextt *c, uint8_t group)
                 const ec_slavet &s = c->slavelist[i];
                 if (!inGroup(s, group))
                     continue;
-                const bool out = s.out_mapped && piece.command != ecwire::Command::LRD
-                    && overlaps(s.out_logaddr, s.Obytes, from, piece.length);
-                const bool in = s.in_mapped && piece.command != ecwire::Command::LWR
-                    && overlaps(s.in_logaddr, s.Ibytes, from, piece.length);
+                const SlaveBook &b = bookOf(c, i);
+                const bool out = b.outMapped && piece.command != ecwire::Command::LRD
+                    && overlaps(g.logstartaddr + s.Ooffset, s.Obytes, from, piece.length);
+                const bool in = b.inMapped && piece.command != ecwire::Command::LWR
+                    && overlaps(g.logstartaddr + s.Ioffset, s.Ibytes, from, piece.length);
                 if (out)
                     wkc += piece.command == ecwire::Command::LRW ? 2 : 1;
                 if (in)
@@ -177,7 +188,7 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
     auto *image = static_cast<uint8_t *>(pIOmap);
     ec_groupt &g = c->grouplist[group];
     g.logstartaddr = uint32_t(group) * kGroupSpacing;
-    g.lrd_lwr = 0;
+    g.blockLRW = 0;
 
     uint32_t obytes = 0, ibytes = 0, outSlaves = 0, inSlaves = 0;
     for (int i = 1; i <= c->slavecount; ++i) {
@@ -187,8 +198,8 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
         findPdoSizes(c, uint16_t(i));
         obytes += s.Obytes;
         ibytes += s.Ibytes;
-        if (s.esc_features & reg::FeatureNoLrw)
-            g.lrd_lwr = 1;
+        if (s.blockLRW)
+            g.blockLRW = 1;
     }
     // Outputs of all slaves first, then all inputs.
     uint32_t onext = 0, inext = obytes;
@@ -198,14 +209,15 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
             continue;
         s.outputs = image + onext;
         s.inputs = image + inext;
-        s.out_logaddr = g.logstartaddr + onext;
-        s.in_logaddr = g.logstartaddr + inext;
-        const int fo = mapDirection(c, i, true, s.out_logaddr, s.Obytes, -1);
-        const int fi = mapDirection(c, i, false, s.in_logaddr, s.Ibytes, fo);
-        s.out_mapped = fo >= 0 ? 1 : 0;
-        s.in_mapped = fi >= 0 ? 1 : 0;
-        outSlaves += s.out_mapped;
-        inSlaves += s.in_mapped;
+        s.Ooffset = onext;
+        s.Ioffset = inext;
+        const int fo = mapDirection(c, i, true, g.logstartaddr + onext, s.Obytes, -1);
+        const int fi = mapDirection(c, i, false, g.logstartaddr + inext, s.Ibytes, fo);
+        SlaveBook &b = bookOf(c, i);
+        b.outMapped = fo >= 0;
+        b.inMapped = fi >= 0;
+        outSlaves += b.outMapped ? 1 : 0;
+        inSlaves += b.inMapped ? 1 : 0;
         onext += s.Obytes;
         inext += s.Ibytes;
     }
@@ -215,7 +227,7 @@ extern "C" int ecx_config_map_group(ecx_contextt *context, void *pIOmap, uint8 g
     g.Ibytes = ibytes;
     g.outputsWKC = uint16_t(outSlaves);
     g.inputsWKC = uint16_t(inSlaves);
-    g.expectedWKC = expectedWkc(c, group);
+    stateOf(c).expectedWkc[group] = expectedWkc(c, group);
     ec_slavet &all = c->slavelist[0];
     all.outputs = g.outputs;
     all.Obytes = obytes;

@@ -1,7 +1,9 @@
 #include "pdo_sizes.h"
 
 #include "coe.h"
+#include "engine.h"
 #include "report.h"
+#include "soem_fields.h"
 
 #include <ecwire/le.h>
 #include <ecwire/mailbox.h>
@@ -9,7 +11,6 @@
 #include <ecwire/sii.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,9 +35,8 @@ public:
 
     bool read(uint16_t index, size_t width, std::vector<uint32_t> &out, SdoError *err)
     {
-        ec_slavet &s = c_->slavelist[slave_];
-        const bool announced = (s.coe_details & ecwire::sii::CoeCompleteAccess) != 0;
-        if (announced && !s.ca_refused) {
+        const bool announced = (c_->slavelist[slave_].CoEdetails & ecwire::sii::CoeCompleteAccess) != 0;
+        if (announced && !bookOf(c_, slave_).caRefused) {
             if (readComplete(index, width, out, err))
                 return true;
             if (err->kind == SdoError::NoReply)
@@ -48,7 +48,7 @@ public:
             const bool missing = err->kind == SdoError::Aborted && err->abortCode == ecwire::coe::AbortNoObject;
             const bool ok = readEach(index, width, out, err);
             if (ok || !missing)
-                s.ca_refused = 1;
+                bookOf(c_, slave_).caRefused = true;
             return ok;
         }
         return readEach(index, width, out, err);
@@ -133,58 +133,57 @@ bool assignedBits(ListReader &r, uint16_t assign, uint32_t *bits, SdoError *err)
     return true;
 }
 
-bool typesProcessData(const ec_slavet &s)
+bool typesProcessData(const ec_slavet &s, int entries)
 {
-    for (int i = 0; i < s.sm_count; ++i)
-        if (s.sm[i].type == ecwire::sii::SmOutputs || s.sm[i].type == ecwire::sii::SmInputs)
+    for (int i = 0; i < entries; ++i)
+        if (s.SMtype[i] == ecwire::sii::SmOutputs || s.SMtype[i] == ecwire::sii::SmInputs)
             return true;
     return false;
 }
 
 // Where the SII does not say which SyncManagers carry process data, 0x1C00
 // may: its types fill in the entries the SII leaves untyped.
-bool typesFromCoe(ListReader &r, ec_slavet &s, SdoError *err)
+bool typesFromCoe(ListReader &r, ec_slavet &s, SlaveBook &b, SdoError *err)
 {
     std::vector<uint32_t> types;
     if (!r.read(ecwire::coe::SmTypes, kTypeWidth, types, err))
         return false;
     for (size_t n = 0; n < types.size() && n < size_t(EC_MAXSM); ++n) {
-        if (n >= s.sm_count) {
-            s.sm[n] = ec_smconft{};
-            s.sm_count = uint8_t(n + 1);
+        if (n >= b.smCount) {
+            s.SM[n] = ec_smt{};
+            s.SMtype[n] = ecwire::sii::SmUnused;
+            b.smCount = uint8_t(n + 1);
         }
-        if (s.sm[n].type == ecwire::sii::SmUnused)
-            s.sm[n].type = uint8_t(types[n]);
+        if (s.SMtype[n] == ecwire::sii::SmUnused)
+            s.SMtype[n] = uint8_t(types[n]);
     }
     return true;
 }
 
-enum class Source { CoE, SiiPdo, SiiSm, None };
-
-const char *sourceText(Source s)
+const char *sourceText(SizeSource s)
 {
     switch (s) {
-    case Source::CoE: return "the CoE PDO assignment";
-    case Source::SiiPdo: return "the SII PDO categories";
-    case Source::SiiSm: return "the SII SyncManager lengths";
-    case Source::None: break;
+    case SizeSource::CoE: return "the CoE PDO assignment";
+    case SizeSource::SiiPdo: return "the SII PDO categories";
+    case SizeSource::SiiSyncManager: return "the SII SyncManager lengths";
+    case SizeSource::None: break;
     }
     return "nowhere";
 }
 
 } // namespace
 
-int processDataSm(const ec_slavet &s, bool outputs)
+int processDataSm(const ec_slavet &s, int entries, bool outputs)
 {
     const uint8_t type = outputs ? ecwire::sii::SmOutputs : ecwire::sii::SmInputs;
-    for (int i = 0; i < s.sm_count; ++i)
-        if (s.sm[i].type == type)
+    for (int i = 0; i < entries; ++i)
+        if (s.SMtype[i] == type)
             return i;
-    if (typesProcessData(s))
+    if (typesProcessData(s, entries))
         return -1; // typed, and none for this direction
     // The usual SyncManager, or the next one without another job.
     int smi = outputs ? kDefaultOutSm : kDefaultInSm;
-    while (smi < s.sm_count && s.sm[smi].type != ecwire::sii::SmUnused)
+    while (smi < entries && s.SMtype[smi] != ecwire::sii::SmUnused)
         ++smi;
     return std::min(smi, EC_MAXSM - 1);
 }
@@ -192,21 +191,21 @@ int processDataSm(const ec_slavet &s, bool outputs)
 namespace {
 
 // Length the SII gives the process-data SyncManager of one direction.
-uint32_t smDefaultBits(const ec_slavet &s, bool outputs)
+uint32_t smDefaultBits(const ec_slavet &s, int entries, bool outputs)
 {
-    const int smi = processDataSm(s, outputs);
-    return smi >= 0 && smi < s.sm_count ? uint32_t(s.sm[smi].length) * 8 : 0;
+    const int smi = processDataSm(s, entries, outputs);
+    return smi >= 0 && smi < entries ? uint32_t(s.SM[smi].SMlength) * 8 : 0;
 }
 
 // The SII's answer for one direction when CoE gave none.
-Source fromSii(const ec_slavet &s, bool outputs, uint32_t *bits)
+SizeSource fromSii(const ec_slavet &s, const SlaveBook &b, bool outputs, uint32_t *bits)
 {
-    if (outputs ? s.sii_pdo_out : s.sii_pdo_in) {
-        *bits = outputs ? s.sii_obits : s.sii_ibits;
-        return Source::SiiPdo;
+    if (outputs ? b.siiPdoOut : b.siiPdoIn) {
+        *bits = outputs ? b.siiObits : b.siiIbits;
+        return SizeSource::SiiPdo;
     }
-    *bits = smDefaultBits(s, outputs);
-    return *bits ? Source::SiiSm : Source::None;
+    *bits = smDefaultBits(s, b.smCount, outputs);
+    return *bits ? SizeSource::SiiSyncManager : SizeSource::None;
 }
 
 } // namespace
@@ -214,31 +213,31 @@ Source fromSii(const ec_slavet &s, bool outputs, uint32_t *bits)
 void findPdoSizes(ecx_contextt *c, uint16_t slave)
 {
     ec_slavet &s = c->slavelist[slave];
-    s.pdo_from_coe = 0;
+    SlaveBook &b = bookOf(c, slave);
     uint32_t bits[2] = {0, 0}; // outputs, inputs
-    Source source[2] = {Source::None, Source::None};
+    SizeSource source[2] = {SizeSource::None, SizeSource::None};
     std::string coeWhy;
     // Over CoE whenever the slave's mailbox offers it, whatever its CoE
     // details announce; a slave whose mailbox stopped answering is not asked
     // again.
     const bool coe = (s.mbx_proto & ecwire::sii::ProtoCoE) && sdoMailbox(s);
     // The mailbox works from PRE-OP on: a slave seen stuck in INIT is not asked.
-    const uint16_t state = s.al_last & ecwire::al::StateMask;
+    const uint16_t state = b.alLast & ecwire::al::StateMask;
     const bool mailboxDown = state == ecwire::al::Init || state == ecwire::al::Boot;
     if (coe && mailboxDown)
-        coeWhy = std::string("the slave is in ") + stateText(s.al_last) + ", its mailbox does not answer";
+        coeWhy = std::string("the slave is in ") + stateText(b.alLast) + ", its mailbox does not answer";
     if (coe && !mailboxDown) {
         ListReader reader(c, slave);
         SdoError typesErr;
         // Without 0x1C00 (it may be missing) the usual SyncManagers count.
-        const bool silent = !typesProcessData(s) && !typesFromCoe(reader, s, &typesErr)
+        const bool silent = !typesProcessData(s, b.smCount) && !typesFromCoe(reader, s, b, &typesErr)
             && typesErr.kind == SdoError::NoReply;
         if (silent)
             coeWhy = typesErr.text;
         bool ok[2] = {false, false};
         for (int dir = 0; dir < 2 && !silent; ++dir) {
             SdoError err;
-            const int smi = processDataSm(s, dir == 0);
+            const int smi = processDataSm(s, b.smCount, dir == 0);
             if (smi < 0) { // no SyncManager for this direction: nothing assigned
                 ok[dir] = true;
                 continue;
@@ -256,22 +255,24 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
         }
         for (int dir = 0; dir < 2; ++dir)
             if (ok[dir])
-                source[dir] = Source::CoE;
+                source[dir] = SizeSource::CoE;
     }
     for (int dir = 0; dir < 2; ++dir)
-        if (source[dir] != Source::CoE)
-            source[dir] = fromSii(s, dir == 0, &bits[dir]);
+        if (source[dir] != SizeSource::CoE)
+            source[dir] = fromSii(s, b, dir == 0, &bits[dir]);
 
     // One line when a fallback was taken: CoE offered but not used, or
     // neither CoE nor PDO categories and the SyncManager lengths give sizes.
     // A direction the fallback leaves empty is not named.
-    const bool fellBack[2] = {(coe && source[0] != Source::CoE) || source[0] == Source::SiiSm,
-                              (coe && source[1] != Source::CoE) || source[1] == Source::SiiSm};
+    const bool fellBack[2] = {(coe && source[0] != SizeSource::CoE) || source[0] == SizeSource::SiiSyncManager,
+                              (coe && source[1] != SizeSource::CoE) || source[1] == SizeSource::SiiSyncManager};
+    b.sizesFallback.clear();
     if (fellBack[0] || fellBack[1]) {
         std::string line = "ecx_config_map_group: slave " + std::to_string(slave);
         if (s.name[0])
             line += std::string(" (") + s.name + ")";
-        const bool named[2] = {fellBack[0] && source[0] != Source::None, fellBack[1] && source[1] != Source::None};
+        const bool named[2] = {fellBack[0] && source[0] != SizeSource::None,
+                               fellBack[1] && source[1] != SizeSource::None};
         if (named[0] && named[1] && source[0] == source[1])
             line += std::string(": PDO sizes from ") + sourceText(source[0]);
         else if (named[0] && named[1])
@@ -282,11 +283,13 @@ void findPdoSizes(ecx_contextt *c, uint16_t slave)
             line += std::string(": inputs from ") + sourceText(source[1]);
         else
             line += ": no process data found";
-        line += coe ? " (" + coeWhy + ")" : " (no CoE, no PDOs in the SII)";
-        std::fprintf(stderr, "%s\n", line.c_str());
+        b.sizesFallback = coe ? coeWhy : "no CoE, no PDOs in the SII";
+        line += " (" + b.sizesFallback + ")";
+        report(c, line);
     }
 
-    s.pdo_from_coe = (source[0] == Source::CoE || source[1] == Source::CoE) ? 1 : 0;
+    b.outputsFrom = source[0];
+    b.inputsFrom = source[1];
     const uint32_t obits = bits[0], ibits = bits[1];
     s.Obits = uint16_t(obits > 0xFFFF ? 0xFFFF : obits);
     s.Ibits = uint16_t(ibits > 0xFFFF ? 0xFFFF : ibits);

@@ -50,11 +50,11 @@ size_t datagramsOf(ecx_contextt *c, const PdFrame &f, uint8_t *image, uint32_t i
 
 size_t ethercat::planPdFrames(const ec_groupt &g, PdFrame *frames, size_t maxFrames)
 {
-    constexpr size_t kMaxPieces = EC_MAXPDFRAMES * kPdPiecesPerFrame;
+    constexpr size_t kMaxPieces = kMaxPdFrames * kPdPiecesPerFrame;
     PdPiece pieces[kMaxPieces];
     size_t n = 0;
     const uint32_t total = g.Obytes + g.Ibytes;
-    if (g.lrd_lwr) {
+    if (g.blockLRW) {
         addPieces(ecwire::Command::LWR, 0, g.Obytes, pieces, n, kMaxPieces);
         addPieces(ecwire::Command::LRD, g.Obytes, total, pieces, n, kMaxPieces);
     } else {

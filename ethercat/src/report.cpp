@@ -1,9 +1,9 @@
 #include "report.h"
 
+#include "engine.h"
+
 #include <ecwire/al_status.h>
 #include <ecwire/registers.h>
-
-#include <cstdio>
 
 namespace ethercat {
 
@@ -19,12 +19,14 @@ std::string stateText(uint16_t state)
     return s;
 }
 
-void reportAlStatus(const char *who, ec_slavet &slave, int number, uint16_t requested, bool onlyNew)
+void reportAlStatus(ecx_contextt *c, const char *who, int number, uint16_t requested, bool onlyNew)
 {
-    if (onlyNew && slave.al_reported == slave.state && slave.al_reported_code == slave.ALstatuscode)
+    const ec_slavet &slave = c->slavelist[number];
+    SlaveBook &b = bookOf(c, number);
+    if (onlyNew && b.alReported == slave.state && b.alReportedCode == slave.ALstatuscode)
         return;
-    slave.al_reported = slave.state;
-    slave.al_reported_code = slave.ALstatuscode;
+    b.alReported = slave.state;
+    b.alReportedCode = slave.ALstatuscode;
     std::string line = std::string(who) + ": slave " + std::to_string(number);
     if (slave.name[0])
         line += std::string(" (") + slave.name + ")";
@@ -33,7 +35,7 @@ void reportAlStatus(const char *who, ec_slavet &slave, int number, uint16_t requ
         line += std::string(", ") + ecwire::al::stateName(requested) + " requested";
     line += ": AL status code " + hex(slave.ALstatuscode, 4) + " (" + ecwire::al::statusCodeText(slave.ALstatuscode)
         + ")";
-    std::fprintf(stderr, "%s\n", line.c_str());
+    report(c, line);
 }
 
 } // namespace ethercat

@@ -2,6 +2,7 @@
 
 #include "clock.h"
 #include "poll_pacer.h"
+#include "soem_fields.h"
 #include "txrx.h"
 
 #include <ecwire/le.h>
@@ -209,8 +210,10 @@ bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::str
     return true;
 }
 
-void applySii(ec_slavet &s, const ecwire::SiiDevice &sii)
+void applySii(ecx_contextt *c, int slave, const ecwire::SiiDevice &sii)
 {
+    ec_slavet &s = c->slavelist[slave];
+    SlaveBook &b = bookOf(c, slave);
     s.eep_man = sii.vendorId;
     s.eep_id = sii.productCode;
     s.eep_rev = sii.revision;
@@ -223,27 +226,34 @@ void applySii(ec_slavet &s, const ecwire::SiiDevice &sii)
         s.mbx_rl = sii.mbxTxSize;
         s.mbx_proto = sii.mailboxProtocols;
     }
-    s.coe_details = sii.hasGeneral ? sii.general.coeDetails : 0;
+    s.CoEdetails = sii.hasGeneral ? sii.general.coeDetails : 0;
     const std::string name = sii.name();
     const size_t n = std::min(name.size(), size_t(EC_MAXNAME));
     std::memcpy(s.name, name.data(), n);
     s.name[n] = '\0';
 
-    s.sm_count = uint8_t(std::min(sii.syncManagers.size(), size_t(EC_MAXSM)));
-    for (size_t i = 0; i < s.sm_count; ++i) {
+    b.smCount = uint8_t(std::min(sii.syncManagers.size(), size_t(EC_MAXSM)));
+    for (size_t i = 0; i < b.smCount; ++i) {
         const ecwire::SiiSyncManager &m = sii.syncManagers[i];
-        s.sm[i] = ec_smconft{m.start, m.length, m.control, m.enable, m.type};
+        ecwire::SmEntry e;
+        e.physicalStart = m.start;
+        e.length = m.length;
+        e.control = m.control;
+        e.status = m.status;
+        e.activate = m.enable;
+        s.SM[i] = smOf(e);
+        s.SMtype[i] = m.type;
     }
-    s.fmmu_count = uint8_t(std::min(sii.fmmus.size(), size_t(EC_MAXFMMU)));
-    for (size_t i = 0; i < s.fmmu_count; ++i)
-        s.fmmu_func[i] = sii.fmmus[i];
+    b.fmmuCount = uint8_t(std::min(sii.fmmus.size(), size_t(EC_MAXFMMU)));
+    for (size_t i = 0; i < b.fmmuCount; ++i)
+        fmmuFunc(s, int(i)) = sii.fmmus[i];
     auto anyAssigned = [](const std::vector<ecwire::SiiPdo> &pdos) {
-        return uint8_t(std::any_of(pdos.begin(), pdos.end(), [](const ecwire::SiiPdo &p) { return p.assigned(); }));
+        return std::any_of(pdos.begin(), pdos.end(), [](const ecwire::SiiPdo &p) { return p.assigned(); });
     };
-    s.sii_obits = sii.outputBits();
-    s.sii_ibits = sii.inputBits();
-    s.sii_pdo_out = anyAssigned(sii.rxPdos);
-    s.sii_pdo_in = anyAssigned(sii.txPdos);
+    b.siiObits = sii.outputBits();
+    b.siiIbits = sii.inputBits();
+    b.siiPdoOut = anyAssigned(sii.rxPdos);
+    b.siiPdoIn = anyAssigned(sii.txPdos);
 }
 
 } // namespace ethercat

@@ -15,8 +15,9 @@ namespace ethercat {
 // *why saying what failed.
 bool readSii(ecx_contextt *c, uint16_t station, ecwire::SiiDevice &out, std::string *why);
 
-// Copies what the master keeps of the SII into the slave entry.
-void applySii(ec_slavet &slave, const ecwire::SiiDevice &sii);
+// Copies what the master keeps of the SII into the entry of slave number
+// `slave` and its own record of it.
+void applySii(ecx_contextt *c, int slave, const ecwire::SiiDevice &sii);
 
 } // namespace ethercat
 

@@ -31,18 +31,20 @@ bool singleState(uint16_t s)
         || st == ecwire::al::Op;
 }
 
-void setRead(ec_slavet &s, uint16_t status, uint16_t code)
+void setRead(ecx_contextt *c, int slave, uint16_t status, uint16_t code)
 {
+    ec_slavet &s = c->slavelist[slave];
     s.state = status;
-    s.al_last = status;
     s.ALstatuscode = code;
+    bookOf(c, slave).alLast = status;
 }
 
 // One datagram per slave, each `length` bytes at register `ado` of its
 // station address, in one frame (more frames when they do not fit), each
 // frame sent up to `tries` times while it does not come back. `fill(slave,
 // data)` sets what a datagram carries (all zero otherwise); `done(slave,
-// data, wkc)` sees what came back, with wkc EC_NOFRAME when its frame did not.
+// data, wkc)` sees what came back, with wkc EC_NOFRAME when its frame did
+// not (`slave` is the slave's number).
 template <typename Fill, typename Done>
 void perSlave(ecx_contextt *c, ecwire::Command command, uint16_t ado, uint16_t length, int timeoutUs, int tries,
               Fill fill, Done done)
@@ -62,13 +64,13 @@ void perSlave(ecx_contextt *c, ecwire::Command command, uint16_t ado, uint16_t l
             d[k].address = ecwire::makeAddress(s.configadr, ado);
             d[k].data = buf.data() + size_t(k) * length;
             d[k].length = length;
-            fill(s, d[k].data);
+            fill(first + k, d[k].data);
         }
         bool back = false;
         for (int t = 0; e && t < tries && !back; ++t)
             back = exchange(*e, d, size_t(count), timeoutUs) == 1;
         for (int k = 0; k < count; ++k)
-            done(c->slavelist[first + k], d[k].data, back ? int(d[k].wkc) : EC_NOFRAME);
+            done(first + k, d[k].data, back ? int(d[k].wkc) : EC_NOFRAME);
     }
 }
 
@@ -78,12 +80,12 @@ void readEach(ecx_contextt *c)
 {
     perSlave(
         c, ecwire::Command::FPRD, ecwire::reg::AlStatus, kStatusReadLen, EC_TIMEOUTRET, 1,
-        [](const ec_slavet &, uint8_t *) {},
-        [](ec_slavet &s, const uint8_t *data, int wkc) {
+        [](int, uint8_t *) {},
+        [c](int slave, const uint8_t *data, int wkc) {
             if (wkc == 1)
-                setRead(s, ecwire::getU16(data), ecwire::getU16(data + kCodeOffset));
+                setRead(c, slave, ecwire::getU16(data), ecwire::getU16(data + kCodeOffset));
             else
-                setRead(s, EC_STATE_NONE, s.ALstatuscode);
+                setRead(c, slave, EC_STATE_NONE, c->slavelist[slave].ALstatuscode);
         });
 }
 
@@ -96,7 +98,7 @@ uint16_t lowestState(ecx_contextt *c)
         low = std::min<uint16_t>(low, s & StateMask);
         err |= s & ErrorFlag;
     }
-    return c->slavecount > 0 ? uint16_t(low | err) : EC_STATE_NONE;
+    return c->slavecount > 0 ? uint16_t(low | err) : uint16_t(EC_STATE_NONE);
 }
 
 uint16_t readOne(ecx_contextt *c, uint16_t slave)
@@ -104,9 +106,9 @@ uint16_t readOne(ecx_contextt *c, uint16_t slave)
     uint8_t b[kStatusReadLen] = {};
     ec_slavet &s = c->slavelist[slave];
     if (fprd(c, s.configadr, ecwire::reg::AlStatus, b, kStatusReadLen) == 1)
-        setRead(s, ecwire::getU16(b), ecwire::getU16(b + kCodeOffset));
+        setRead(c, slave, ecwire::getU16(b), ecwire::getU16(b + kCodeOffset));
     else
-        setRead(s, EC_STATE_NONE, s.ALstatuscode);
+        setRead(c, slave, EC_STATE_NONE, s.ALstatuscode);
     return s.state;
 }
 
@@ -122,7 +124,7 @@ uint16_t readAll(ecx_contextt *c)
     // the error bit from every slave means they all agree.
     if (wkc == c->slavecount && singleState(all) && !(all & ErrorFlag)) {
         for (int i = 1; i <= c->slavecount; ++i)
-            setRead(c->slavelist[i], all, 0);
+            setRead(c, i, all, 0);
         c->slavelist[0].state = all;
         return all;
     }
@@ -131,7 +133,7 @@ uint16_t readAll(ecx_contextt *c)
         for (int i = 0; i <= c->slavecount; ++i)
             c->slavelist[i].state = EC_STATE_NONE;
         for (int i = 1; i <= c->slavecount; ++i)
-            c->slavelist[i].al_last = EC_STATE_NONE;
+            bookOf(c, i).alLast = EC_STATE_NONE;
         return EC_STATE_NONE;
     }
     readEach(c);
@@ -149,7 +151,7 @@ void reportNotReached(ecx_contextt *c, int from, int to, uint16_t reqstate)
 {
     for (int i = from; i <= to; ++i)
         if (!reached(c->slavelist[i], reqstate))
-            reportAlStatus("ecx_statecheck", c->slavelist[i], i, reqstate, false);
+            reportAlStatus(c, "ecx_statecheck", i, reqstate, false);
 }
 
 // Every slave's own request in one frame of FPWRs (more frames when they do
@@ -161,8 +163,8 @@ int requestEach(ecx_contextt *c, uint16_t state)
     bool any = false;
     perSlave(
         c, ecwire::Command::FPWR, ecwire::reg::AlControl, 2, kConfigTimeoutUs, 3,
-        [state](const ec_slavet &s, uint8_t *data) { ecwire::putU16(data, alRequest(state, s)); },
-        [&](ec_slavet &, const uint8_t *, int wkc) {
+        [c, state](int slave, uint8_t *data) { ecwire::putU16(data, alRequest(c, slave, state)); },
+        [&](int, const uint8_t *, int wkc) {
             if (wkc == EC_NOFRAME)
                 return;
             any = true;
@@ -187,7 +189,7 @@ uint16_t waitAll(ecx_contextt *c, uint16_t reqstate, int timeoutUs, bool configu
     std::vector<uint8_t> errorBefore(size_t(n) + 1, 0);
     std::vector<int64_t> answered(size_t(n) + 1, start), acknowledged(size_t(n) + 1, start - kAckEveryUs);
     for (int i = 1; i <= n; ++i)
-        errorBefore[size_t(i)] = (c->slavelist[i].al_last & ErrorFlag) ? 1 : 0;
+        errorBefore[size_t(i)] = (bookOf(c, i).alLast & ErrorFlag) ? 1 : 0;
     const bool toInit = (reqstate & StateMask) == ecwire::al::Init;
     PollPacer pacer;
     for (;;) {
@@ -231,16 +233,16 @@ uint16_t waitAll(ecx_contextt *c, uint16_t reqstate, int timeoutUs, bool configu
 
 } // namespace
 
-uint16_t ethercat::alRequest(uint16_t state, const ec_slavet &s)
+uint16_t ethercat::alRequest(ecx_contextt *c, int slave, uint16_t state)
 {
-    const bool acknowledge = (s.al_last & ErrorFlag) && !s.dev_emulation;
+    const SlaveBook &b = bookOf(c, slave);
+    const bool acknowledge = (b.alLast & ErrorFlag) && !b.devEmulation;
     return acknowledge ? uint16_t(state | ecwire::al::ErrorFlag) : state;
 }
 
 int ethercat::requestState(ecx_contextt *c, int slave, uint16_t state)
 {
-    const ec_slavet &s = c->slavelist[slave];
-    return fpwrU16(c, s.configadr, ecwire::reg::AlControl, alRequest(state, s));
+    return fpwrU16(c, c->slavelist[slave].configadr, ecwire::reg::AlControl, alRequest(c, slave, state));
 }
 
 uint16_t ethercat::awaitState(ecx_contextt *c, uint16_t state, int timeoutUs)
@@ -257,11 +259,11 @@ extern "C" int ecx_readstate(ecx_contextt *context)
     const uint16_t lowest = readAll(context);
     // A slave that shows an error says so once, with its AL status code.
     for (int i = 1; i <= context->slavecount; ++i) {
-        ec_slavet &s = context->slavelist[i];
-        if (s.state & ErrorFlag)
-            reportAlStatus("ecx_readstate", s, i, 0, true);
-        else if (s.state != EC_STATE_NONE)
-            s.al_reported = 0;
+        const uint16_t state = context->slavelist[i].state;
+        if (state & ErrorFlag)
+            reportAlStatus(context, "ecx_readstate", i, 0, true);
+        else if (state != EC_STATE_NONE)
+            bookOf(context, i).alReported = 0;
     }
     return lowest;
 }
@@ -280,7 +282,7 @@ extern "C" int ecx_writestate(ecx_contextt *context, uint16 slave)
         // others, so one write per slave says it once.
         const uint16_t state = context->slavelist[0].state;
         for (int i = 1; i <= context->slavecount; ++i)
-            if (alRequest(state, context->slavelist[i]) != state)
+            if (alRequest(context, i, state) != state)
                 return requestEach(context, state);
         return bwrU16(context, ecwire::reg::AlControl, state);
     }

@@ -6,12 +6,12 @@
 
 namespace ethercat {
 
-// The AL control value that requests `state` from slave `s`: with the error
+// The AL control value that requests `state` from slave number `slave`: with the error
 // acknowledge (bit 4) when its last read status shows the error indication,
 // since a slave in error ignores requests without it; never for a slave in
 // device emulation (PDI control bit 8), whose ESC copies AL control into AL
 // status, so that an acknowledge would show as the error indication.
-uint16_t alRequest(uint16_t state, const ec_slavet &s);
+uint16_t alRequest(ecx_contextt *c, int slave, uint16_t state);
 
 // Requests `state` from slave number `slave` (FPWR of AL control). Returns
 // the working counter or EC_NOFRAME.

@@ -31,11 +31,6 @@ Engine::Engine(Transport *t) : transport(t), builder(kBroadcast, kSource)
     parsed.datagrams.reserve(16);
 }
 
-Engine *engineOf(ecx_contextt *context)
-{
-    return context ? static_cast<Engine *>(context->port.impl) : nullptr;
-}
-
 int sendFrame(Engine &e, const Datagram *datagrams, size_t count)
 {
     if (!e.transport || count == 0)

@@ -1,4 +1,4 @@
-// A virtual clock for the bundled master inside fuzz targets: waits take no
+// A virtual clock for our master (ethercat/) inside fuzz targets: waits take no
 // real time and time moves only when the master waits or looks at it. Linked
 // as an object of its own, these definitions take the place of the master's
 // monotonic clock (the linker then leaves the master's clock object out of

@@ -33,6 +33,7 @@ struct Started {
     fuzzscript::ScriptTransport script;
     ecx_contextt savedCtx;
     uint8_t savedIomap[sizeof m.iomap];
+    std::unique_ptr<SavedMasterRecord> savedRecord;
 
     Started()
     {
@@ -42,6 +43,7 @@ struct Started {
         // From now on the frames come from the fuzz input.
         std::memcpy(&savedCtx, m.c(), sizeof savedCtx);
         std::memcpy(savedIomap, m.iomap, sizeof savedIomap);
+        savedRecord = std::make_unique<SavedMasterRecord>(m.c());
         ecx_close(m.c());
     }
 
@@ -50,8 +52,9 @@ struct Started {
     {
         std::memcpy(m.c(), &savedCtx, sizeof savedCtx);
         std::memcpy(m.iomap, savedIomap, sizeof savedIomap);
-        m.c()->port.impl = nullptr; // the bring-up's port is closed
         ecx_init_transport(m.c(), &script);
+        // The master's own record of the slaves, as after the bring-up.
+        savedRecord->restoreTo(m.c());
         // The slave list still points into `iomap`, which holds the same bytes.
         return m.c();
     }

@@ -5,6 +5,8 @@
 #include "mainwindow_ui.h"
 #include "sim_process.h"
 
+#include <adapter_names.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -36,8 +38,13 @@ void TestLiveWindow::connectShowsPressureAndReconnects()
     MainWindow w;
     w.show();
     QComboBox *box = w.ui->adapterComboBox;
-    // Only the namespace's two adapters are listed.
-    QCOMPARE(box->count(), 2);
+    // The master's adapters in its order: the namespace's two (and its
+    // loopback, with a master that lists every interface).
+    const std::vector<ecat::AdapterName> listed = ecat::findAdapters();
+    QCOMPARE(box->count(), int(listed.size()));
+    for (int i = 0; i < box->count(); ++i)
+        QCOMPARE(box->itemData(i, Qt::UserRole).toString(), QString::fromStdString(listed[size_t(i)].name));
+    QVERIFY(box->findData(testsupport::simulatorInterface(), Qt::UserRole) >= 0);
     const int index = box->findData(testsupport::masterInterface(), Qt::UserRole);
     QVERIFY(index >= 0);
     box->setCurrentIndex(index);

@@ -64,3 +64,50 @@ inline void checkSlaveSizes(const ecx_contextt *c, const std::vector<DeviceSizes
         totals->withInputs += s.Ibytes ? 1 : 0;
     }
 }
+
+// SOEM's fields of each slave and of group 0 as SOEM means them, after the
+// bus of `bus` (a --slaves list) was mapped: the process-data SyncManager of
+// each direction typed, enabled and as long as the data, an active FMMU of
+// the right kind from the data's logical address over that length, the
+// image pointers at their offsets, LRW blocked where the ESC takes none.
+inline void checkSoemFields(const ecx_contextt *c, const QString &bus)
+{
+    const QStringList kinds = bus.split(QLatin1Char(','));
+    const ec_groupt &g = c->grouplist[0];
+    int withOutputs = 0, withInputs = 0;
+    bool anyBlocked = false;
+    for (int i = 1; i <= c->slavecount; ++i) {
+        const ec_slavet &s = c->slavelist[i];
+        const QByteArray who = "slave " + QByteArray::number(i) + " ";
+        const bool noLrw = kinds.value(i - 1).contains(QLatin1String("no-lrw"));
+        QVERIFY2(bool(s.blockLRW) == noLrw, who + "blockLRW " + QByteArray::number(s.blockLRW));
+        anyBlocked = anyBlocked || noLrw;
+        for (const bool outputs : {true, false}) {
+            const uint32_t bytes = outputs ? s.Obytes : s.Ibytes;
+            if (bytes == 0)
+                continue;
+            (outputs ? withOutputs : withInputs) += 1;
+            const uint8_t smType = outputs ? 3 : 4, fmmuType = outputs ? 2 : 1;
+            const uint32_t offset = outputs ? s.Ooffset : s.Ioffset;
+            const QByteArray what = who + (outputs ? "outputs" : "inputs");
+            int sm = 0;
+            while (sm < EC_MAXSM && s.SMtype[sm] != smType)
+                ++sm;
+            QVERIFY2(sm < EC_MAXSM, what + ": no SyncManager of that type");
+            QVERIFY2(s.SM[sm].SMlength == bytes, what + ": SM length " + QByteArray::number(s.SM[sm].SMlength));
+            QVERIFY2((s.SM[sm].SMflags >> 16) & 0x01, what + ": SM not enabled");
+            int f = 0;
+            while (f < EC_MAXFMMU && !(s.FMMU[f].FMMUactive && s.FMMU[f].FMMUtype == fmmuType))
+                ++f;
+            QVERIFY2(f < EC_MAXFMMU, what + ": no active FMMU of that kind");
+            QVERIFY2(s.FMMU[f].LogStart == g.logstartaddr + offset && s.FMMU[f].LogLength == bytes,
+                     what + ": FMMU at " + QByteArray::number(s.FMMU[f].LogStart) + " over "
+                         + QByteArray::number(s.FMMU[f].LogLength));
+            QVERIFY2(s.FMMU[f].PhysStart == s.SM[sm].StartAddr, what + ": FMMU not on its SyncManager");
+            QVERIFY2((outputs ? s.outputs : s.inputs) == g.outputs + offset, what + ": pointer not at its offset");
+        }
+    }
+    QCOMPARE(int(g.outputsWKC), withOutputs);
+    QCOMPARE(int(g.inputsWKC), withInputs);
+    QCOMPARE(bool(g.blockLRW), anyBlocked);
+}

@@ -1,5 +1,7 @@
 #include "fake_mailbox.h"
 
+#include "engine.h"
+
 #include <ecwire/frame.h>
 #include <ecwire/le.h>
 #include <ecwire/registers.h>
@@ -35,13 +37,13 @@ void FakeMailbox::attach(ecx_contextt *c, uint8_t coeDetails)
     s.mbx_ro = ReadAt;
     s.mbx_rl = readSize_;
     s.mbx_proto = ecwire::sii::ProtoCoE;
-    s.coe_details = coeDetails;
+    s.CoEdetails = coeDetails;
     // The SII's SyncManager category as most devices have it.
     const uint8_t types[] = {ecwire::sii::SmMailboxOut, ecwire::sii::SmMailboxIn, ecwire::sii::SmOutputs,
                              ecwire::sii::SmInputs};
-    s.sm_count = 4;
+    ethercat::bookOf(c, 1).smCount = 4;
     for (uint8_t i = 0; i < 4; ++i)
-        s.sm[i].type = types[i];
+        s.SMtype[i] = types[i];
 }
 
 void FakeMailbox::setList(uint16_t index, const std::vector<uint32_t> &values, size_t width)
@@ -181,8 +183,8 @@ void FakeMailbox::onRequest(const uint8_t *area, size_t len)
     ecwire::SdoRequest r;
     uint16_t mailboxError = 0;
     ++requests;
-    if (!ecwire::decodeSdoRequest(area, len, r, &mailboxError)) {
-        post(ecwire::encodeMailboxError(mailboxError, nextCounter()));
+    if (!ecwire::decodeSdoRequest(area, len, r, &mailboxError) || mailboxErrorReply) {
+        post(ecwire::encodeMailboxError(mailboxError ? mailboxError : mailboxErrorReply, nextCounter()));
         return;
     }
     if (requests == repeatBeforeRequest && !lastRead_.empty())

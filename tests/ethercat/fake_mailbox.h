@@ -54,6 +54,7 @@ public:
     bool dropNextReadReply = false;      // the next read of the read mailbox is lost on the way back
     bool emergencyAfterLostRead = false; // ... and at once an emergency fills the mailbox again
     bool dropNextReadRequest = false;    // the next read of the read mailbox is lost before the slave
+    uint16_t mailboxErrorReply = 0;      // every request answered with this mailbox error (0: none)
     std::vector<std::vector<uint8_t>> waiting; // in the read mailbox before the first request
 
     int requests = 0;

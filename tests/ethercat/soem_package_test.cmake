@@ -1,4 +1,4 @@
-# Installs the bundled master as a SOEM package into a fresh prefix and
+# Installs our master (ethercat/) as a SOEM package into a fresh prefix and
 # builds a small project against it with find_package(soem CONFIG REQUIRED).
 # -DBUILD_DIR= -DCONSUMER_SRC= -DWORK_DIR= -DLINK_DIR= -DWIRE_DIR= -DSUPPORT_DIR= -DSANITIZE=
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -43,7 +43,7 @@ void TestMasterBringUp::oneCoeSensorReachesOp()
     QCOMPARE(m.slave(1).Ibytes, 5u);
     QCOMPARE(m.slave(1).Obytes, 0u);
     QCOMPARE(m.slave(1).inputs, m.iomap);
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(1));
+    QCOMPARE(m.expectedWkc(), 1);
     QCOMPARE(m.c()->slavelist[0].Ibytes, 5u);
 
     QCOMPARE(ecx_statecheck(m.c(), 0, EC_STATE_SAFE_OP, 200000), uint16_t(EC_STATE_SAFE_OP));
@@ -61,7 +61,7 @@ void TestMasterBringUp::siiOnlySensorMapsFromSii()
     MasterOnSim m("sensor-sii");
     QVERIFY(m.sim.ok());
     QCOMPARE(m.bringUp(), 5);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(0));
+    QCOMPARE(m.sizesFromCoe(1), false);
     QCOMPARE(m.slave(1).mbx_l, uint16_t(0));
     QCOMPARE(m.slave(1).Ibytes, 5u);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
@@ -72,7 +72,7 @@ void TestMasterBringUp::coeAndSiiSensorsAgree()
 {
     MasterOnSim coe("sensor");
     QCOMPARE(coe.bringUp(), 5);
-    QCOMPARE(coe.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(coe.sizesFromCoe(1), true);
     QCOMPARE(coe.slave(1).Ibits, uint16_t(40));
 }
 
@@ -80,10 +80,10 @@ void TestMasterBringUp::coeWithoutCompleteAccessReadsEachSubindex()
 {
     MasterOnSim m("sensor");
     QCOMPARE(ecx_config_init(m.c()), 1);
-    m.slave(1).coe_details &= uint8_t(~0x20); // as a slave without complete access
+    m.slave(1).CoEdetails &= uint8_t(~0x20); // as a slave without complete access
     const int framesBefore = m.sim.framesSent;
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(m.sizesFromCoe(1), true);
     QCOMPARE(m.slave(1).Ibits, uint16_t(40));
     QVERIFY(m.sim.framesSent - framesBefore > 8);
 }
@@ -92,9 +92,9 @@ void TestMasterBringUp::coeWithoutPdoAssignAnnouncedStillReadsCoe()
 {
     MasterOnSim m("sensor");
     QCOMPARE(ecx_config_init(m.c()), 1);
-    m.slave(1).coe_details &= uint8_t(~0x04); // "PDO assign" not announced
+    m.slave(1).CoEdetails &= uint8_t(~0x04); // "PDO assign" not announced
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(m.sizesFromCoe(1), true);
     QCOMPARE(m.slave(1).Ibytes, 5u);
 }
 
@@ -109,7 +109,7 @@ void TestMasterBringUp::twoSlavesOutputsBeforeInputs()
     QCOMPARE(m.slave(1).inputs, m.iomap + 1);
     QCOMPARE(m.c()->grouplist[0].Obytes, 1u);
     QCOMPARE(m.c()->grouplist[0].Ibytes, 5u);
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(3));
+    QCOMPARE(m.expectedWkc(), 3);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.slave(2).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.exchange(), 3);
@@ -127,7 +127,7 @@ void TestMasterBringUp::severalSlavesLayout()
     QCOMPARE(m.slave(3).inputs, m.iomap + 7);
     QCOMPARE(m.slave(3).Ibytes, 2u);
     QCOMPARE(m.slave(4).inputs, m.iomap + 9);
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(2 + 2 + 1 + 1 + 1));
+    QCOMPARE(m.expectedWkc(), 2 + 2 + 1 + 1 + 1);
     for (int i = 1; i <= 5; ++i)
         QCOMPARE(m.slave(i).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.exchange(), 7);
@@ -140,7 +140,7 @@ void TestMasterBringUp::largeImageSplitsAcrossFrames()
     QCOMPARE(size, 5005);
     QCOMPARE(m.slave(2).Ibytes, 5000u);
     // 5005 bytes take four frames; big-in is in all four, the sensor in the first.
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(5));
+    QCOMPARE(m.expectedWkc(), 5);
     const int sentBefore = m.sim.framesSent;
     QCOMPARE(m.exchange(), 5);
     QCOMPARE(m.sim.framesSent - sentBefore, 4);

@@ -1,7 +1,7 @@
 // PDO sizes over CoE against scripted mailboxes (FakeMailbox): complete
 // access refused or not announced, expedited, normal and segmented replies,
 // slow replies, replies that are not ours, a reply frame lost on the way back.
-#include "fake_mailbox.h"
+#include "coe_slave.h"
 #include "stderr_capture.h"
 
 #include <soem/soem.h>
@@ -13,33 +13,10 @@
 #include <memory>
 
 #include "coe.h"
-#include "pdo_sizes.h"
 
 namespace {
 
 constexpr uint8_t kSdo = 0x01, kSdoInfo = 0x02, kPdoAssign = 0x04, kCompleteAccess = 0x20;
-
-// A slave with one 8-bit and one 32-bit input entry in PDO 0x1A00 (SyncManager 3)
-// and no outputs, behind a scripted mailbox.
-struct CoeSlave {
-    explicit CoeSlave(uint8_t coeDetails, uint16_t readSize = 128, bool objects = true)
-        : mbx(128, readSize), ctx(new ecx_contextt)
-    {
-        std::memset(ctx.get(), 0, sizeof(ecx_contextt));
-        if (objects) {
-            mbx.setList(0x1C12, {}, 2);
-            mbx.setList(0x1C13, {0x1A00}, 2);
-            mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
-        }
-        mbx.attach(ctx.get(), coeDetails);
-    }
-    ~CoeSlave() { ecx_close(ctx.get()); }
-    ec_slavet &slave() { return ctx->slavelist[1]; }
-    void findSizes() { ethercat::findPdoSizes(ctx.get(), 1); }
-
-    FakeMailbox mbx;
-    std::unique_ptr<ecx_contextt> ctx;
-};
 
 std::vector<uint8_t> expedited(uint16_t index, uint8_t subindex, uint8_t value, uint8_t counter)
 {
@@ -102,7 +79,7 @@ void TestMasterCoe::replyStyles()
     QCOMPARE(s.slave().Ibits, uint16_t(40));
     QCOMPARE(s.slave().Ibytes, 5u);
     QCOMPARE(s.slave().Obytes, 0u);
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QCOMPARE(s.mbx.completeAccessRequests > 0, completeAccess);
 }
 
@@ -114,7 +91,7 @@ void TestMasterCoe::completeAccessRefusedFallsBackToSubindexes()
     s.mbx.completeAccess = false;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QCOMPARE(s.mbx.completeAccessRequests, 1);
 }
 
@@ -140,7 +117,7 @@ void TestMasterCoe::segmentedReplyCutToDeclaredSize()
     s.mbx.sloppyLastSegment = true;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // A reply from an earlier master's session waits in the read mailbox: it is
@@ -162,7 +139,7 @@ void TestMasterCoe::replyForAnotherObjectIsDropped()
     s.mbx.foreignBeforeRequest = 2; // before the reply to 0x1C13:00
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.4 mailbox header: the counter tells a repeated message from a new
@@ -185,7 +162,7 @@ void TestMasterCoe::slowReplyAfterOneSecond()
     s.mbx.firstReplyDelayUs = 1200000;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.4 mailbox repeat: a read of the read mailbox whose frame got lost.
@@ -218,7 +195,7 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
     QCOMPARE(s.mbx.repeats, repeats);
     QCOMPARE(s.mbx.emergencies, nextMessageAtOnce ? 1 : 0); // read after the repeated reply, and dropped
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
@@ -227,17 +204,24 @@ void TestMasterCoe::lostReplyRecoveredWithRepeatRequest()
 void TestMasterCoe::fallbackSaysWhy()
 {
     CoeSlave s(kSdo, 128, false);
-    s.slave().sii_ibits = 40;
-    s.slave().sii_pdo_in = 1;
+    s.book().siiIbits = 40;
+    s.book().siiPdoIn = true;
     testsupport::StderrCapture err;
     s.findSizes();
     const QString text = QString::fromStdString(err.text());
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(0));
+    QVERIFY(!s.sizesFromCoe());
     QCOMPARE(text.count('\n'), 1);
     QVERIFY2(text.startsWith("ecx_config_map_group: slave 1: inputs from the SII PDO categories (SDO 0x1C12:00 aborted "
                              "with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000)"),
              qPrintable(text));
+    // The same for a caller: the line, the source and the reason.
+    const ethercat::Diagnostics d = ethercat::diagnostics(s.ctx.get());
+    QCOMPARE(d.reasons.size(), size_t(1));
+    QCOMPARE(QString::fromStdString(d.reasons[0] + "\n"), text);
+    QCOMPARE(d.slaves.at(1).inputsFrom, ethercat::SizeSource::SiiPdo);
+    QCOMPARE(d.slaves.at(1).sizesFallback,
+             std::string("SDO 0x1C12:00 aborted with code 0x06020000; SDO 0x1C13:00 aborted with code 0x06020000"));
 }
 
 // A mailbox that keeps filling with emergencies: the upload still ends
@@ -269,9 +253,9 @@ void TestMasterCoe::unmatchedRepliesStillFallBackToSubindexes()
     s.mbx.caAbortWithoutObject = true;
     s.findSizes();
     QCOMPARE(s.mbx.completeAccessRequests, 1);
-    QCOMPARE(s.slave().ca_refused, uint8_t(1));
+    QVERIFY(s.book().caRefused);
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
 }
 
 // ETG.1000.6 upload response 0x40: normal transfer, size not indicated. The
@@ -283,7 +267,7 @@ void TestMasterCoe::uploadWithoutIndicatedSize()
     s.mbx.sizeNotIndicated = true;
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     std::vector<uint8_t> data;
     ethercat::SdoError err;
     QVERIFY2(ethercat::sdoUpload(s.ctx.get(), 1, 0x1A00, 2, false, data, &err), err.text.c_str());
@@ -300,7 +284,7 @@ void TestMasterCoe::slaveWithAFixedCounter()
     t.start();
     s.findSizes();
     QCOMPARE(s.slave().Ibits, uint16_t(40));
-    QCOMPARE(s.slave().pdo_from_coe, uint8_t(1));
+    QVERIFY(s.sizesFromCoe());
     QVERIFY2(t.elapsed() < ethercat::kSdoTimeoutUs / 1000, qPrintable(QString::number(t.elapsed())));
 }
 
@@ -322,16 +306,16 @@ void TestMasterCoe::assignmentObjectFollowsTheSyncManager()
     s.mbx.setList(0x1A00, {0x60000108, 0x60000220}, 4);
     s.mbx.setList(0x1C00, {1, 2, 4}, 1);
     ec_slavet &sl = s.slave();
-    sl.sm_count = siiTypes ? 3 : 0;
-    sl.sm[2].type = siiTypes ? 4 : 0; // inputs
-    sl.sm[3].type = 0;
+    s.book().smCount = siiTypes ? 3 : 0;
+    sl.SMtype[2] = siiTypes ? 4 : 0; // inputs
+    sl.SMtype[3] = 0;
     s.findSizes();
     QCOMPARE(sl.Ibits, uint16_t(40));
     QCOMPARE(sl.Obits, uint16_t(0));
-    QCOMPARE(sl.pdo_from_coe, uint8_t(1));
-    QCOMPARE(int(sl.sm[2].type), 4);
-    QCOMPARE(ethercat::processDataSm(sl, false), 2);
-    QCOMPARE(ethercat::processDataSm(sl, true), -1);
+    QVERIFY(s.sizesFromCoe());
+    QCOMPARE(int(sl.SMtype[2]), 4);
+    QCOMPARE(ethercat::processDataSm(sl, s.book().smCount, false), 2);
+    QCOMPARE(ethercat::processDataSm(sl, s.book().smCount, true), -1);
 }
 
 QTEST_APPLESS_MAIN(TestMasterCoe)

@@ -6,6 +6,7 @@
 // acknowledge.
 #include "connect_steps.h"
 #include "device_sizes.h"
+#include "engine.h"
 #include "esc_quirks.h"
 #include "master_fixture.h"
 #include "stderr_capture.h"
@@ -175,7 +176,7 @@ void TestMasterEsc::coeSizesWithoutPdoAssignAnnounced()
     QVERIFY(dev.txPdos.empty());
     QCOMPARE(m.bringUp(), 5);
     QCOMPARE(m.slave(1).Ibytes, 5u);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(m.sizesFromCoe(1), true);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
 }
 
@@ -257,7 +258,7 @@ void TestMasterEsc::noLrwExchangesWithLrdAndLwr()
     QFETCH(int, size);
     MasterOnSim m(kind.toStdString() + "+no-lrw");
     QCOMPARE(m.bringUp(), size);
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(1));
+    QCOMPARE(m.expectedWkc(), 1);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.exchange(), 1);
     if (kind == "sensor") {
@@ -283,9 +284,9 @@ void TestMasterEsc::directionWithoutFmmuNotCounted()
     ecx_config_map_group(m.c(), m.iomap, 0);
     const QString text = QString::fromStdString(err.text());
     QVERIFY2(text.contains("slave 2 has no free FMMU for its inputs"), qPrintable(text));
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(2)); // the outputs of slave 1 only
+    QCOMPARE(m.expectedWkc(), 2); // the outputs of slave 1 only
     ecx_statecheck(m.c(), 0, EC_STATE_SAFE_OP, 100000);
-    QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
+    QCOMPARE(m.exchange(), m.expectedWkc());
 }
 
 // ESC features bit 3 clear: a 32-bit clock. Its time registers have 32 bits;
@@ -419,11 +420,11 @@ void TestMasterEsc::deviceEmulationComesUpQuickly()
     t.start();
     QVERIFY(m.bringUp(ecat::kSafeOpTimeoutUs, ecat::kOpTimeoutUs) > 0); // the link's waits
     QVERIFY2(t.elapsed() < 1000, qPrintable(QString::number(t.elapsed()) + " ms"));
-    QCOMPARE(m.slave(emulating).dev_emulation, uint8_t(1));
+    QVERIFY(ethercat::bookOf(m.c(), emulating).devEmulation);
     for (int i = 1; i <= m.c()->slavecount; ++i)
         QCOMPARE(m.slave(i).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(readU16(m, emulating, reg::AlStatus), uint16_t(EC_STATE_OPERATIONAL));
-    QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
+    QCOMPARE(m.exchange(), m.expectedWkc());
 }
 
 // ETG.1000.6: the acknowledge goes to the slave whose AL status shows the
@@ -517,7 +518,7 @@ void TestMasterEsc::slowPreOpStillUsesCoe()
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_PRE_OP));
     QCOMPARE(m.sim.command("al-delay 0"), std::string("ok"));
     QCOMPARE(ecx_config_map_group(m.c(), m.iomap, 0), 5);
-    QCOMPARE(m.slave(1).pdo_from_coe, uint8_t(1));
+    QCOMPARE(m.sizesFromCoe(1), true);
     QCOMPARE(ecx_statecheck(m.c(), 0, EC_STATE_SAFE_OP, 200000), uint16_t(EC_STATE_SAFE_OP));
     const std::string said = err.text();
     QVERIFY2(said.empty(), said.c_str());
@@ -533,7 +534,7 @@ void TestMasterEsc::fmmuUsage0xFFIsUnused()
     q.setSii(0, served(dev));
     q.patchRegister(0, reg::FmmusSupported, {3});
     QCOMPARE(m.bringUp(), 5);
-    QCOMPARE(m.c()->grouplist[0].expectedWKC, uint16_t(1));
+    QCOMPARE(m.expectedWkc(), 1);
     QCOMPARE(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(m.sim.command("pressure 250"), std::string("ok"));
     QCOMPARE(m.exchange(), 1);

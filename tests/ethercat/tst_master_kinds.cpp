@@ -32,15 +32,18 @@ void TestMasterKinds::reachesOpWithDescribedSizes()
     checkSlaveSizes(m.c(), sizes, &total);
     if (QTest::currentTestFailed())
         return;
+    checkSoemFields(m.c(), bus);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(size, int(total.bytes));
     if (total.bytes <= 1486) { // one frame: every slave adds its share once
-        const int perOutput = m.c()->grouplist[0].lrd_lwr ? 1 : 2;
-        QCOMPARE(int(m.c()->grouplist[0].expectedWKC), perOutput * total.withOutputs + total.withInputs);
+        const int perOutput = m.c()->grouplist[0].blockLRW ? 1 : 2;
+        QCOMPARE(m.expectedWkc(), perOutput * total.withOutputs + total.withInputs);
     }
-    QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
+    QCOMPARE(m.exchange(), m.expectedWkc());
     if (bus.startsWith("sensor")) {
         QCOMPARE(m.sim.command("pressure 1013.25"), std::string("ok"));
-        QCOMPARE(m.exchange(), int(m.c()->grouplist[0].expectedWKC));
+        QCOMPARE(m.exchange(), m.expectedWkc());
         QCOMPARE(m.slave(1).inputs[0] & 0x01, 1);
         QCOMPARE(ecwire::getF32(m.slave(1).inputs + 1), 101325.0f);
     }

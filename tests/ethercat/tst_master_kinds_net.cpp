@@ -5,6 +5,7 @@
 #include "bring_up.h"
 #include "connect_steps.h"
 #include "device_kinds.h"
+#include "master_fixture.h"
 #include "device_sizes.h"
 #include "sim_process.h"
 
@@ -54,10 +55,10 @@ void TestMasterKindsNet::reachesOpWithDescribedSizes()
     if (QTest::currentTestFailed())
         return;
     QCOMPARE(size, int(total.bytes));
-    QCOMPARE(exchangeProcessData(c), int(c->grouplist[0].expectedWKC));
+    QCOMPARE(exchangeProcessData(c), expectedWkcOf(c));
     if (bus.startsWith("sensor")) {
         QCOMPARE(sim.command("pressure 1013.25"), QString("ok"));
-        QCOMPARE(exchangeProcessData(c), int(c->grouplist[0].expectedWKC));
+        QCOMPARE(exchangeProcessData(c), expectedWkcOf(c));
         QCOMPARE(ecwire::getF32(c->slavelist[1].inputs + 1), 101325.0f);
     }
     c->slavelist[0].state = EC_STATE_INIT;

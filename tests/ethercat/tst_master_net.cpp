@@ -2,6 +2,7 @@
 // the private namespace that scripts/netns-run makes.
 #include "bring_up.h"
 #include "connect_steps.h"
+#include "master_fixture.h"
 #include "sim_process.h"
 #include "stderr_capture.h"
 
@@ -133,7 +134,7 @@ void TestMasterNet::bringUpToOp()
     QCOMPARE(c->slavelist[1].Ibytes, 5u);
     QCOMPARE(c->slavelist[1].inputs, iomap_ + 1);
     QCOMPARE(c->slavelist[2].outputs, iomap_);
-    QCOMPARE(c->grouplist[0].expectedWKC, uint16_t(3));
+    QCOMPARE(expectedWkcOf(c), 3);
     QTRY_COMPARE(ecx_readstate(c), EC_STATE_OPERATIONAL);
     QCOMPARE(c->slavelist[1].state, uint16_t(EC_STATE_OPERATIONAL));
     QCOMPARE(exchangeProcessData(c), 3);

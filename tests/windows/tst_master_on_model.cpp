@@ -17,7 +17,7 @@ WT_CASE("core", sensorReachesOpAndExchangesProcessData)
     CHECK_EQ(m.slave(1).state, uint16_t(EC_STATE_OPERATIONAL));
     CHECK_EQ(ecx_readstate(m.c()), EC_STATE_OPERATIONAL);
     // One LRW: the sensor's read counts 1, dig-out's write 2.
-    CHECK_EQ(m.c()->grouplist[0].expectedWKC, uint16_t(3));
+    CHECK_EQ(m.expectedWkc(), 3);
     CHECK_EQ(m.exchange(), 3);
 }
 

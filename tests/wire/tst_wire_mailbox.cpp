@@ -249,6 +249,72 @@ private slots:
         QCOMPARE(r.data.size(), size_t(20));
         QVERIFY(!r.last);
     }
+
+    // ETG.1000.6 CoE emergency: error code, error register and five bytes of
+    // the manufacturer's after the CoE header; a message cut short or of
+    // another kind is none.
+    void emergency_data()
+    {
+        QTest::addColumn<int>("length");  // the mailbox header's length field
+        QTest::addColumn<int>("type");    // mailbox type
+        QTest::addColumn<int>("service"); // CoE service
+        QTest::addColumn<bool>("decoded");
+        QTest::newRow("whole") << 10 << int(mbx::TypeCoE) << int(coe::ServiceEmergency) << true;
+        QTest::newRow("longer than needed") << 12 << int(mbx::TypeCoE) << int(coe::ServiceEmergency) << true;
+        QTest::newRow("cut short") << 9 << int(mbx::TypeCoE) << int(coe::ServiceEmergency) << false;
+        QTest::newRow("an SDO response") << 10 << int(mbx::TypeCoE) << int(coe::ServiceSdoResponse) << false;
+        QTest::newRow("another protocol") << 10 << int(mbx::TypeFoE) << int(coe::ServiceEmergency) << false;
+    }
+
+    void emergency()
+    {
+        QFETCH(int, length);
+        QFETCH(int, type);
+        QFETCH(int, service);
+        QFETCH(bool, decoded);
+        std::vector<uint8_t> m(mbx::HeaderSize + 12, 0);
+        MailboxHeader h;
+        h.length = uint16_t(length);
+        h.type = uint8_t(type);
+        h.counter = 3;
+        encodeMailboxHeader(m.data(), h);
+        putU16(m.data() + coe::Header, uint16_t(service << coe::ServiceShift));
+        const uint8_t body[coe::EmergencySize] = {0x30, 0x81, 0x10, 0xA1, 0xB2, 0xC3, 0xD4, 0xE5};
+        std::copy(body, body + sizeof body, m.begin() + long(coe::Emergency));
+        Emergency e;
+        QCOMPARE(decodeEmergency(m.data(), m.size(), e), decoded);
+        if (!decoded)
+            return;
+        QCOMPARE(e.errorCode, uint16_t(0x8130));
+        QCOMPARE(e.errorRegister, uint8_t(0x10));
+        QCOMPARE(std::vector<uint8_t>(e.data, e.data + coe::EmergencyDataSize),
+                 std::vector<uint8_t>({0xA1, 0xB2, 0xC3, 0xD4, 0xE5}));
+    }
+
+    // What abort codes and mailbox error details mean; unknown ones say so.
+    void codeTexts_data()
+    {
+        QTest::addColumn<bool>("abort");
+        QTest::addColumn<quint32>("code");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no object") << true << quint32(coe::AbortNoObject)
+                                   << "the object does not exist in the object dictionary";
+        QTest::newRow("no subindex") << true << quint32(coe::AbortNoSubindex) << "subindex does not exist";
+        QTest::newRow("first") << true << quint32(coe::AbortToggle) << "toggle bit not changed";
+        QTest::newRow("last") << true << quint32(0x08000023) << "no object dictionary present";
+        QTest::newRow("unknown abort") << true << quint32(0x06020001) << "unknown abort code";
+        QTest::newRow("protocol") << false << quint32(mbx::ErrUnsupportedProtocol) << "mailbox protocol not supported";
+        QTest::newRow("size") << false << quint32(mbx::ErrInvalidSize) << "length of the data is inconsistent";
+        QTest::newRow("unknown detail") << false << quint32(0) << "unknown mailbox error";
+    }
+
+    void codeTexts()
+    {
+        QFETCH(bool, abort);
+        QFETCH(quint32, code);
+        QFETCH(QString, text);
+        QCOMPARE(QString(abort ? coe::abortCodeText(code) : mbx::errorText(uint16_t(code))), text);
+    }
 };
 
 QTEST_APPLESS_MAIN(TestMailbox)

@@ -304,4 +304,18 @@ size_t sdoSegmentCapacity(size_t mailboxSize)
     return mailboxSize > overhead ? mailboxSize - overhead : 0;
 }
 
+bool decodeEmergency(const uint8_t *p, size_t len, Emergency &out)
+{
+    MailboxHeader h;
+    if (!decodeMailboxHeader(p, len, h) || h.type != mbx::TypeCoE
+        || h.length < coe::HeaderSize + coe::EmergencySize
+        || (getU16(p + coe::Header) >> coe::ServiceShift) != coe::ServiceEmergency)
+        return false;
+    const uint8_t *e = p + coe::Emergency;
+    out.errorCode = getU16(e + coe::EmergencyErrorCode);
+    out.errorRegister = getU8(e + coe::EmergencyRegister);
+    std::copy(e + coe::EmergencyData, e + coe::EmergencyData + coe::EmergencyDataSize, out.data);
+    return true;
+}
+
 } // namespace ecwire

@@ -1,4 +1,4 @@
-// Frame transport under the bundled master: the one thing that touches an
+// Frame transport under our master (ethercat/): the one thing that touches an
 // adapter. The pcap port implements it for real adapters; tests plug in
 // their own to run the master against an in-process slave model.
 #ifndef ETHERCAT_TRANSPORT_H

@@ -1,11 +1,11 @@
 // The adapter list in SOEM's form: the platform's entries, in its order,
 // each name and description cut to what ec_adaptert holds.
 #include "adapter_check.h"
+#include "engine.h"
 #include "port/platform.h"
 
 #include <soem/soem.h>
 
-#include <cstdio>
 #include <cstdlib>
 
 extern "C" ec_adaptert *ec_find_adapters(void)
@@ -13,9 +13,10 @@ extern "C" ec_adaptert *ec_find_adapters(void)
     std::vector<ethercat::AdapterEntry> found;
     std::string why;
     if (!ethercat::listAdapters(&found, &why)) {
-        std::fprintf(stderr, "ec_find_adapters: cannot list the network adapters: %s\n", why.c_str());
+        ethercat::reportAdapterList("ec_find_adapters: cannot list the network adapters: " + why);
         return nullptr;
     }
+    ethercat::reportAdapterList(std::string());
     ec_adaptert *head = nullptr;
     ec_adaptert **tail = &head;
     for (const ethercat::AdapterEntry &f : found) {

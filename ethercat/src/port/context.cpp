@@ -1,20 +1,23 @@
 // Opening and closing the adapter of a context.
 #include "engine.h"
+#include "error_list.h"
 #include "port/platform.h"
 
-#include <cstdio>
 #include <new>
 #include <string>
 
 namespace {
 
+// A fresh session for `context`: the earlier one's bookkeeping, reasons and
+// error list are dropped.
 int attach(ecx_contextt *context, ethercat::Transport *transport, std::unique_ptr<ethercat::Transport> owned)
 {
-    auto *engine = new (std::nothrow) ethercat::Engine(transport);
+    std::unique_ptr<ethercat::Engine> engine(new (std::nothrow) ethercat::Engine(transport));
     if (!engine)
         return 0;
     engine->owned = std::move(owned);
-    context->port.impl = engine;
+    ethercat::clearErrors(context);
+    ethercat::resetState(context, std::move(engine));
     return 1;
 }
 
@@ -26,7 +29,6 @@ int ecx_init_transport(ecx_contextt *context, ethercat::Transport *transport)
         return 0;
     // Like ecx_init, this does not look at what the context held before:
     // it may be uninitialised memory.
-    context->port.impl = nullptr;
     return attach(context, transport, nullptr);
 }
 
@@ -35,11 +37,12 @@ extern "C" int ecx_init(ecx_contextt *context, const char *ifname)
     if (!context)
         return 0;
     // The context may be uninitialised memory: what it held is not looked at.
-    context->port.impl = nullptr;
     std::string why;
     std::unique_ptr<ethercat::Transport> port(ethercat::openAdapter(ifname, &why));
     if (!port) {
-        std::fprintf(stderr, "ecx_init: cannot open adapter \"%s\": %s\n", ifname ? ifname : "", why.c_str());
+        ethercat::clearErrors(context);
+        ethercat::resetState(context, nullptr);
+        ethercat::report(context, "ecx_init: cannot open adapter \"" + std::string(ifname ? ifname : "") + "\": " + why);
         return 0;
     }
     ethercat::Transport *transport = port.get();
@@ -50,6 +53,5 @@ extern "C" void ecx_close(ecx_contextt *context)
 {
     if (!context)
         return;
-    delete ethercat::engineOf(context);
-    context->port.impl = nullptr;
+    ethercat::closeEngine(context);
 }

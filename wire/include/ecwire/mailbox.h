@@ -34,6 +34,9 @@ constexpr uint16_t ErrSyntax = 0x0001, ErrUnsupportedProtocol = 0x0002, ErrInval
 
 // Next counter value after `c` (1..7, wrapping, 0 is only the start value).
 inline uint8_t nextCounter(uint8_t c) { return static_cast<uint8_t>(c >= 7 ? 1 : c + 1); }
+
+// What a mailbox error reply's detail means (ETG.1000.4), "unknown mailbox error" else.
+const char *errorText(uint16_t detail);
 } // namespace mbx
 
 namespace coe {
@@ -71,6 +74,14 @@ constexpr uint8_t CmdAbort = 0x80;
 constexpr uint8_t CcsMask = 0xE0;              // client/server command specifier
 constexpr uint8_t CcsDownload = 0x20, CcsUpload = 0x40, CcsUploadSegment = 0x60, CcsDownloadSegment = 0x00;
 
+// Emergency after the CoE header: error code (2), error register (1) and
+// five bytes of the manufacturer's (ETG.1000.6 CoE emergency).
+constexpr size_t Emergency = Header + HeaderSize;
+constexpr size_t EmergencyErrorCode = 0, EmergencyRegister = 2, EmergencyData = 3;
+constexpr size_t EmergencyDataSize = 5;
+constexpr size_t EmergencySize = 8;
+static_assert(EmergencyData + EmergencyDataSize == EmergencySize, "emergency is 8 bytes");
+
 // Complete access: the object's subindexes back to back, sub 0 (the count)
 // padded to 16 bits when the transfer starts at subindex 0.
 constexpr size_t CompleteAccessSub0Size = 2;
@@ -83,6 +94,8 @@ constexpr uint32_t AbortReadOnly = 0x06010002;
 constexpr uint32_t AbortNoObject = 0x06020000;
 constexpr uint32_t AbortNoSubindex = 0x06090011;
 constexpr uint32_t AbortGeneral = 0x08000000;
+// What an SDO abort code means (ETG.1000.6 SDO abort codes), "unknown abort code" else.
+const char *abortCodeText(uint32_t code);
 
 // ETG.1000.6 object dictionary: 0x1C00 gives the communication type of each
 // SyncManager (sub n for SyncManager n-1, the SII's type numbers), and the
@@ -134,6 +147,14 @@ struct SdoReply {
 };
 // Decodes a reply read from the mailbox-in area (may be longer than the message).
 bool decodeSdoReply(const uint8_t *p, size_t len, SdoReply &out, std::string *error = nullptr);
+
+struct Emergency {
+    uint16_t errorCode = 0;
+    uint8_t errorRegister = 0;
+    uint8_t data[coe::EmergencyDataSize] = {};
+};
+// Decodes a CoE emergency message; false for any other message or one too short.
+bool decodeEmergency(const uint8_t *p, size_t len, Emergency &out);
 
 // ---- slave side ----
 struct SdoRequest {

@@ -1,0 +1,2 @@
+/* What the declaration checks preprocess: our <soem/soem.h>. */
+#include <soem/soem.h>
