@@ -49,7 +49,7 @@ void judge(RiseTest &test)
     const double differenceError = std::hypot(first.slopeError, last.slopeError);
     if (differenceError > kMaxShapeNoise * whole.slope) {
         cannotTell(QStringLiteral("too noisy to compare the first and last thirds (their slopes %1 and %2 "
-                                  "mbar/s, each +- about %3)")
+                                  "mbar/s, each +- about %3): a longer span, or a quieter gauge")
                        .arg(number(first.slope), number(last.slope), number(differenceError / std::sqrt(2.0))));
         return;
     }

@@ -11,8 +11,8 @@
 //   - fewer than kMinRecords readings, or fewer than kMinPerThird in a third:
 //     cannot tell (too few points);
 //   - b not above kRiseSigmas standard errors: cannot tell (no clear rise);
-//   - sd above kMaxShapeNoise of b: cannot tell (too noisy to compare the
-//     thirds);
+//   - kShapeSigmas sd above (1 - kFlatteningRatio) of b: cannot tell (too
+//     noisy: a rise flattening to kFlatteningRatio would not stand out);
 //   - b3 below b1 by more than kShapeSigmas sd and below kFlatteningRatio
 //     of b1: outgassing (the rise flattens);
 //   - b3 above b1 by more than kShapeSigmas sd and above kSteepeningRatio of
@@ -29,9 +29,9 @@ namespace viewer {
 inline constexpr int kMinRecords = 10;
 inline constexpr int kMinPerThird = 3;
 inline constexpr double kRiseSigmas = 3.0;
-inline constexpr double kMaxShapeNoise = 0.25;
 inline constexpr double kShapeSigmas = 3.0;
 inline constexpr double kFlatteningRatio = 0.8;
+inline constexpr double kMaxShapeNoise = (1.0 - kFlatteningRatio) / kShapeSigmas;
 inline constexpr double kSteepeningRatio = 1.25;
 
 // p = intercept + slope * t over `count` points; slopeError is the slope's
