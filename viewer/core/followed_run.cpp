@@ -31,6 +31,8 @@ bool FollowedRun::open(const QString &path, QString *error)
 
 void FollowedRun::setFollowing(bool on)
 {
+    if (m_following && !on)
+        poll();   // what came since the last look
     m_following = on;
     if (on) {
         dropProvisional();
@@ -61,7 +63,10 @@ void FollowedRun::poll()
 {
     if (!m_following)
         return;
+    const qsizetype pending = m_follower.pendingBytes();
     take(m_follower.read());
+    if (m_follower.pendingBytes() != pending)
+        emit pendingChanged();
     watch();
 }
 

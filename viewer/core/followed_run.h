@@ -53,6 +53,8 @@ signals:
     void appended(qsizetype first);
     // Every point was read again: `why` says what happened to the file.
     void reloaded(const QString &why);
+    // A last line started or grew without its end, or ended.
+    void pendingChanged();
     // Once per kind of failure, until a read succeeds again.
     void failed(const QString &error);
 

@@ -324,8 +324,9 @@ void PressureChart::redrawNow()
         t.floor->replace(d.floorMarks);
         m_drawnPoints += d.line.size();
         const qsizetype atFloor = t.run ? t.run->span().atOrBelowZero : 0;
-        t.floor->setName(tr("%1: %n reading(s) at or below 0, drawn at the axis floor", nullptr, int(atFloor))
-                             .arg(t.label));
+        t.floor->setName(atFloor == 1 ? tr("%1: 1 reading at or below 0, drawn at the axis floor").arg(t.label)
+                                      : tr("%1: %2 readings at or below 0, drawn at the axis floor")
+                                            .arg(t.label, QString::number(atFloor)));
         showInLegend(chart(), t.floor, m_log && atFloor > 0);
     }
     drawFit();

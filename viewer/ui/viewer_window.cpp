@@ -145,6 +145,7 @@ bool ViewerWindow::openRun(const QString &path, bool reference, QString *error)
     m_reach->addRun(run, label, reference);
     m_rise->addRun(run, reference ? tr("reference: %1").arg(label) : label);
     connect(run, &FollowedRun::appended, this, &ViewerWindow::updateSummary);
+    connect(run, &FollowedRun::pendingChanged, this, &ViewerWindow::updateSummary);
     connect(run, &FollowedRun::reloaded, this, [this, run](const QString &why) {
         if (!why.isEmpty())
             runEvent(run, tr("%1 %2: read again from its start").arg(labelOf(run->path()), why));
@@ -191,9 +192,11 @@ void ViewerWindow::updateSummary()
 {
     QStringList parts;
     for (FollowedRun *run : m_runs) {
-        QString part = tr("%1: %n record(s)", nullptr, int(run->points().size())).arg(labelOf(run->path()));
+        const qsizetype records = run->points().size();
+        QString part = records == 1 ? tr("%1: 1 record").arg(labelOf(run->path()))
+                                    : tr("%1: %2 records").arg(labelOf(run->path()), QString::number(records));
         if (run->span().atOrBelowZero > 0)
-            part += tr(", %n at or below 0", nullptr, int(run->span().atOrBelowZero));
+            part += tr(", %1 at or below 0").arg(run->span().atOrBelowZero);
         if (run->pendingBytes() > 0)
             part += tr(", last line waits for its end");
         parts.append(part);
