@@ -15,6 +15,8 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QScatterSeries>
@@ -290,6 +292,10 @@ private slots:
             fit = s->name().startsWith(QLatin1String("fit")) ? s : fit;
         QVERIFY(fit && fit->count() > 2);
         QCOMPARE(fit->at(0).x(), test.from);
+        const QList<QLegendMarker *> markers = w.chart()->chart()->legend()->markers(fit);
+        QCOMPARE(markers.size(), 1);
+        QVERIFY(markers[0]->isVisible());
+        QVERIFY2(markers[0]->label().contains(QLatin1String("dp/dt = 0.0002 mbar/s")), qPrintable(markers[0]->label()));
 
         const QString png = m_dir.filePath(QStringLiteral("rise.png"));
         QString error;

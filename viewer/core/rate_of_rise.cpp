@@ -54,7 +54,8 @@ void judge(RiseTest &test)
         return;
     }
     const double ratio = last.slope / first.slope;
-    const QString shape = QStringLiteral("the last third rises at %1 times the first third's rate").arg(number(ratio));
+    const QString shape =
+        QStringLiteral("the last third rises at %1 times the first third's rate").arg(ratio, 0, 'f', 2);
     if (difference < -kShapeSigmas * differenceError && last.slope < kFlatteningRatio * first.slope) {
         test.verdict = RiseTest::Outgassing;
         test.reason = QStringLiteral("outgassing: the rise flattens (%1)").arg(shape);

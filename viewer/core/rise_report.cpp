@@ -19,6 +19,9 @@ QJsonObject thirdJson(const LineFit &fit)
 }
 
 QString number(double value) { return QString::number(value, 'g', 4); }
+QString seconds(double value) { return QString::number(value, 'f', 3); }
+QString rate(double value) { return QString::number(value, 'e', 3); }
+QString error(double value) { return QString::number(value, 'e', 2); }
 
 } // namespace
 
@@ -50,23 +53,22 @@ QJsonObject riseJson(const RiseTest &test, const QString &file)
 
 QString riseText(const RiseTest &test, const QString &file, PressureUnit unit)
 {
-    QString text = QStringLiteral("Rate-of-rise test of %1, %2 s to %3 s: %4 readings\n")
-                       .arg(QFileInfo(file).fileName(), number(test.from), number(test.to))
+    QString text = QStringLiteral("Rate-of-rise test of %1\nspan %2 s to %3 s: %4 readings\n")
+                       .arg(QFileInfo(file).fileName(), seconds(test.from), seconds(test.to))
                        .arg(test.whole.count);
     if (!test.ran)
         return text + QStringLiteral("Could not run: %1\n").arg(test.error);
     const double scale = unitsPerMbar(unit);
     const QString name = unitName(unit);
-    text += QStringLiteral("dp/dt = %1 +- %2 %3/s\n")
-                .arg(number(test.whole.slope * scale), number(test.whole.slopeError * scale), name);
-    text += QStringLiteral("Q = V dp/dt = %1 +- %2 mbar l/s (V = %3 l)\n")
-                .arg(number(test.leakRate), number(test.leakRateError), number(test.volumeLitres));
+    text += QStringLiteral("dp/dt = %1 \u00b1 %2 %3/s\n")
+                .arg(rate(test.whole.slope * scale), error(test.whole.slopeError * scale), name);
+    text += QStringLiteral("Q = V dp/dt = %1 \u00b1 %2 mbar l/s (V = %3 l)\n")
+                .arg(rate(test.leakRate), error(test.leakRateError), number(test.volumeLitres));
     const auto third = [&](const LineFit &fit) {
-        return fit.ok ? QStringLiteral("%1 %2/s (%3 readings)").arg(number(fit.slope * scale), name).arg(fit.count)
+        return fit.ok ? QStringLiteral("%1 %2/s (%3 readings)").arg(rate(fit.slope * scale), name).arg(fit.count)
                       : QStringLiteral("- (%1 readings)").arg(fit.count);
     };
-    text += QStringLiteral("dp/dt of the first third %1, of the last third %2\n")
-                .arg(third(test.firstThird), third(test.lastThird));
+    text += QStringLiteral("first third %1\nlast third %2\n").arg(third(test.firstThird), third(test.lastThird));
     text += QStringLiteral("Verdict: %1\n").arg(test.reason);
     return text;
 }

@@ -45,6 +45,8 @@ QImage renderChart(PressureChart &chart, const QSize &size)
 QImage grabChart(PressureChart &chart)
 {
     chart.redrawNow();
+    // The legend and the axes lay themselves out in posted events.
+    QCoreApplication::processEvents();
     return chart.grab().toImage();
 }
 

@@ -35,6 +35,7 @@ const QColor kRunColors[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
 const QColor kReferenceColor(0x80, 0x80, 0x80);
 const QColor kFloorColor(0xff, 0x7f, 0x0e);
 const QColor kSpanColor(0xff, 0xd7, 0x00, 0x50);
+const QColor kFitColor(0xb0, 0x00, 0x00);
 
 // 1, 2 or 5 times a power of ten, for about `ticks` ticks over `span`.
 double niceInterval(double span, int ticks)
@@ -83,7 +84,7 @@ PressureChart::PressureChart(QWidget *parent) : QChartView(parent)
     c->addAxis(m_timeAxis, Qt::AlignBottom);
 
     m_fitLine = new QLineSeries;
-    QPen fitPen(Qt::black);
+    QPen fitPen(kFitColor);
     fitPen.setWidthF(2.0);
     fitPen.setStyle(Qt::DashLine);
     m_fitLine->setPen(fitPen);

@@ -38,7 +38,9 @@ QTableWidgetItem *readOnly(const QString &text)
 ReachTable::ReachTable(QWidget *parent) : QTableWidget(parent)
 {
     verticalHeader()->hide();
-    horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The runs' columns share the width; long file names are cut in the middle.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setTextElideMode(Qt::ElideMiddle);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     connect(this, &QTableWidget::itemChanged, this, &ReachTable::levelEdited);
     rebuild();
@@ -104,6 +106,9 @@ void ReachTable::rebuild()
     clear();
     setColumnCount(int(headers.size()));
     setHorizontalHeaderLabels(headers);
+    horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    for (int c = 1; c < columnCount(); ++c)
+        horizontalHeaderItem(c)->setToolTip(headers[c]);
     setRowCount(int(m_levels.size()));
     for (int row = 0; row < m_levels.size(); ++row) {
         auto *level = new QTableWidgetItem(QString::number(fromMbar(m_levels[row], m_unit), 'g', 6));

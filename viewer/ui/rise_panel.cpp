@@ -12,7 +12,7 @@
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -28,7 +28,9 @@ QDoubleSpinBox *secondsBox()
 {
     auto *box = new QDoubleSpinBox;
     box->setRange(-kLongestSeconds, kLongestSeconds);
-    box->setDecimals(1);
+    // As precise as the records' elapsed times, so that the span holds the
+    // records it was given.
+    box->setDecimals(3);
     box->setSuffix(QStringLiteral(" s"));
     box->setKeyboardTracking(false);
     return box;
@@ -52,10 +54,9 @@ RisePanel::RisePanel(PressureChart *chart, QWidget *parent) : QWidget(parent), m
     m_pick->setToolTip(tr("Drag over the span on the chart, or click its start and its end"));
     m_copy = new QPushButton(tr("Copy result"));
     m_save = new QPushButton(tr("Save PNG + JSON..."));
-    m_text = new QLabel;
-    m_text->setWordWrap(true);
-    m_text->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_text->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    m_text = new QPlainTextEdit;
+    m_text->setReadOnly(true);
+    m_text->setMinimumHeight(m_text->fontMetrics().lineSpacing() * 8);
 
     auto *form = new QFormLayout;
     form->addRow(tr("Run"), m_run);
@@ -150,12 +151,12 @@ void RisePanel::runTest()
         m_result.reset();
         m_chart->clearFit();
         m_chart->clearSpan();
-        m_text->setText(tr("Pick the span of the rise on the chart, or enter its start and end."));
+        m_text->setPlainText(tr("Pick the span of the rise on the chart, or enter its start and end."));
     } else {
         m_result = rateOfRise(run->points(), from, to, m_volume->value());
         m_chart->setSpan(from, to);
         m_chart->setFit(*m_result);
-        m_text->setText(resultText());
+        m_text->setPlainText(resultText());
     }
     m_copy->setEnabled(m_result.has_value());
     m_save->setEnabled(m_result.has_value());

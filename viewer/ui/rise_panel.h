@@ -16,7 +16,7 @@
 QT_BEGIN_NAMESPACE
 class QComboBox;
 class QDoubleSpinBox;
-class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 QT_END_NAMESPACE
 
@@ -64,7 +64,7 @@ private:
     QPushButton *m_pick;
     QPushButton *m_copy;
     QPushButton *m_save;
-    QLabel *m_text;
+    QPlainTextEdit *m_text;
     PressureUnit m_unit = PressureUnit::Mbar;
     std::optional<RiseTest> m_result;
 };

@@ -28,6 +28,15 @@ namespace {
 constexpr int kEventShownMs = 15000;
 
 QString labelOf(const QString &path) { return QFileInfo(path).fileName(); }
+// In the table's narrow headers: the name without "_pressure.csv" (the
+// window's and the logger's run files) or ".csv".
+QString shortLabelOf(const QString &path)
+{
+    QString name = QFileInfo(path).completeBaseName();
+    if (name.endsWith(QLatin1String("_pressure")))
+        name.chop(int(qstrlen("_pressure")));
+    return name;
+}
 
 } // namespace
 
@@ -54,13 +63,13 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent)
     auto *side = new QWidget;
     auto *sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(reachBox, 1);
-    sideLayout->addWidget(riseBox, 1);
+    sideLayout->addWidget(reachBox, 2);
+    sideLayout->addWidget(riseBox, 3);
     auto *splitter = new QSplitter;
     splitter->addWidget(m_chart);
     splitter->addWidget(side);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 1);
+    splitter->setStretchFactor(0, 5);
+    splitter->setStretchFactor(1, 2);
     setCentralWidget(splitter);
     m_summary = new QLabel;
     statusBar()->addPermanentWidget(m_summary, 1);
@@ -142,7 +151,7 @@ bool ViewerWindow::openRun(const QString &path, bool reference, QString *error)
     if (reference)
         m_reference = run;
     m_chart->addRun(run, label, reference);
-    m_reach->addRun(run, label, reference);
+    m_reach->addRun(run, shortLabelOf(path), reference);
     m_rise->addRun(run, reference ? tr("reference: %1").arg(label) : label);
     connect(run, &FollowedRun::appended, this, &ViewerWindow::updateSummary);
     connect(run, &FollowedRun::pendingChanged, this, &ViewerWindow::updateSummary);
