@@ -81,7 +81,7 @@ private slots:
 
         // The viewer opens the run file while the logger writes it.
         ViewerWindow window;
-        window.resize(1400, 800);
+        window.resize(1200, 680);
         window.risePanel()->setVolume(kVolumeLitres);
         QVERIFY2(window.openRun(run, false, &why), qPrintable(why));
         window.show();

@@ -25,7 +25,7 @@ bool FollowedRun::open(const QString &path, QString *error)
         return false;
     }
     addPoints(update.points);
-    setFollowing(m_following);
+    applyFollowing();
     return true;
 }
 
@@ -34,7 +34,13 @@ void FollowedRun::setFollowing(bool on)
     if (m_following && !on)
         poll();   // what came since the last look
     m_following = on;
-    if (on) {
+    if (!path().isEmpty())
+        applyFollowing();
+}
+
+void FollowedRun::applyFollowing()
+{
+    if (m_following) {
         dropProvisional();
         watch();
         m_poll.start();

@@ -30,6 +30,7 @@ public:
 
     // Reads the whole file; false with `error` set when it cannot be read.
     bool open(const QString &path, QString *error);
+    // Before open() or after; off at first.
     void setFollowing(bool on);
     bool following() const { return m_following; }
 
@@ -61,6 +62,7 @@ signals:
 private:
     void take(const records::FollowUpdate &update);
     void addPoints(const QList<QPointF> &points);
+    void applyFollowing();
     void dropProvisional();
     void watch();
 

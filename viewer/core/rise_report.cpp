@@ -53,13 +53,15 @@ QJsonObject riseJson(const RiseTest &test, const QString &file)
 
 QString riseText(const RiseTest &test, const QString &file, PressureUnit unit)
 {
-    QString text = QStringLiteral("Rate-of-rise test of %1\nspan %2 s to %3 s: %4 readings\n")
-                       .arg(QFileInfo(file).fileName(), seconds(test.from), seconds(test.to))
-                       .arg(test.whole.count);
+    const QString span = QStringLiteral("%1, span %2 s to %3 s: %4 readings\n")
+                             .arg(QFileInfo(file).fileName(), seconds(test.from), seconds(test.to))
+                             .arg(test.whole.count);
     if (!test.ran)
-        return text + QStringLiteral("Could not run: %1\n").arg(test.error);
+        return QStringLiteral("Could not run: %1\n").arg(test.error) + span;
     const double scale = unitsPerMbar(unit);
     const QString name = unitName(unit);
+    // The verdict first: it is what the test is for.
+    QString text = QStringLiteral("Verdict: %1\n").arg(test.reason);
     text += QStringLiteral("dp/dt = %1 \u00b1 %2 %3/s\n")
                 .arg(rate(test.whole.slope * scale), error(test.whole.slopeError * scale), name);
     text += QStringLiteral("Q = V dp/dt = %1 \u00b1 %2 mbar l/s (V = %3 l)\n")
@@ -69,8 +71,7 @@ QString riseText(const RiseTest &test, const QString &file, PressureUnit unit)
                       : QStringLiteral("- (%1 readings)").arg(fit.count);
     };
     text += QStringLiteral("first third %1\nlast third %2\n").arg(third(test.firstThird), third(test.lastThird));
-    text += QStringLiteral("Verdict: %1\n").arg(test.reason);
-    return text;
+    return text + span;
 }
 
 } // namespace viewer

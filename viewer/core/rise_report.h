@@ -14,8 +14,8 @@ namespace viewer {
 // with "error" when the test could not run.
 QJsonObject riseJson(const RiseTest &test, const QString &file);
 
-// A few lines: the span, dp/dt in `unit` per second, Q in mbar l/s, the
-// thirds' slopes and the verdict.
+// A few lines: the verdict, dp/dt in `unit` per second, Q in mbar l/s, the
+// thirds' slopes, the file and the span.
 QString riseText(const RiseTest &test, const QString &file, PressureUnit unit);
 
 } // namespace viewer

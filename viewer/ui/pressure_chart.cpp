@@ -79,8 +79,10 @@ PressureChart::PressureChart(QWidget *parent) : QChartView(parent)
     m_timeAxis = new QValueAxis;
     m_timeAxis->setTitleText(tr("elapsed time (s)"));
     m_timeAxis->setLabelFormat(QStringLiteral("%g"));
-    m_timeAxis->setTickType(QValueAxis::TicksDynamic);
+    m_timeAxis->setRange(m_x0, m_x1);
+    m_timeAxis->setTickInterval(niceInterval(m_x1 - m_x0, 8));
     m_timeAxis->setTickAnchor(0.0);
+    m_timeAxis->setTickType(QValueAxis::TicksDynamic);
     c->addAxis(m_timeAxis, Qt::AlignBottom);
 
     m_fitLine = new QLineSeries;
@@ -229,6 +231,8 @@ void PressureChart::usePressureAxis(bool log)
         a->setBase(10.0);
         a->setLabelFormat(QStringLiteral("%g"));
         a->setMinorTickCount(-1);
+        // Solid and light: dashed lines cost much of a frame's drawing.
+        a->setMinorGridLinePen(QPen(QColor(0xee, 0xee, 0xee), 1.0));
         axis = a;
     } else {
         auto *a = new QValueAxis;
@@ -297,13 +301,31 @@ void PressureChart::redrawNow()
     const PressureSpan &basis = visible.count > 0 ? visible : whole;
     m_pressureRange = m_log ? logAxisRange(basis) : linearAxisRange(basis);
 
-    m_timeAxis->setRange(m_x0, m_x1);
-    m_timeAxis->setTickInterval(niceInterval(m_x1 - m_x0, 8));
+    // Every change of an axis draws each series again: empty them first, so
+    // that their new points are laid out once, after the axes.
+    for (const Trace &t : m_traces) {
+        t.line->clear();
+        t.floor->clear();
+    }
+    // Each of the two makes the axis lay its ticks out with the other's old
+    // value: the coarser interval goes first, so that it never lays out a
+    // wide range at a fine interval (a hundred thousand ticks).
+    const double interval = niceInterval(m_x1 - m_x0, 8);
+    if (interval >= m_timeAxis->tickInterval()) {
+        m_timeAxis->setTickInterval(interval);
+        m_timeAxis->setRange(m_x0, m_x1);
+    } else {
+        m_timeAxis->setRange(m_x0, m_x1);
+        m_timeAxis->setTickInterval(interval);
+    }
     if (m_log) {
         // Just outside the decades: QLogValueAxis finds its first tick with
         // ceil(log10(min)), which a hair above the whole number would skip.
-        m_pressureAxis->setRange(m_pressureRange.min * (1.0 - kDecadeNudge),
-                                 m_pressureRange.max * (1.0 + kDecadeNudge));
+        auto *axis = static_cast<QLogValueAxis *>(m_pressureAxis);
+        const double min = m_pressureRange.min * (1.0 - kDecadeNudge);
+        const double max = m_pressureRange.max * (1.0 + kDecadeNudge);
+        if (axis->min() != min || axis->max() != max)
+            axis->setRange(min, max);
     } else {
         m_pressureAxis->setRange(m_pressureRange.min, m_pressureRange.max);
         static_cast<QValueAxis *>(m_pressureAxis)->applyNiceNumbers();

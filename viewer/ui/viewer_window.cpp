@@ -63,8 +63,8 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent)
     auto *side = new QWidget;
     auto *sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
-    sideLayout->addWidget(reachBox, 2);
-    sideLayout->addWidget(riseBox, 3);
+    sideLayout->addWidget(reachBox, 1);
+    sideLayout->addWidget(riseBox, 2);
     auto *splitter = new QSplitter;
     splitter->addWidget(m_chart);
     splitter->addWidget(side);
@@ -141,11 +141,11 @@ bool ViewerWindow::openRun(const QString &path, bool reference, QString *error)
         return false;
     }
     auto *run = new FollowedRun(this);
+    run->setFollowing(m_following);
     if (!run->open(path, error)) {
         delete run;
         return false;
     }
-    run->setFollowing(m_following);
     const QString label = labelOf(path);
     m_runs.append(run);
     if (reference)
