@@ -4,6 +4,7 @@
 #include "record_line.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <cmath>
 
@@ -22,6 +23,12 @@ QByteArray recordLines(const QList<QPointF> &points)
 QString writeRun(const QString &path, const QList<QPointF> &points)
 {
     return writeFile(path, recordLines(points));
+}
+
+bool appendToFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::Append) && f.write(bytes) == bytes.size();
 }
 
 QList<QPointF> sampleRun(const std::function<double(double)> &p, int count, double t0, double step)

@@ -3,6 +3,7 @@
 // half-written last line waits for its end; a file that shrinks, is
 // replaced or is rewritten is read again; a symbolic link is refused.
 #include "record_check.h"
+#include "run_files.h"
 #include "run_follower.h"
 #include "run_parser.h"
 
@@ -17,20 +18,14 @@ using records::RunFollower;
 
 namespace {
 
+// The window's records of a falling pressure, 1013.25 mbar at `from` seconds.
 QByteArray recordLines(int count, double from = 0.0)
 {
-    QByteArray bytes;
-    for (int i = 0; i < count; ++i)
-        bytes += QByteArray("2024-03-05;14:07:") + QByteArray::number(10 + i % 50) + ';'
-                 + QByteArray::number(from + i, 'f', 3) + ';' + QByteArray::number(1013.25 / (i + 1), 'g', 6) + '\n';
-    return bytes;
+    return testsupport::recordLines(testsupport::sampleRun([from](double t) { return 1013.25 / (1.0 + t - from); },
+                                                           count, from));
 }
 
-bool append(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::Append) && f.write(bytes) == bytes.size();
-}
+bool append(const QString &path, const QByteArray &bytes) { return testsupport::appendToFile(path, bytes); }
 
 } // namespace
 

@@ -60,12 +60,6 @@ QPoint viewportPoint(PressureChart *chart, double t)
     return chart->mapFromScene(chart->chart()->mapToScene(QPointF(x, plot.center().y())));
 }
 
-bool appendBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::Append) && f.write(bytes) == bytes.size();
-}
-
 } // namespace
 
 class TestViewerWindow : public QObject
@@ -202,7 +196,7 @@ private slots:
         if (from >= 0.0)
             w.chart()->setTimeWindow(from, to);
         w.chart()->redrawNow();
-        QVERIFY(appendBytes(path, testsupport::recordLines(all.mid(100))));
+        QVERIFY(testsupport::appendToFile(path, testsupport::recordLines(all.mid(100))));
         FollowedRun *followed = w.runs().constFirst();
         QVERIFY(QTest::qWaitFor([&] { return followed->points().size() == 110; }, 1000));
         QCOMPARE(followed->points(), records::parseRunBytes(testsupport::recordLines(all)).points);
@@ -219,15 +213,15 @@ private slots:
         ViewerWindow w;
         const QString path = run(sampleRun(pumpDown, 10));
         open(w, path);
-        QVERIFY(appendBytes(path, "2024-03-05;14:07:19;10.000;12.3"));
+        QVERIFY(testsupport::appendToFile(path, "2024-03-05;14:07:19;10.000;12.3"));
         QVERIFY(QTest::qWaitFor([&] { return w.summary().contains(QLatin1String("waits for its end")); }, 1000));
         QCOMPARE(w.runs().constFirst()->points().size(), 10);
-        QVERIFY(appendBytes(path, "4\n"));
+        QVERIFY(testsupport::appendToFile(path, "4\n"));
         QVERIFY(QTest::qWaitFor([&] { return w.runs().constFirst()->points().size() == 11; }, 1000));
         QCOMPARE(w.runs().constFirst()->points().constLast(), QPointF(10.0, 12.34));
         QVERIFY(!w.summary().contains(QLatin1String("waits")));
         // Not followed, a last line without its end counts as it stands.
-        QVERIFY(appendBytes(path, "2024-03-05;14:07:20;11.000;5.5"));
+        QVERIFY(testsupport::appendToFile(path, "2024-03-05;14:07:20;11.000;5.5"));
         w.setFollowing(false);
         QCOMPARE(w.runs().constFirst()->points().constLast(), QPointF(11.0, 5.5));
     }
