@@ -27,7 +27,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <vector>
 
 namespace {
 
@@ -37,18 +36,6 @@ constexpr int kZoomSteps = 30;     // in, then as many out
 constexpr int kWindowFrames = 5;   // the baseline's frames are slow
 
 double msSince(const QElapsedTimer &t) { return double(t.nsecsElapsed()) / 1e6; }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
-
-double percentile99(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[std::min(v.size() - 1, v.size() * 99 / 100)];
-}
 
 // The window's Load Graph and a repaint, on a fresh window.
 double windowOpenAndPaint(const QString &path, bool *ok)
@@ -137,7 +124,7 @@ int main(int argc, char **argv)
     chart->redrawNow();
     QCoreApplication::processEvents();
     const bool logAxis = chart->logarithmic();
-    std::vector<double> frames, redraws;
+    bench::Samples frames, redraws;
     qsizetype mostDrawn = 0;
     double from = chart->windowStart(), to = chart->windowEnd();
     const double middle = (from + to) / 2.0;
@@ -149,14 +136,14 @@ int main(int argc, char **argv)
         t.start();
         chart->setTimeWindow(from, to);
         chart->redrawNow();
-        redraws.push_back(msSince(t));
+        redraws.add(t.nsecsElapsed());
         chart->viewport()->repaint();
-        frames.push_back(msSince(t));
+        frames.add(t.nsecsElapsed());
         mostDrawn = std::max(mostDrawn, chart->drawnPoints());
     }
 
     // The window's chart drawing the same run after an x-range change.
-    std::vector<double> windowFrames;
+    bench::Samples windowFrames;
     {
         MainWindow w;
         w.resize(1400, 800);
@@ -169,23 +156,25 @@ int main(int argc, char **argv)
             t.start();
             w.axisX->setRange(kRecords * (0.1 + 0.02 * i), kRecords * (0.9 - 0.02 * i));
             w.chartView->viewport()->repaint();
-            windowFrames.push_back(msSince(t));
+            windowFrames.add(t.nsecsElapsed());
         }
     }
 
     if (!windowOk || !viewerOk || !logAxis)
         std::printf("FAILED: window loaded all %d: %s; viewer read all: %s; log axis: %s\n", kRecords,
                     windowOk ? "yes" : "no", viewerOk ? "yes" : "no", logAxis ? "yes" : "no");
-    std::printf("zoom: %d frames, at most %lld points drawn; of a frame's median the series and axes took %.1f ms, "
+    const bench::Timings zoom = frames.summary();
+    const double windowFrameMs = windowFrames.summary().medianUs / 1000.0;
+    std::printf("zoom: %zu frames, at most %lld points drawn; of a frame's median the series and axes took %.1f ms, "
                 "the paint the rest\n",
-                int(frames.size()), (long long)mostDrawn, median(redraws));
+                zoom.samples, (long long)mostDrawn, redraws.summary().medianUs / 1000.0);
     bench::line("viewer", "window: Load Graph + repaint, 1M records (baseline)", windowMs, "ms");
     bench::line("viewer", "viewer: open + first paint, 1M records", viewerMs, "ms", windowMs, "< 1000 ms");
     bench::line("viewer", "viewer: read 1M records (RunFollower)", followMs, "ms", parseMs, "<= 1.2x parseRunFile");
-    bench::line("viewer", "window: chart frame after an x-range change, 1M points (median)", median(windowFrames), "ms");
-    bench::line("viewer", "viewer: zoom frame on the log axis (median)", median(frames), "ms", median(windowFrames),
+    bench::line("viewer", "window: chart frame after an x-range change, 1M points (median)", windowFrameMs, "ms");
+    bench::line("viewer", "viewer: zoom frame on the log axis (median)", zoom.medianUs / 1000.0, "ms", windowFrameMs,
                 "< 16.7 ms");
-    bench::line("viewer", "viewer: zoom frame on the log axis (99th percentile)", percentile99(frames), "ms",
-                median(windowFrames), "< 16.7 ms");
+    bench::line("viewer", "viewer: zoom frame on the log axis (99th percentile)", zoom.p99Us / 1000.0, "ms",
+                windowFrameMs, "< 16.7 ms");
     return windowOk && viewerOk && logAxis ? 0 : 1;
 }

@@ -2,8 +2,8 @@
 // ticks, readings at or below zero at the axis floor, the unit remembered,
 // a followed file's new records within a second (the view staying where the
 // user put it), a half-written line completed, a shrunk file read again, the
-// times-to-pressure table against a reference, the rate-of-rise test on a
-// span dragged on the chart and saved, and a long run drawn decimated.
+// times-to-pressure table against a reference, and the rate-of-rise test on
+// a span dragged on the chart and saved.
 #include "followed_run.h"
 #include "pressure_chart.h"
 #include "reach_table.h"
@@ -298,23 +298,6 @@ private slots:
         const QJsonObject json = QJsonDocument::fromJson(testsupport::fileBytes(m_dir.filePath(QStringLiteral("rise.json")))).object();
         QCOMPARE(json.value(QStringLiteral("verdict")).toString(), QStringLiteral("leak"));
         QCOMPARE(json.value(QStringLiteral("leak_rate_mbar_l_per_s")).toDouble(), test.leakRate);
-    }
-
-    // 200,000 records: at most four points a pixel column reach the series.
-    void aLongRunIsDrawnDecimated()
-    {
-        ViewerWindow w;
-        w.resize(1000, 600);
-        open(w, run(sampleRun([](double t) { return 1e-3 + std::abs(std::sin(t / 500.0)) * 900.0; }, 200000)));
-        w.show();
-        w.chart()->redrawNow();
-        const int columns = int(w.chart()->chart()->plotArea().width());
-        QVERIFY(columns > 100);
-        QVERIFY2(w.chart()->drawnPoints() <= 4 * (columns + 2), qPrintable(QString::number(w.chart()->drawnPoints())));
-        QVERIFY(w.chart()->drawnPoints() >= columns);
-        w.chart()->setTimeWindow(1000.0, 1100.0);
-        w.chart()->redrawNow();
-        QCOMPARE(w.chart()->drawnPoints(), qsizetype(101 + 2));
     }
 };
 

@@ -9,6 +9,10 @@ namespace {
 
 // log10 of a decade may come out a hair off the whole number.
 constexpr double kDecadeSlack = 1e-9;
+// Decades a double holds as a normal number (a denormal reading would give
+// an axis starting at 0).
+constexpr double kLowestDecade = -300.0;
+constexpr double kHighestDecade = 300.0;
 
 } // namespace
 
@@ -30,10 +34,12 @@ AxisRange logAxisRange(const PressureSpan &span)
 {
     if (!span.hasPositive())
         return {1.0, 1000.0};
-    const double low = std::floor(std::log10(span.minPositive) + kDecadeSlack);
-    double high = std::ceil(std::log10(span.max) - kDecadeSlack);
-    if (high <= low)
+    double low = std::max(kLowestDecade, std::floor(std::log10(span.minPositive) + kDecadeSlack));
+    double high = std::min(kHighestDecade, std::ceil(std::log10(span.max) - kDecadeSlack));
+    if (high <= low) {
+        low = std::min(low, kHighestDecade - 1.0);
         high = low + 1.0;
+    }
     return {std::pow(10.0, low), std::pow(10.0, high)};
 }
 

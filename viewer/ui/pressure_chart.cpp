@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace viewer {
 
@@ -41,6 +42,8 @@ const QColor kFitColor(0xb0, 0x00, 0x00);
 double niceInterval(double span, int ticks)
 {
     const double raw = span / ticks;
+    if (!(raw > 0.0) || !std::isfinite(raw))
+        return 1.0;
     const double decade = std::pow(10.0, std::floor(std::log10(raw)));
     for (double step : {1.0, 2.0, 5.0}) {
         if (step * decade >= raw)
@@ -162,7 +165,7 @@ void PressureChart::setAxisChoice(AxisChoice choice)
 
 void PressureChart::setTimeWindow(double from, double to)
 {
-    if (!(to > from) || !std::isfinite(from) || !std::isfinite(to))
+    if (!(to > from) || !std::isfinite(to - from))
         return;
     m_whole = false;
     m_x0 = from;
@@ -201,6 +204,8 @@ void PressureChart::runGrew()
     if (m_whole) {
         m_x0 = std::min(0.0, first);
         m_x1 = last > m_x0 ? last : m_x0 + kSecondsWithoutData;
+        if (!std::isfinite(m_x1 - m_x0))   // times of both signs near the largest double
+            m_x0 = m_x1 - std::numeric_limits<double>::max();
     } else if (m_x1 >= m_dataEnd && last > m_dataEnd) {
         const double width = m_x1 - m_x0;
         m_x1 = last;
