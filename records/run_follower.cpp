@@ -3,6 +3,7 @@
 #include "regular_file.h"
 #include "run_parser.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -65,8 +66,16 @@ QString RunFollower::whyReload(QString *error)
     const qint64 size = m_file.size();
 #endif
     if (size < m_offset) {
-        rewind();
-        return QStringLiteral("got shorter");
+        const qint64 linesEnd = m_offset - m_tail.size();
+        if (size < linesEnd || m_skippingLongLine) {
+            rewind();
+            return QStringLiteral("got shorter");
+        }
+        // Only the unended last line was cut back (a writer that could not
+        // write a record whole takes it out again): wait for what comes.
+        m_tail.truncate(qsizetype(size - linesEnd));
+        m_head.truncate(qsizetype(std::min<qint64>(m_head.size(), size)));
+        m_offset = size;
     }
     if (!m_head.isEmpty()) {
         QByteArray now(m_head.size(), Qt::Uninitialized);

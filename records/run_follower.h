@@ -9,9 +9,10 @@
 // writer may be half-way through it. pendingPoint() reads it as it stands,
 // as parseRunFile would, for a file that is not expected to grow.
 //
-// A file that got shorter than what was read, whose first bytes changed, or
-// whose path now names another file (a new file moved in place) is read
-// again from its start.
+// A file that got shorter than its whole lines read so far, whose first
+// bytes changed, or whose path now names another file (a new file moved in
+// place) is read again from its start. A held-back line that is cut back
+// (a writer taking out a record it could not write whole) is only forgotten.
 #pragma once
 
 #include <QByteArray>

@@ -97,6 +97,16 @@ private slots:
         QCOMPARE(update.kind, FollowUpdate::Appended);
         QCOMPARE(update.points, QList<QPointF>{QPointF(7.0, 12.34)});
         QVERIFY(!follower.pendingPoint(&pending));
+
+        // A record that did not fit is taken out again: nothing to read again.
+        const qint64 whole = QFileInfo(file).size();
+        QVERIFY(append(file, "2024-03-05;14:08:01;8.0"));
+        QCOMPARE(follower.read().kind, FollowUpdate::Unchanged);
+        QVERIFY(QFile::resize(file, whole));
+        QCOMPARE(follower.read().kind, FollowUpdate::Unchanged);
+        QVERIFY(!follower.pendingPoint(&pending));
+        QVERIFY(append(file, "2024-03-05;14:08:02;9.000;1.5\n"));
+        QCOMPARE(follower.read().points, QList<QPointF>{QPointF(9.0, 1.5)});
     }
 
     void aChangedFileIsReadAgain_data()
