@@ -69,12 +69,13 @@ void showInLegend(QChart *chart, QAbstractSeries *series, bool visible)
 
 } // namespace
 
-PressureChart::PressureChart(QWidget *parent) : QChartView(parent)
+// The chart is handed to the view as it is made: a view made without one
+// makes a chart of its own, which setChart() would let go of, not delete.
+PressureChart::PressureChart(QWidget *parent) : QChartView(new QChart, parent)
 {
-    auto *c = new QChart;
+    QChart *c = chart();
     c->legend()->setAlignment(Qt::AlignBottom);
     c->setMargins(QMargins(6, 6, 6, 6));
-    setChart(c);
     setRenderHint(QPainter::Antialiasing);
     setRubberBand(QChartView::NoRubberBand);
     setFocusPolicy(Qt::StrongFocus);
@@ -101,6 +102,20 @@ PressureChart::PressureChart(QWidget *parent) : QChartView(parent)
     m_spanItem->setBrush(kSpanColor);
     m_spanItem->setPen(Qt::NoPen);
     m_spanItem->hide();
+
+    m_logAxis = new QLogValueAxis;
+    m_logAxis->setBase(10.0);
+    m_logAxis->setLabelFormat(QStringLiteral("%g"));
+    m_logAxis->setMinorTickCount(-1);
+    // Solid and light: dashed lines cost much of a frame's drawing.
+    m_logAxis->setMinorGridLinePen(QPen(QColor(0xee, 0xee, 0xee), 1.0));
+    m_linearAxis = new QValueAxis;
+    m_linearAxis->setLabelFormat(QStringLiteral("%g"));
+    for (QAbstractAxis *axis : {static_cast<QAbstractAxis *>(m_logAxis), static_cast<QAbstractAxis *>(m_linearAxis)}) {
+        axis->setTitleText(tr("pressure (%1)").arg(unitName(m_unit)));
+        axis->hide();
+        c->addAxis(axis, Qt::AlignLeft);
+    }
 
     m_band = new QRubberBand(QRubberBand::Rectangle, viewport());
     m_redraw.setSingleShot(true);
@@ -153,7 +168,8 @@ void PressureChart::addRun(FollowedRun *run, const QString &label, bool referenc
 void PressureChart::setUnit(PressureUnit unit)
 {
     m_unit = unit;
-    m_pressureAxis->setTitleText(tr("pressure (%1)").arg(unitName(m_unit)));
+    m_logAxis->setTitleText(tr("pressure (%1)").arg(unitName(m_unit)));
+    m_linearAxis->setTitleText(tr("pressure (%1)").arg(unitName(m_unit)));
     scheduleRedraw();
 }
 
@@ -227,24 +243,12 @@ bool PressureChart::wantLog() const
     return spansMoreThanTwoDecades(all);
 }
 
+// Both pressure axes stay in the chart, the one not in use hidden: a
+// removed axis leaves its drawing to a deferred delete, which a run without
+// an event loop (the command line's export) would never carry out.
 void PressureChart::usePressureAxis(bool log)
 {
-    QChart *c = chart();
-    QAbstractAxis *axis = nullptr;
-    if (log) {
-        auto *a = new QLogValueAxis;
-        a->setBase(10.0);
-        a->setLabelFormat(QStringLiteral("%g"));
-        a->setMinorTickCount(-1);
-        // Solid and light: dashed lines cost much of a frame's drawing.
-        a->setMinorGridLinePen(QPen(QColor(0xee, 0xee, 0xee), 1.0));
-        axis = a;
-    } else {
-        auto *a = new QValueAxis;
-        a->setLabelFormat(QStringLiteral("%g"));
-        axis = a;
-    }
-    axis->setTitleText(tr("pressure (%1)").arg(unitName(m_unit)));
+    QAbstractAxis *axis = log ? static_cast<QAbstractAxis *>(m_logAxis) : m_linearAxis;
     // A logarithmic axis draws no series that holds a value <= 0: empty
     // them first; the redraw fills them for the new axis.
     QList<QAbstractSeries *> series{m_fitLine};
@@ -257,12 +261,11 @@ void PressureChart::usePressureAxis(bool log)
     if (m_pressureAxis) {
         for (QAbstractSeries *s : series)
             s->detachAxis(m_pressureAxis);
-        c->removeAxis(m_pressureAxis);
-        delete m_pressureAxis;
+        m_pressureAxis->hide();
     }
-    c->addAxis(axis, Qt::AlignLeft);
     for (QAbstractSeries *s : series)
         s->attachAxis(axis);
+    axis->show();
     m_pressureAxis = axis;
     m_log = log;
 }
@@ -326,14 +329,14 @@ void PressureChart::redrawNow()
     if (m_log) {
         // Just outside the decades: QLogValueAxis finds its first tick with
         // ceil(log10(min)), which a hair above the whole number would skip.
-        auto *axis = static_cast<QLogValueAxis *>(m_pressureAxis);
+        QLogValueAxis *axis = m_logAxis;
         const double min = m_pressureRange.min * (1.0 - kDecadeNudge);
         const double max = m_pressureRange.max * (1.0 + kDecadeNudge);
         if (axis->min() != min || axis->max() != max)
             axis->setRange(min, max);
     } else {
-        m_pressureAxis->setRange(m_pressureRange.min, m_pressureRange.max);
-        static_cast<QValueAxis *>(m_pressureAxis)->applyNiceNumbers();
+        m_linearAxis->setRange(m_pressureRange.min, m_pressureRange.max);
+        m_linearAxis->applyNiceNumbers();
     }
 
     m_drawnPoints = 0;

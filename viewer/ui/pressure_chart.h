@@ -28,6 +28,7 @@ QT_BEGIN_NAMESPACE
 class QAbstractAxis;
 class QGraphicsRectItem;
 class QLineSeries;
+class QLogValueAxis;
 class QRubberBand;
 class QScatterSeries;
 class QValueAxis;
@@ -113,7 +114,9 @@ private:
 
     std::vector<Trace> m_traces;
     QValueAxis *m_timeAxis = nullptr;
-    QAbstractAxis *m_pressureAxis = nullptr;
+    QAbstractAxis *m_pressureAxis = nullptr;   // one of the two below
+    QLogValueAxis *m_logAxis = nullptr;
+    QValueAxis *m_linearAxis = nullptr;
     AxisRange m_pressureRange;
     bool m_log = false;
     PressureUnit m_unit = PressureUnit::Mbar;

@@ -26,6 +26,8 @@ namespace viewer {
 namespace {
 
 constexpr int kEventShownMs = 15000;
+constexpr int kChartMinimumWidth = 400;
+constexpr int kChartMinimumHeight = 300;
 
 QString labelOf(const QString &path) { return QFileInfo(path).fileName(); }
 // In the table's narrow headers: the name without "_pressure.csv" (the
@@ -68,8 +70,11 @@ ViewerWindow::ViewerWindow(QWidget *parent) : QMainWindow(parent)
     auto *splitter = new QSplitter;
     splitter->addWidget(m_chart);
     splitter->addWidget(side);
+    // The chart takes the most of the width, however wide the tables ask to be.
+    m_chart->setMinimumSize(kChartMinimumWidth, kChartMinimumHeight);
     splitter->setStretchFactor(0, 5);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({5 * kChartMinimumWidth, 2 * kChartMinimumWidth});
     setCentralWidget(splitter);
     m_summary = new QLabel;
     statusBar()->addPermanentWidget(m_summary, 1);
