@@ -81,6 +81,36 @@ private slots:
         ok("profile pumpdown");
     }
 
+    // After the pump-down: a straight rise (leak), or one that flattens
+    // towards end + amplitude (outgassing).
+    void leakAndOutgassingProfiles_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QList<float>>("atTensOfSeconds"); // 0.01 mbar at t = 0, 10, 20, 30 s
+        QTest::newRow("leak") << "profile leak 10 0.001" << QList<float>{101325.0f, 0.1f, 1.1f, 2.1f};
+        QTest::newRow("outgassing") << "profile outgassing 10 0.01 10"
+                                    << QList<float>{101325.0f, 0.1f, 0.1f + 0.63212f, 0.1f + 0.86466f};
+    }
+    void leakAndOutgassingProfiles()
+    {
+        QFETCH(QString, command);
+        QFETCH(QList<float>, atTensOfSeconds);
+        ok(command.toStdString());
+        for (float expected : atTensOfSeconds) {
+            QVERIFY2(qAbs(read().value - expected) <= expected * 1e-4f, qPrintable(QString::number(read().value)));
+            m->clockNs += 10'000'000'000ull;
+        }
+    }
+    void leakAndOutgassingRefuseBadNumbers()
+    {
+        ok("profile leak");
+        ok("profile outgassing");
+        fails("profile leak 0", "greater than 0");
+        fails("profile leak 60 -1e-4", "greater than 0");
+        fails("profile outgassing 60 0.01 0", "greater than 0");
+        fails("profile leak 60 1e-4 5", "usage");
+    }
+
     void profileFromFile()
     {
         QTemporaryFile f;

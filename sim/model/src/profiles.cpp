@@ -72,6 +72,14 @@ bool readProfileFile(const std::string &path, std::string &text, std::string &wh
     closeFile(opened.fd);
     return why.empty();
 }
+
+// Logarithmic descent from atmosphere to the end point, then holding there.
+double pumpDownAt(double t, double secs)
+{
+    const double f = std::min(t / secs, 1.0);
+    const double decades = std::log10(Profile::PumpDownStart / Profile::PumpDownEnd);
+    return Profile::PumpDownStart * std::pow(10.0, -decades * f);
+}
 } // namespace
 
 Profile Profile::constant(double mbar)
@@ -110,6 +118,25 @@ Profile Profile::pumpDown(double secs)
     return p;
 }
 
+Profile Profile::leak(double pumpDownSeconds, double mbarPerSecond)
+{
+    Profile p;
+    p.kind_ = Leak;
+    p.b_ = mbarPerSecond;
+    p.c_ = pumpDownSeconds;
+    return p;
+}
+
+Profile Profile::outgassing(double pumpDownSeconds, double amplitude, double tauSeconds)
+{
+    Profile p;
+    p.kind_ = Outgassing;
+    p.a_ = amplitude;
+    p.b_ = tauSeconds;
+    p.c_ = pumpDownSeconds;
+    return p;
+}
+
 Profile Profile::steps(std::vector<double> values)
 {
     Profile p;
@@ -128,12 +155,12 @@ double Profile::valueAt(uint64_t nowNs) const
         return t >= c_ ? b_ : a_ + (b_ - a_) * (t / c_);
     case Sine:
         return a_ + b_ * std::sin(2 * Pi * t / c_);
-    case PumpDown: {
-        // Logarithmic descent from atmosphere to the end point, then holding there.
-        const double f = std::min(t / c_, 1.0);
-        const double decades = std::log10(PumpDownStart / PumpDownEnd);
-        return PumpDownStart * std::pow(10.0, -decades * f);
-    }
+    case PumpDown:
+        return pumpDownAt(t, c_);
+    case Leak:
+        return t < c_ ? pumpDownAt(t, c_) : PumpDownEnd + b_ * (t - c_);
+    case Outgassing:
+        return t < c_ ? pumpDownAt(t, c_) : PumpDownEnd + a_ * (1.0 - std::exp(-(t - c_) / b_));
     case File:
         if (values_.empty())
             return 0;
@@ -150,6 +177,8 @@ std::string Profile::describe() const
     case Ramp: s << "ramp " << a_ << ' ' << b_ << ' ' << c_; break;
     case Sine: s << "sine " << a_ << ' ' << b_ << ' ' << c_; break;
     case PumpDown: s << "pumpdown " << c_; break;
+    case Leak: s << "leak " << c_ << ' ' << b_; break;
+    case Outgassing: s << "outgassing " << c_ << ' ' << a_ << ' ' << b_; break;
     case File: s << "file (" << values_.size() << " values)"; break;
     }
     return s.str();
@@ -176,7 +205,7 @@ bool parseProfile(const std::vector<std::string> &args, Profile &out, std::strin
         return false;
     };
     if (args.empty())
-        return fail("profile needs a kind: constant, ramp, sine, pumpdown or file");
+        return fail("profile needs a kind: constant, ramp, sine, pumpdown, leak, outgassing or file");
     const std::string &kind = args[0];
     std::vector<double> n;
     auto numbers = [&](size_t min, size_t max, const char *usage) {
@@ -213,6 +242,23 @@ bool parseProfile(const std::vector<std::string> &args, Profile &out, std::strin
         if (secs <= 0)
             return fail("pumpdown SECONDS must be greater than 0");
         out = Profile::pumpDown(secs);
+    } else if (kind == "leak") {
+        if (!numbers(0, 2, "leak [SECONDS [MBAR_PER_SECOND]]"))
+            return false;
+        const double secs = n.size() > 0 ? n[0] : Profile::DefaultPumpDownSeconds;
+        const double rate = n.size() > 1 ? n[1] : Profile::DefaultLeakRate;
+        if (secs <= 0 || rate <= 0)
+            return fail("leak SECONDS and MBAR_PER_SECOND must be greater than 0");
+        out = Profile::leak(secs, rate);
+    } else if (kind == "outgassing") {
+        if (!numbers(0, 3, "outgassing [SECONDS [AMPLITUDE [TAU]]]"))
+            return false;
+        const double secs = n.size() > 0 ? n[0] : Profile::DefaultPumpDownSeconds;
+        const double amplitude = n.size() > 1 ? n[1] : Profile::DefaultOutgassingAmplitude;
+        const double tau = n.size() > 2 ? n[2] : Profile::DefaultOutgassingTau;
+        if (secs <= 0 || amplitude <= 0 || tau <= 0)
+            return fail("outgassing SECONDS, AMPLITUDE and TAU must be greater than 0");
+        out = Profile::outgassing(secs, amplitude, tau);
     } else if (kind == "file") {
         if (args.size() != 2)
             return fail("usage: profile file PATH");
@@ -245,7 +291,7 @@ bool parseProfile(const std::vector<std::string> &args, Profile &out, std::strin
             return fail(args[1] + " holds no values");
         out = Profile::steps(std::move(values));
     } else {
-        return fail("unknown profile '" + kind + "': use constant, ramp, sine, pumpdown or file");
+        return fail("unknown profile '" + kind + "': use constant, ramp, sine, pumpdown, leak, outgassing or file");
     }
     return true;
 }

@@ -9,13 +9,19 @@ namespace ecsim {
 
 class Profile {
 public:
-    enum Kind { Constant, Ramp, Sine, PumpDown, File };
+    enum Kind { Constant, Ramp, Sine, PumpDown, Leak, Outgassing, File };
 
     Profile() = default; // constant 1013.25 mbar
     static Profile constant(double mbar);
     static Profile ramp(double from, double to, double seconds);
     static Profile sine(double mean, double amplitude, double period);
     static Profile pumpDown(double seconds);
+    // The pump-down, then the chamber shut off from its pump: a leak lets
+    // the pressure rise at a constant rate (mbar/s) from the end point...
+    static Profile leak(double pumpDownSeconds, double mbarPerSecond);
+    // ...gas coming off the walls makes it rise ever slower, by `amplitude`
+    // mbar in all: end + amplitude * (1 - exp(-t / tau)).
+    static Profile outgassing(double pumpDownSeconds, double amplitude, double tauSeconds);
     // Steps through `values`, one per second, repeating.
     static Profile steps(std::vector<double> values);
 
@@ -28,6 +34,12 @@ public:
     // Pump-down end point (mbar) reached after its duration.
     static constexpr double PumpDownStart = 1013.25;
     static constexpr double PumpDownEnd = 1.0e-3;
+    // Defaults of the rises after it: a 10 l chamber with a leak of
+    // 1e-3 mbar l/s; outgassing of about that size at first.
+    static constexpr double DefaultPumpDownSeconds = 60.0;
+    static constexpr double DefaultLeakRate = 1.0e-4;
+    static constexpr double DefaultOutgassingAmplitude = 1.0e-2;
+    static constexpr double DefaultOutgassingTau = 30.0;
 
 private:
     Kind kind_ = Constant;
