@@ -98,7 +98,7 @@ int main(int argc, char **argv)
         return 1;
     }
     QTemporaryDir dir;
-    const QStringList mqtt{"--mqtt", broker.url()};
+    const QStringList mqtt = broker.loggerOptions();
 
     double plain = 0, publishing = 0;
     for (int r = 0; r < rounds; ++r) {

@@ -3,12 +3,14 @@
 //
 // The broker's configuration goes into a folder of its own: a free port for
 // subscribers (plain), and for the program under test either the same port
-// or a TLS port with a server certificate from a CA that the fixture makes
-// with the openssl command, a password file (mosquitto_passwd), and a store
-// that keeps the sessions of clients across a restart (off unless asked).
+// or a TLS port whose certificate comes from a CA that the fixture makes
+// with the openssl command (and that also signs the program's certificate
+// when the broker asks for one), a password file (mosquitto_passwd), and a
+// store that keeps the sessions of clients across a restart (off unless asked).
 #pragma once
 
 #include <QByteArray>
+#include <QMetaType>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -22,10 +24,11 @@ class Broker
 public:
     struct Options
     {
-        bool tls = false;          // the program's port speaks TLS
-        QByteArray user;           // with a password: no anonymous clients
+        bool tls = false;           // the program's port speaks TLS
+        bool clientCertificate = false;   // ... and asks for a certificate of the CA
+        QByteArray user;            // with a password: no anonymous clients
         QByteArray password;
-        bool keepSessions = false; // sessions and queued messages survive a restart
+        bool keepSessions = false;  // sessions and queued messages survive a restart
     };
 
     Broker() = default;
@@ -39,18 +42,20 @@ public:
     bool restart(QString *error);   // on the same ports, with the same files
     void stop();                    // SIGTERM: the broker saves its store
 
-    // For the program under test: mqtt://127.0.0.1:PORT or mqtts://localhost:PORT.
-    QString url() const;
-    QString caFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    // The logger's options for this broker: --mqtt mqtt://127.0.0.1:PORT, or
+    // mqtts://localhost:PORT with --mqtt-ca (and --mqtt-cert, --mqtt-key).
+    QStringList loggerOptions() const;
     int subscriberPort() const { return m_port; }
     const Options &options() const { return m_options; }
     QString log();
 
 private:
     bool launch(QString *error);
+    QString file(const char *name) const { return m_dir.filePath(QString::fromLatin1(name)); }
 
     QTemporaryDir m_dir;
     QProcess m_proc;
+    QString m_log;
     Options m_options;
     int m_port = 0;
     int m_tlsPort = 0;
@@ -62,16 +67,9 @@ private:
 class Subscriber
 {
 public:
-    struct Message
-    {
-        QString topic;
-        QByteArray payload;
-    };
-
     ~Subscriber();
     // Subscribes to `filter`; true once the broker has acknowledged.
     bool start(const Broker &broker, const QString &filter, QString *error);
-    QVector<Message> messages();
     // Payloads of the messages whose topic ends with `leaf`, in order.
     QList<QByteArray> payloads(const QString &leaf);
     bool waitFor(const QString &leaf, const QByteArray &payload, int timeoutMs);
@@ -85,3 +83,5 @@ private:
 int freeLocalPort();
 
 } // namespace testsupport
+
+Q_DECLARE_METATYPE(testsupport::Broker::Options)
