@@ -208,7 +208,7 @@ void MqttPublisher::reportConnected()
                      .arg(count(dropped, "oldest message was", "oldest messages were"))
                      .arg(m_settings.bufferLimit);
     if (const int held = waiting())
-        event += QStringLiteral("; %1 go out now").arg(count(held, "waiting message", "waiting messages"));
+        event += QStringLiteral("; %1 out now").arg(count(held, "waiting message goes", "waiting messages go"));
     report(event);
 }
 
