@@ -96,46 +96,39 @@ private slots:
 
     void everyRecordArrivesWithTheCsvValues_data()
     {
-        QTest::addColumn<Broker::Options>("options");
-        QTest::addColumn<QByteArray>("password");   // in the logger's credentials file
-        QTest::addColumn<QString>("refused");       // the event of a refused connect
-        const auto tls = [](bool clientCertificate) {
-            Broker::Options o;
-            o.tls = true;
-            o.clientCertificate = clientCertificate;
-            return o;
-        };
-        const auto user = [](const QByteArray &password) {
-            Broker::Options o;
-            o.user = "logger";
-            o.password = password;
-            return o;
-        };
+        QTest::addColumn<bool>("tls");
+        QTest::addColumn<bool>("clientCertificate");   // the broker asks for one
+        QTest::addColumn<QByteArray>("password");      // the broker's for "logger"; none: anonymous
+        QTest::addColumn<QByteArray>("given");         // in the logger's credentials file
+        QTest::addColumn<QString>("refused");          // the event of a refused connect
         const QByteArray odd = "s3cret;\"#=";
-        QTest::newRow("mqtt") << Broker::Options() << QByteArray() << QString();
-        QTest::newRow("mqtts, a CA of the test's own") << tls(false) << QByteArray() << QString();
-        QTest::newRow("mqtts, a client certificate") << tls(true) << QByteArray() << QString();
-        QTest::newRow("user and password") << user(odd) << odd << QString();
-        QTest::newRow("a wrong password") << user("right") << QByteArray("wrong")
+        QTest::newRow("mqtt") << false << false << QByteArray() << QByteArray() << QString();
+        QTest::newRow("mqtts, a CA of the test's own") << true << false << QByteArray() << QByteArray() << QString();
+        QTest::newRow("mqtts, a client certificate") << true << true << QByteArray() << QByteArray() << QString();
+        QTest::newRow("user and password") << false << false << odd << odd << QString();
+        QTest::newRow("a wrong password") << false << false << QByteArray("right") << QByteArray("wrong")
                                           << "the broker refused the user name or password (not authorised); "
                                              "check CREDENTIALS; trying again";
     }
     void everyRecordArrivesWithTheCsvValues()
     {
-        QFETCH(Broker::Options, options);
+        QFETCH(bool, tls);
+        QFETCH(bool, clientCertificate);
         QFETCH(QByteArray, password);
+        QFETCH(QByteArray, given);
         QFETCH(QString, refused);
         QTemporaryDir dir;
         Broker broker;
         Subscriber subscriber;
         LoggerProcess logger;
         QString why;
-        QVERIFY2(broker.start(options, &why), qPrintable(why));
+        QVERIFY2(broker.start({tls, clientCertificate, password.isEmpty() ? "" : "logger", password}, &why),
+                 qPrintable(why));
         QVERIFY2(subscriber.start(broker, kAll, &why), qPrintable(why));
         QStringList credentials;
-        if (!password.isEmpty()) {
+        if (!given.isEmpty()) {
             credentials << "--mqtt-credentials"
-                        << testsupport::writeFile(dir.filePath(QStringLiteral("credentials")), "logger\n" + password);
+                        << testsupport::writeFile(dir.filePath(QStringLiteral("credentials")), "logger\n" + given);
             QFile::setPermissions(credentials.last(), QFile::ReadOwner | QFile::WriteOwner);
         }
         QVERIFY2(startLogger(logger, dir.path(), broker, credentials, &why), qPrintable(why));
@@ -213,9 +206,7 @@ private slots:
         // The subscriber's session and what is queued for it outlive the
         // broker's restart, so that the order of the two reconnects does
         // not matter.
-        Broker::Options sessions;
-        sessions.keepSessions = true;
-        QVERIFY2(broker.start(sessions, &why), qPrintable(why));
+        QVERIFY2(broker.start({false, false, {}, {}, true}, &why), qPrintable(why));
         QVERIFY2(subscriber.start(broker, kAll, &why), qPrintable(why));
         const QStringList extra = outbox ? QStringList{"--mqtt-buffer", QString::number(outbox)} : QStringList();
         auto logger = std::make_unique<LoggerProcess>();

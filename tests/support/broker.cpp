@@ -3,12 +3,8 @@
 #include "record_check.h"
 #include "sim_process.h"
 
+#include <QTcpServer>
 #include <QtCore/qtestsupport_core.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -22,22 +18,13 @@ bool run(const QStringList &command, QString *error)
     return f.exitCode == 0;
 }
 
-} // namespace
-
 int freeLocalPort()
 {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    ::close(fd);
-    return port;
+    QTcpServer server;   // bound and released
+    return server.listen(QHostAddress::LocalHost) ? server.serverPort() : 0;
 }
+
+} // namespace
 
 Broker::~Broker() { stop(); }
 

@@ -10,12 +10,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QMetaType>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QVector>
 
 namespace testsupport {
 
@@ -31,10 +29,7 @@ public:
         bool keepSessions = false;  // sessions and queued messages survive a restart
     };
 
-    Broker() = default;
     ~Broker();
-    Broker(const Broker &) = delete;
-    Broker &operator=(const Broker &) = delete;
 
     // Writes the configuration (and the certificates) and starts the broker;
     // true once it accepts connections.
@@ -79,9 +74,4 @@ private:
     QByteArray m_out;
 };
 
-// A free TCP port on 127.0.0.1 (bound and released).
-int freeLocalPort();
-
 } // namespace testsupport
-
-Q_DECLARE_METATYPE(testsupport::Broker::Options)
