@@ -1,5 +1,5 @@
 // pressure-logger --mqtt against a real broker (mosquitto on 127.0.0.1) and
-// a real subscriber (mosquitto_sub), on the simulated sensor in the private
+// its subscriber (mosquitto_sub), on the simulated sensor in the private
 // namespace of scripts/netns-run: every record arrives in order with the
 // CSV's values (plain, TLS with a CA made here, a client certificate, a user
 // and password), and a refused connect is one event while the CSV logging
@@ -23,20 +23,18 @@
 using loggertest::LoggerProcess;
 using testsupport::Broker;
 using testsupport::lineCount;
-using testsupport::Subscriber;
 
 namespace {
 
 constexpr int kStartMs = 20000;
 constexpr int kArriveMs = 15000;
-const QString kAll = QStringLiteral("pressure-logger/#");
 
 // The records of the pressure topic as CSV lines, each once (QoS 1 may
 // deliver twice), in the order of their first arrival.
-QStringList published(Subscriber &subscriber)
+QStringList published(Broker &broker)
 {
     QStringList lines;
-    for (const QByteArray &payload : subscriber.payloads(QStringLiteral("pressure"))) {
+    for (const QByteArray &payload : broker.payloads(QStringLiteral("pressure"))) {
         const QJsonObject o = QJsonDocument::fromJson(payload).object();
         const QString time = o.value(QStringLiteral("time")).toString();
         const QString line = QStringList{time.left(10), time.mid(11, 8),
@@ -119,12 +117,10 @@ private slots:
         QFETCH(QString, refused);
         QTemporaryDir dir;
         Broker broker;
-        Subscriber subscriber;
         LoggerProcess logger;
         QString why;
         QVERIFY2(broker.start({tls, clientCertificate, password.isEmpty() ? "" : "logger", password}, &why),
                  qPrintable(why));
-        QVERIFY2(subscriber.start(broker, kAll, &why), qPrintable(why));
         QStringList credentials;
         if (!given.isEmpty()) {
             credentials << "--mqtt-credentials"
@@ -144,11 +140,11 @@ private slots:
             return;
         }
         // The logger's last message comes after its last record.
-        QVERIFY2(subscriber.waitFor(QStringLiteral("status"), "stopped", kArriveMs), qPrintable(logger.eventText()));
-        QCOMPARE(published(subscriber), written({run}));
-        const QJsonObject first = QJsonDocument::fromJson(subscriber.payloads(QStringLiteral("pressure")).value(0)).object();
+        QVERIFY2(broker.waitFor(QStringLiteral("status"), "stopped", kArriveMs), qPrintable(logger.eventText()));
+        QCOMPARE(published(broker), written({run}));
+        const QJsonObject first = QJsonDocument::fromJson(broker.payloads(QStringLiteral("pressure")).value(0)).object();
         QCOMPARE(first.value(QStringLiteral("run")).toString() + QStringLiteral("_pressure.csv"), QFileInfo(run).fileName());
-        QCOMPARE(subscriber.payloads(QStringLiteral("status")), (QList<QByteArray>{"online", "stopped"}));
+        QCOMPARE(broker.payloads(QStringLiteral("status")), (QList<QByteArray>{"online", "stopped"}));
         QCOMPARE(QFileInfo(dir.filePath(QStringLiteral("mqtt-outbox"))).permissions() & 0x0777,
                  QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
     }
@@ -157,18 +153,16 @@ private slots:
     {
         QTemporaryDir dir;
         Broker broker;
-        Subscriber subscriber;
         LoggerProcess logger;
         QString why;
         QVERIFY2(broker.start({}, &why), qPrintable(why));
-        QVERIFY2(subscriber.start(broker, kAll, &why), qPrintable(why));
         QVERIFY2(startLogger(logger, dir.path(), broker, {}, &why), qPrintable(why));
-        QVERIFY(subscriber.waitFor(QStringLiteral("status"), "online", kArriveMs));
+        QVERIFY(broker.waitFor(QStringLiteral("status"), "online", kArriveMs));
 
         // A silent link: lost (shown when a display period sees it before
         // the reconnect), down until a reconnect works, and back; within
         // the link's longest wait between reconnects (30 s).
-        const auto statuses = [&] { return subscriber.payloads(QStringLiteral("status")); };
+        const auto statuses = [&] { return broker.payloads(QStringLiteral("status")); };
         const auto seen = [&] { return statuses().join(", ") + '\n' + logger.eventText(); };
         QCOMPARE(m_sim.command(QStringLiteral("silence 5")).left(2), QStringLiteral("ok"));
         QVERIFY2(QTest::qWaitFor([&] { return statuses().count("online") >= 2; }, 45000), qPrintable(seen()));
@@ -183,7 +177,7 @@ private slots:
 
         logger.signal(SIGKILL);
         QCOMPARE(logger.waitForExit(10000), -1);
-        QVERIFY2(subscriber.waitFor(QStringLiteral("status"), "offline", kArriveMs), qPrintable(broker.log()));
+        QVERIFY2(broker.waitFor(QStringLiteral("status"), "offline", kArriveMs), qPrintable(broker.log()));
         QCOMPARE(statuses().last(), QByteArray("offline"));
     }
 
@@ -201,18 +195,16 @@ private slots:
         QFETCH(int, outbox);
         QTemporaryDir dir;
         Broker broker;
-        Subscriber subscriber;
         QString why;
         // The subscriber's session and what is queued for it outlive the
         // broker's restart, so that the order of the two reconnects does
         // not matter.
         QVERIFY2(broker.start({false, false, {}, {}, true}, &why), qPrintable(why));
-        QVERIFY2(subscriber.start(broker, kAll, &why), qPrintable(why));
         const QStringList extra = outbox ? QStringList{"--mqtt-buffer", QString::number(outbox)} : QStringList();
         auto logger = std::make_unique<LoggerProcess>();
         QVERIFY2(startLogger(*logger, dir.path(), broker, extra, &why), qPrintable(why));
         QStringList runs{logger->runPath()};
-        QTRY_VERIFY_WITH_TIMEOUT(subscriber.payloads(QStringLiteral("pressure")).size() >= 2, kArriveMs);
+        QTRY_VERIFY_WITH_TIMEOUT(broker.payloads(QStringLiteral("pressure")).size() >= 2, kArriveMs);
 
         broker.stop();
         const int before = lineCount(runs.last());
@@ -239,15 +231,15 @@ private slots:
         if (!outbox) {
             // Everything reaches the subscriber, in order; awaited as such,
             // since a restarted logger's first "stopped" comes before the gap.
-            QTRY_COMPARE_WITH_TIMEOUT(published(subscriber), csv, kArriveMs);
+            QTRY_COMPARE_WITH_TIMEOUT(published(broker), csv, kArriveMs);
             return;
         }
         // The oldest of the outage went, in one gap no longer than the
         // event's count (status messages go alike); the rest arrived in order.
-        QVERIFY2(subscriber.waitFor(QStringLiteral("status"), "stopped", kArriveMs), qPrintable(logger->eventText()));
+        QVERIFY2(broker.waitFor(QStringLiteral("status"), "stopped", kArriveMs), qPrintable(logger->eventText()));
         const int count = QRegularExpression(QStringLiteral("; (\\d+) oldest messages? w[a-z]+ dropped"))
                               .match(connected).captured(1).toInt();
-        const QStringList got = published(subscriber);
+        const QStringList got = published(broker);
         int from = 0;
         while (from < got.size() && got[from] == csv.value(from))
             ++from;

@@ -26,7 +26,12 @@ int freeLocalPort()
 
 } // namespace
 
-Broker::~Broker() { stop(); }
+Broker::~Broker()
+{
+    stop();
+    m_subscriber.kill();
+    m_subscriber.waitForFinished(3000);
+}
 
 bool Broker::start(const Options &options, QString *error)
 {
@@ -66,7 +71,7 @@ bool Broker::start(const Options &options, QString *error)
         config += "allow_anonymous false\npassword_file " + dir + "/passwords\n";
     }
     writeFile(file("mosquitto.conf"), config);
-    return launch(error);
+    return launch(error) && subscribe(error);
 }
 
 bool Broker::launch(QString *error)
@@ -111,42 +116,32 @@ QStringList Broker::loggerOptions() const
 
 QString Broker::log() { return m_log += QString::fromUtf8(m_proc.readAll()); }
 
-Subscriber::~Subscriber()
-{
-    m_proc.terminate();
-    if (!m_proc.waitForFinished(5000))
-        m_proc.kill();
-    m_proc.waitForFinished(3000);
-}
-
-bool Subscriber::start(const Broker &broker, const QString &filter, QString *error)
+bool Broker::subscribe(QString *error)
 {
     // Line-buffered: it flushes every message ("TOPIC PAYLOAD", -v); -d adds
     // the client's own lines ("Client ... received SUBACK").
-    QStringList args{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(broker.subscriberPort()),
-                     "-q", "1", "-c", "-i", "test-subscriber", "-v", "-d", "-t", filter};
-    if (!broker.options().user.isEmpty())
-        args << "-u" << broker.options().user << "-P" << broker.options().password;
-    m_proc.start(QStringLiteral("stdbuf"), args);
+    QStringList args{"-oL", "mosquitto_sub", "-h", "127.0.0.1", "-p", QString::number(m_port), "-q", "1",
+                     "-c", "-i", "test-subscriber", "-v", "-d", "-t", "#"};
+    if (!m_options.user.isEmpty())
+        args << "-u" << m_options.user << "-P" << m_options.password;
+    m_subscriber.start(QStringLiteral("stdbuf"), args);
     const bool subscribed = QTest::qWaitFor(
         [this] {
-            m_out += m_proc.readAllStandardOutput();
-            return m_out.contains("received SUBACK") || m_proc.state() == QProcess::NotRunning;
+            m_received += m_subscriber.readAllStandardOutput();
+            return m_received.contains("received SUBACK") || m_subscriber.state() == QProcess::NotRunning;
         },
         10000);
-    if (!subscribed || m_proc.state() == QProcess::NotRunning) {
+    if (!subscribed || m_subscriber.state() == QProcess::NotRunning)
         *error = QStringLiteral("mosquitto_sub did not subscribe: %1 %2")
-                     .arg(QString::fromUtf8(m_out + m_proc.readAllStandardError()), m_proc.errorString());
-        return false;
-    }
-    return true;
+                     .arg(QString::fromUtf8(m_received + m_subscriber.readAllStandardError()), m_subscriber.errorString());
+    return subscribed && m_subscriber.state() == QProcess::Running;
 }
 
-QList<QByteArray> Subscriber::payloads(const QString &leaf)
+QList<QByteArray> Broker::payloads(const QString &leaf)
 {
-    m_out += m_proc.readAllStandardOutput();
+    m_received += m_subscriber.readAllStandardOutput();
     QList<QByteArray> out;
-    QList<QByteArray> lines = m_out.split('\n');
+    QList<QByteArray> lines = m_received.split('\n');
     lines.removeLast();   // empty, or a line still coming
     const QByteArray end = '/' + leaf.toUtf8() + ' ';
     for (const QByteArray &line : lines) {
@@ -157,7 +152,7 @@ QList<QByteArray> Subscriber::payloads(const QString &leaf)
     return out;
 }
 
-bool Subscriber::waitFor(const QString &leaf, const QByteArray &payload, int timeoutMs)
+bool Broker::waitFor(const QString &leaf, const QByteArray &payload, int timeoutMs)
 {
     return QTest::qWaitFor([&] { return payloads(leaf).contains(payload); }, timeoutMs);
 }
