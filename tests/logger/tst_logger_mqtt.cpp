@@ -26,7 +26,6 @@ using testsupport::lineCount;
 
 namespace {
 
-constexpr int kStartMs = 20000;
 constexpr int kArriveMs = 15000;
 
 // The records of the pressure topic as CSV lines, each once (QoS 1 may
@@ -68,14 +67,7 @@ class TestLoggerMqtt : public QObject
     static bool startLogger(LoggerProcess &logger, const QString &dir, const Broker &broker, const QStringList &extra,
                             QString *why)
     {
-        const QStringList args = QStringList{"-q", "-o", dir} + broker.loggerOptions() + extra;
-        if (!logger.start(args + QStringList{testsupport::masterInterface()}, why))
-            return false;
-        if (logger.waitForEvent(QStringLiteral("logging "), kStartMs).isEmpty()) {
-            *why = QStringLiteral("the logger did not start logging: ") + logger.eventText();
-            return false;
-        }
-        return true;
+        return logger.startLogging(QStringList{"-q", "-o", dir} + broker.loggerOptions() + extra, why);
     }
     static bool stop(LoggerProcess &logger)
     {
