@@ -224,6 +224,7 @@ private slots:
             // Everything reaches the subscriber, in order; awaited as such,
             // since a restarted logger's first "stopped" comes before the gap.
             QTRY_COMPARE_WITH_TIMEOUT(published(broker), csv, kArriveMs);
+            qInfo("all %d records arrived", int(csv.size()));
             return;
         }
         // The oldest of the outage went, in one gap no longer than the
