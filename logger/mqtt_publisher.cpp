@@ -62,20 +62,14 @@ struct MqttPublisher::Callbacks
             std::lock_guard<std::mutex> lock(p.m_failureMutex);
             p.m_lastFailure.clear();
         }
-        QString event = QStringLiteral("connected to %1").arg(p.m_settings.url);
-        if (const int dropped = p.m_dropped.exchange(0))
-            event += QStringLiteral("; %1 dropped while it was away (the outbox holds %2)")
-                         .arg(count(dropped, "oldest message was", "oldest messages were"))
-                         .arg(p.m_settings.bufferLimit);
-        if (const int waiting = p.m_waiting.load())
-            event += QStringLiteral("; %1 go out now").arg(count(waiting, "waiting message", "waiting messages"));
-        p.report(event);
-        // A broker that restarted has forgotten the retained status.
+        // The status goes again: a broker that restarted has forgotten it,
+        // or holds the last will. The publisher's thread says "connected"
+        // once it has handed it over, and so knows what that dropped.
         std::lock_guard<std::mutex> lock(p.m_mutex);
-        if (!p.m_status.isEmpty()) {
+        if (!p.m_status.isEmpty())
             p.m_queue.push_back(Message{p.m_statusTopic, p.m_status, true});
-            p.m_wake.notify_one();
-        }
+        p.m_connected = true;
+        p.m_wake.notify_one();
     }
     static void connectFailed(void *context, MQTTAsync_failureData *response)
     {
@@ -89,7 +83,11 @@ struct MqttPublisher::Callbacks
             reason += QStringLiteral(" (does %1 name a host where a broker listens on port %2%3?)")
                           .arg(p.m_settings.host)
                           .arg(p.m_settings.port)
-                          .arg(p.m_settings.tls ? QStringLiteral(", with a certificate that names it") : QString());
+                          .arg(!p.m_settings.tls ? QString()
+                               : p.m_settings.certFile.isEmpty()
+                                   ? QStringLiteral(", with a certificate that names it, and that asks for no client "
+                                                    "certificate (--mqtt-cert)")
+                                   : QStringLiteral(", with a certificate that names it"));
         lock.unlock();
         p.connectFailed(reason);
     }
@@ -108,7 +106,7 @@ struct MqttPublisher::Callbacks
         p.report(QStringLiteral("connection to %1 lost (%2); records wait in the outbox and go out when it is back")
                      .arg(p.m_settings.url, cause && *cause ? QString::fromUtf8(cause) : QStringLiteral("closed")));
     }
-    static void delivered(void *context, MQTTAsync_token) { --of(context).m_waiting; }
+    static void delivered(void *context, MQTTAsync_token) { ++of(context).m_delivered; }
     static int messageArrived(void *, char *topic, int, MQTTAsync_message *message)
     {
         // Nothing is subscribed; a message that comes all the same is dropped.
@@ -202,6 +200,18 @@ void MqttPublisher::report(const QString &event)
         &m_receiver, [this, event] { m_events(QStringLiteral("MQTT: ") + event); }, Qt::QueuedConnection);
 }
 
+void MqttPublisher::reportConnected()
+{
+    QString event = QStringLiteral("connected to %1").arg(m_settings.url);
+    if (const int dropped = std::exchange(m_dropped, 0))
+        event += QStringLiteral("; %1 dropped while it was away (the outbox holds %2)")
+                     .arg(count(dropped, "oldest message was", "oldest messages were"))
+                     .arg(m_settings.bufferLimit);
+    if (const int held = waiting())
+        event += QStringLiteral("; %1 out now").arg(count(held, "waiting message goes", "waiting messages go"));
+    report(event);
+}
+
 void MqttPublisher::connectFailed(const QString &reason)
 {
     {
@@ -223,16 +233,20 @@ void MqttPublisher::run()
     for (;;) {
         std::deque<Message> batch;
         bool stopping = false;
+        bool connected = false;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
-            m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopping; });
+            m_wake.wait(lock, [this] { return !m_queue.empty() || m_stopping || m_connected; });
             batch.swap(m_queue);
             stopping = m_stopping;
+            connected = std::exchange(m_connected, false);
         }
         if (ready) {
             for (const Message &message : batch)
                 send(message);
         }
+        if (connected)
+            reportConnected();
         if (stopping)
             break;
     }
@@ -272,17 +286,9 @@ bool MqttPublisher::createClient()
                            &Callbacks::delivered);
     MQTTAsync_setConnected(client, this, &Callbacks::connected);
 
-    MQTTAsync_token *tokens = nullptr;
-    if (MQTTAsync_getPendingTokens(client, &tokens) == MQTTASYNC_SUCCESS && tokens) {
-        int n = 0;
-        while (tokens[n] != -1)
-            ++n;
-        MQTTAsync_free(tokens);
-        m_waiting = n;
-        if (n > 0)
-            report(QStringLiteral("%1 from before in the outbox go out first")
-                       .arg(count(n, "message", "messages")));
-    }
+    m_handed = pending();
+    if (m_handed > 0)
+        report(QStringLiteral("%1 from before in the outbox go out first").arg(count(m_handed, "message", "messages")));
 
     MQTTAsync_willOptions will = MQTTAsync_willOptions_initializer;
     will.topicName = m_statusTopic.constData();
@@ -325,16 +331,42 @@ bool MqttPublisher::createClient()
     return true;
 }
 
+int MqttPublisher::pending() const
+{
+    MQTTAsync_token *tokens = nullptr;
+    int n = 0;
+    if (MQTTAsync_getPendingTokens(m_client, &tokens) == MQTTASYNC_SUCCESS && tokens) {
+        while (tokens[n] != -1)
+            ++n;
+        MQTTAsync_free(tokens);
+    }
+    return n;
+}
+
+void MqttPublisher::countDropped()
+{
+    // The library drops the oldest message that waits, without a word,
+    // when `bufferLimit` of them wait; those in flight do not count. What
+    // it still holds tells how many went.
+    int delivered = 0;
+    int held = 0;
+    do {
+        delivered = m_delivered;
+        held = pending();
+    } while (delivered != m_delivered);
+    const int dropped = m_handed - delivered - held - m_droppedTotal;
+    if (dropped <= 0)
+        return;
+    m_droppedTotal += dropped;
+    if (std::exchange(m_dropped, m_dropped + dropped) == 0)
+        report(QStringLiteral("the outbox is full (%1 messages): the oldest are dropped from now on")
+                   .arg(m_settings.bufferLimit));
+}
+
 void MqttPublisher::send(const Message &message)
 {
-    if (m_waiting.load() >= m_settings.bufferLimit) {
-        // The library drops the oldest waiting message for this one.
-        if (m_dropped++ == 0)
-            report(QStringLiteral("the outbox is full (%1 messages): the oldest are dropped from now on")
-                       .arg(m_settings.bufferLimit));
-    } else {
-        ++m_waiting;
-    }
+    // Fewer than the bound held, in flight or not: none can go.
+    const bool mayDrop = waiting() >= m_settings.bufferLimit;
     MQTTAsync_message out = MQTTAsync_message_initializer;
     out.payload = const_cast<char *>(message.payload.constData());
     out.payloadlen = int(message.payload.size());
@@ -343,10 +375,13 @@ void MqttPublisher::send(const Message &message)
     MQTTAsync_responseOptions response = MQTTAsync_responseOptions_initializer;
     const int rc = MQTTAsync_sendMessage(m_client, message.topic.constData(), &out, &response);
     if (rc != MQTTASYNC_SUCCESS) {
-        --m_waiting;
         report(QStringLiteral("a message to %1 was not taken: %2")
                    .arg(QString::fromUtf8(message.topic), QString::fromUtf8(MQTTAsync_strerror(rc))));
+        return;
     }
+    ++m_handed;
+    if (mayDrop)
+        countDropped();
 }
 
 void MqttPublisher::disconnect(int timeoutMs)
@@ -363,7 +398,7 @@ void MqttPublisher::disconnect(int timeoutMs)
                 std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
     }
-    const int waiting = m_waiting.load();
+    const int waiting = pending();
     report(waiting == 0 ? QStringLiteral("disconnected from %1, every message delivered").arg(m_settings.url)
                         : QStringLiteral("%1 the broker has not taken stay in %2 for the next start")
                               .arg(count(waiting, "message", "messages"), m_settings.outboxDir));

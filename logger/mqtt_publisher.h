@@ -68,9 +68,15 @@ private:
     void post(Message message);
     void report(const QString &event);
     void run();
+    void reportConnected();
     bool createClient();
     void send(const Message &message);
     void disconnect(int timeoutMs);
+    // The library's count of messages it holds (waiting or in flight).
+    int pending() const;
+    // Counts what the library dropped for the message just handed over.
+    void countDropped();
+    int waiting() const { return m_handed - m_delivered - m_droppedTotal; }
 
     // The client library's callbacks, on its threads.
     struct Callbacks;
@@ -92,13 +98,19 @@ private:
     std::condition_variable m_wake;
     std::deque<Message> m_queue;   // the outbox between the tick and the thread
     bool m_stopping = false;
+    bool m_connected = false;      // the library has connected: say so
     QByteArray m_status;           // the last status, sent again on every connect
     LinkState m_lastState = LinkState::Stopped;
     bool m_stateSent = false;
 
-    // On the library's threads and the publisher's.
-    std::atomic<int> m_waiting{0};     // handed to the library, not yet acknowledged
-    std::atomic<int> m_dropped{0};     // oldest dropped since the last connect
+    // Every message handed over (or found in the outbox at the start) is
+    // delivered, dropped by the library or still held by it. The library
+    // drops only while the publisher's thread hands one over, so that
+    // thread counts them; the library's thread counts deliveries.
+    int m_handed = 0;
+    int m_droppedTotal = 0;
+    int m_dropped = 0;                 // since the last connect
+    std::atomic<int> m_delivered{0};   // acknowledged by the broker
     std::atomic<bool> m_disconnectDone{false};
     std::mutex m_failureMutex;
     QString m_lastFailure;             // reported once until the next connect

@@ -1,5 +1,7 @@
 #include "logger_process.h"
 
+#include "netns.h"
+
 #include <QRegularExpression>
 #include <QTest>
 
@@ -33,6 +35,17 @@ bool LoggerProcess::start(const QStringList &args, QString *error)
     m_proc.start(loggerProgram(), args);
     if (!m_proc.waitForStarted(10000)) {
         *error = QStringLiteral("pressure-logger did not start: %1").arg(m_proc.errorString());
+        return false;
+    }
+    return true;
+}
+
+bool LoggerProcess::startLogging(const QStringList &args, QString *error)
+{
+    if (!start(args + QStringList{testsupport::masterInterface()}, error))
+        return false;
+    if (waitForEvent(QStringLiteral("logging "), 20000).isEmpty()) {
+        *error = QStringLiteral("the logger did not start logging: ") + eventText();
         return false;
     }
     return true;

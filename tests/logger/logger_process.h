@@ -18,6 +18,9 @@ public:
     ~LoggerProcess();
 
     bool start(const QStringList &args, QString *error);
+    // Starts it with `args` on the namespace's master interface and waits
+    // until it logs (its event "logging ...").
+    bool startLogging(const QStringList &args, QString *error);
     // The first event line containing `text` after the `skip` earlier ones;
     // empty when none came within the deadline.
     QString waitForEvent(const QString &text, int timeoutMs, int skip = 0);

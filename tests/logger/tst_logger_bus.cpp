@@ -26,8 +26,6 @@ using testsupport::SimProcess;
 
 namespace {
 
-constexpr int kStartMs = 20000;
-
 QStringList runFiles(const QString &dir) { return testsupport::runCsvFiles(QDir(dir)); }
 QStringList dailyFiles(const QString &dir) { return testsupport::dailyCsvFiles(QDir(dir)); }
 
@@ -54,18 +52,6 @@ RecordFile readRecords(const QString &path, bool allowCutAtPage = false)
         }
     }
     return file;
-}
-
-// Starts the logger on the namespace's master interface and waits until it logs.
-bool startLogger(LoggerProcess &logger, const QString &dir, QString *why)
-{
-    if (!logger.start({QStringLiteral("-o"), dir, testsupport::masterInterface()}, why))
-        return false;
-    if (logger.waitForEvent(QStringLiteral("logging "), kStartMs).isEmpty()) {
-        *why = QStringLiteral("the logger did not start logging: ") + logger.eventText();
-        return false;
-    }
-    return true;
 }
 
 // Elapsed seconds of the records before and after the first one written
@@ -103,7 +89,7 @@ class TestLoggerBus : public QObject
     bool startLogging(const QStringList &simArgs, LoggerProcess &logger, const QString &dir, QString *run,
                       QString *why)
     {
-        if (!m_sim.start(simArgs, why) || !startLogger(logger, dir, why))
+        if (!m_sim.start(simArgs, why) || !logger.startLogging({QStringLiteral("-o"), dir}, why))
             return false;
         *run = logger.runPath();
         if (!QTest::qWaitFor([&] { return lineCount(*run) >= 2; }, 10000)) {
@@ -248,7 +234,7 @@ void TestLoggerBus::sigkillTenTimesLeavesNoHalfLine()
     for (int i = 0; i < kKills; ++i) {
         LoggerProcess logger;
         QString why;
-        QVERIFY2(startLogger(logger, dir.path(), &why), qPrintable(why));
+        QVERIFY2(logger.startLogging({QStringLiteral("-o"), dir.path()}, &why), qPrintable(why));
         runs << logger.runPath();
         // Before the first record, between records, or while one is written.
         QTest::qWait(int(random.bounded(0, 1800)));
@@ -289,7 +275,7 @@ void TestLoggerBus::aFullDiskIsReportedAndRecovered()
     QVERIFY(startSim({"--pressure", "1013.25"}));
     LoggerProcess logger;
     QString why;
-    QVERIFY2(startLogger(logger, mountPoint.path(), &why), qPrintable(why));
+    QVERIFY2(logger.startLogging({QStringLiteral("-o"), mountPoint.path()}, &why), qPrintable(why));
     const QString run = logger.runPath();
 
     // Fill the file system before the first record (due a second after start).
